@@ -1,0 +1,46 @@
+// The one application state: settings, program paths, the task list and the run's flags.
+// Everything here is used from the user-interface thread, except the playing flag, which the
+// playback reads and writes whole.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "core/tasks/task_list.h"
+
+namespace quillrun {
+
+struct Settings {
+    std::string startpage;  // at most 259 bytes
+    std::int32_t StartUpInTask = 0;
+    std::int32_t OutputDebugTrace = 0;
+    std::int32_t CGITestMode = 0;
+    std::int32_t AutoIEClose = 1;
+};
+
+struct AppState {
+    Settings settings;
+
+    std::string programFolder;  // trailing "/"
+    std::string configPath;     // programFolder + "quillrun.ini"
+    std::string logPath;        // programFolder + "quillrun.log"
+
+    TaskList tasks;
+
+    int currentTab = 0;  // 0 browsing, 1 recording and replay, 2 Task, 3 Settings
+    int recording = 0;
+    std::atomic<int> playing{0};
+    int modalDialog = 0;  // 1 while the request editor or the Task watch is open
+    int minimized = 0;
+    int standbyArmed = 0;
+    int taskFired = 0;
+
+    // Sets the start page, cut to its width.
+    void SetStartPage(const std::string& address);
+};
+
+// The application state of the running program.
+AppState& App();
+
+}  // namespace quillrun

@@ -1,0 +1,150 @@
+#include "core/config/configuration.h"
+
+#include <string_view>
+
+#include "core/config/activity_log.h"
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/platform/ini.h"
+#include "core/platform/paths.h"
+
+namespace quillrun {
+
+const char kCopyrightLine[] = "Copyright (C) 2026 quillrun developers";
+
+namespace {
+
+std::string EventSection(int index) { return "Event" + std::to_string(index); }
+
+// Written as the value in force: any non-zero AutoIEClose acts as on, so it is stored as "1".
+const char* FlagText(std::int32_t flag) { return flag == 1 ? "1" : "0"; }
+const char* OnOffText(std::int32_t flag) { return flag != 0 ? "1" : "0"; }
+
+std::int32_t ReadTimeField(const IniDocument& ini, const std::string& section, const char* key) {
+    return LeadingInteger(ini.GetString(section, key, "", kPathWidth));
+}
+
+// Highest n of an "Event<n>" section present in the file, or -1.
+int HighestEventSection(const std::string& fileText) {
+    int highest = -1;
+    std::string_view text(fileText);
+    std::size_t pos = 0;
+    while ((pos = text.find("[Event", pos)) != std::string_view::npos) {
+        pos += 6;
+        std::size_t end = pos;
+        long value = 0;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9' && end - pos < 9) {
+            value = value * 10 + (text[end] - '0');
+            ++end;
+        }
+        if (end > pos && end < text.size() && text[end] == ']' && value > highest) {
+            highest = static_cast<int>(value);
+        }
+    }
+    return highest;
+}
+
+void CreateConfigurationFile(AppState& app) {
+    IniDocument ini;
+    app.SetStartPage(DefaultStartPage(app.programFolder));
+    ini.SetString("DEFINE", "iniver", "100");
+    ini.SetString("DEFINE", "copyright", kCopyrightLine);
+    ini.SetString("CONFIG", "startpage", app.settings.startpage);
+    ini.SetString("CONFIG", "StartUpInTask", "0");
+    ini.SetString("CONFIG", "AutoIEClose", "1");
+    ini.SetString("CONFIG", "OutputDebugTrace", "0");
+    ini.SetString("CONFIG", "CGITestMode", "0");
+    ini.SetString("Event", "Total", "0");
+    ini.Save(app.configPath);
+    app.settings.StartUpInTask = 0;
+    app.settings.AutoIEClose = 1;
+    app.settings.OutputDebugTrace = 0;
+    app.settings.CGITestMode = 0;
+}
+
+}  // namespace
+
+std::string DefaultStartPage(const std::string& programFolder) {
+    return "file://" + programFolder + "help/index.html";
+}
+
+void LoadConfiguration(AppState& app, const std::string& programFolder) {
+    app.settings = Settings();
+    app.tasks.Clear();
+    app.currentTab = 0;
+    app.recording = 0;
+    app.playing = 0;
+    app.modalDialog = 0;
+
+    if (!programFolder.empty()) SetProgramFolder(programFolder);
+    app.programFolder = CutToWidth(ProgramFolder(), kPathWidth);
+    app.configPath = CutToWidth(ProgramPath("quillrun.ini"), kPathWidth);
+    app.logPath = CutToWidth(ProgramPath("quillrun.log"), kPathWidth);
+    SetActivityLog(app.logPath, &app.settings.OutputDebugTrace);
+
+    std::string text;
+    if (!FileExists(app.configPath) || !ReadWholeFile(app.configPath, text)) {
+        CreateConfigurationFile(app);
+        return;
+    }
+    IniDocument ini;
+    ini.Parse(text);
+    app.SetStartPage(
+        ini.GetString("CONFIG", "startpage", DefaultStartPage(app.programFolder), kPathWidth));
+    app.settings.StartUpInTask = ini.GetInt("CONFIG", "StartUpInTask", 0) == 1 ? 1 : 0;
+    app.settings.AutoIEClose = ini.GetInt("CONFIG", "AutoIEClose", 1);
+    app.settings.OutputDebugTrace = ini.GetInt("CONFIG", "OutputDebugTrace", 0) == 1 ? 1 : 0;
+    app.settings.CGITestMode = ini.GetInt("CONFIG", "CGITestMode", 0) == 1 ? 1 : 0;
+    int count = ini.GetInt("Event", "Total", 0);
+
+    // A count beyond every section of the file would only add empty tasks that never run;
+    // it is bounded so that a damaged Total cannot exhaust memory.
+    if (count > 0) {
+        int highest = HighestEventSection(text);
+        if (count > highest + 1 && count > 1000) count = highest + 1;
+    }
+    if (count < 1 || !app.tasks.Reset(count)) return;
+    for (int i = 0; i < count; ++i) {
+        std::string section = EventSection(i);
+        TaskRecord& task = app.tasks.At(i);
+        task.SetName(ini.GetString(section, "EventName", "", kPathWidth));
+        task.SetDataFile(ini.GetString(section, "EventDataFile", "", kPathWidth));
+        task.EventTime_Year = ReadTimeField(ini, section, "EventTime_Year");
+        task.EventTime_Month = ReadTimeField(ini, section, "EventTime_Month");
+        task.EventTime_Day = ReadTimeField(ini, section, "EventTime_Day");
+        task.EventTime_Hour = ReadTimeField(ini, section, "EventTime_Hour");
+        task.EventTime_Minute = ReadTimeField(ini, section, "EventTime_Minute");
+        task.EventExecType = ReadTimeField(ini, section, "EventExecType");
+    }
+}
+
+void PrepareRunFiles(const AppState& app) {
+    TrimLogAtStartup(app.logPath);
+    RemoveFile(app.programFolder + "cookies/quillrun.sin");
+}
+
+bool SaveConfiguration(const AppState& app) {
+    IniDocument ini;
+    ini.Load(app.configPath);
+    ini.SetString("CONFIG", "startpage", app.settings.startpage);
+    ini.SetString("CONFIG", "StartUpInTask", FlagText(app.settings.StartUpInTask));
+    ini.SetString("CONFIG", "AutoIEClose", OnOffText(app.settings.AutoIEClose));
+    ini.SetString("CONFIG", "OutputDebugTrace", FlagText(app.settings.OutputDebugTrace));
+    ini.SetString("CONFIG", "CGITestMode", FlagText(app.settings.CGITestMode));
+    ini.SetString("Event", "Total", std::to_string(app.tasks.Count()));
+    for (int i = 0; i < app.tasks.Count(); ++i) {
+        const TaskRecord& task = app.tasks.At(i);
+        std::string section = EventSection(i);
+        ini.SetString(section, "EventName", task.EventName);
+        ini.SetString(section, "EventDataFile", task.EventDataFile);
+        ini.SetString(section, "EventTime_Year", std::to_string(task.EventTime_Year));
+        ini.SetString(section, "EventTime_Month", std::to_string(task.EventTime_Month));
+        ini.SetString(section, "EventTime_Day", std::to_string(task.EventTime_Day));
+        ini.SetString(section, "EventTime_Hour", std::to_string(task.EventTime_Hour));
+        ini.SetString(section, "EventTime_Minute", std::to_string(task.EventTime_Minute));
+        ini.SetString(section, "EventExecType", std::to_string(task.EventExecType));
+    }
+    return ini.Save(app.configPath);
+}
+
+}  // namespace quillrun

@@ -1,0 +1,29 @@
+// The configuration file "quillrun.ini": settings and task list, read once at start and
+// written once at the end.
+#pragma once
+
+#include <string>
+
+#include "core/config/app_state.h"
+
+namespace quillrun {
+
+extern const char kCopyrightLine[];
+
+// The installed help page as a file address: the start page of a first run, which serves
+// offline.
+std::string DefaultStartPage(const std::string& programFolder);
+
+// Sets the run's flags to their start values, works out the paths from programFolder (or from
+// the executable when empty), then reads the file, creating it with its defaults when absent.
+void LoadConfiguration(AppState& app, const std::string& programFolder = std::string());
+
+// The start-of-run file work that follows the load: trims the activity log and deletes the
+// duplicate-post guard file, so the guard counts from the start of this run.
+void PrepareRunFiles(const AppState& app);
+
+// Writes CONFIG, Event/Total and one "Event%d" section per task; DEFINE and sections beyond
+// the new count stay as they are. One read and one atomic write of the file.
+bool SaveConfiguration(const AppState& app);
+
+}  // namespace quillrun

@@ -1,0 +1,37 @@
+#include "core/platform/clock.h"
+
+#include <sys/time.h>
+
+#include <atomic>
+#include <ctime>
+
+namespace quillrun {
+namespace {
+
+SystemClock g_systemClock;
+std::atomic<const Clock*> g_clock{&g_systemClock};
+
+}  // namespace
+
+LocalTime SystemClock::Now() const {
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    struct tm parts;
+    time_t seconds = tv.tv_sec;
+    localtime_r(&seconds, &parts);
+    LocalTime t;
+    t.year = parts.tm_year + 1900;
+    t.month = parts.tm_mon + 1;
+    t.day = parts.tm_mday;
+    t.hour = parts.tm_hour;
+    t.minute = parts.tm_min;
+    t.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;
+    t.millisecond = static_cast<int>(tv.tv_usec / 1000);
+    return t;
+}
+
+const Clock& CurrentClock() { return *g_clock.load(); }
+
+void SetCurrentClock(const Clock* clock) { g_clock.store(clock ? clock : &g_systemClock); }
+
+}  // namespace quillrun

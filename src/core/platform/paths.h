@@ -1,0 +1,31 @@
+// Program folder and program paths. The program folder is the folder of the executable, with
+// its trailing separator; every file and folder of the program is relative to it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace quillrun {
+
+// Width of names, paths and URLs, terminating zero included.
+constexpr std::size_t kPathWidth = 260;
+
+// 1 when path holds a separator ("\" or "/", not at index 0): out gets the text up to and
+// including the last one. 0 with the whole path copied when there is none. 0 with nothing
+// copied when the result does not fit into size bytes. The scan skips the second byte of a
+// Shift_JIS double-byte character.
+int FolderOfPath(const char* path, char* out, std::size_t size);
+
+// 1 with the text after the last separator (the whole path when there is none or only one at
+// index 0); 0 with nothing copied when it does not fit into size bytes.
+int FileNameOfPath(const char* path, char* out, std::size_t size);
+
+// The program folder (CP932, trailing "/"). Taken from the executable's path on first use
+// unless set before; tests set it to a folder of their own.
+const std::string& ProgramFolder();
+void SetProgramFolder(const std::string& folder);
+
+// The one builder of program paths: program folder + relative, where relative uses "/".
+std::string ProgramPath(const std::string& relative);
+
+}  // namespace quillrun

@@ -1,0 +1,52 @@
+// The task record and the one task list of the running program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/platform/paths.h"
+
+namespace quillrun {
+
+constexpr std::int32_t kEvery = -1;  // the one wildcard of a time field
+constexpr std::int32_t kExecSocket = 0;
+constexpr std::int32_t kExecIE = 1;  // the scheduler treats every non-zero value as IE
+
+struct TaskRecord {
+    char EventName[kPathWidth] = {};
+    char EventDataFile[kPathWidth] = {};
+    std::int32_t EventTime_Year = 0;
+    std::int32_t EventTime_Month = 0;
+    std::int32_t EventTime_Day = 0;
+    std::int32_t EventTime_Hour = 0;
+    std::int32_t EventTime_Minute = 0;
+    std::int32_t EventExecType = kExecSocket;
+
+    // Cut to 259 bytes on a character boundary.
+    void SetName(const std::string& name);
+    void SetDataFile(const std::string& path);
+};
+
+// Tasks in registration order, which is also the order the scheduler starts them in and the
+// order of the "Event%d" sections.
+class TaskList {
+public:
+    int Count() const { return static_cast<int>(records_.size()); }
+    const TaskRecord& At(int index) const { return records_[static_cast<std::size_t>(index)]; }
+    TaskRecord& At(int index) { return records_[static_cast<std::size_t>(index)]; }
+
+    // Appends one record at the end; false (list unchanged) when memory runs out.
+    bool Append(const TaskRecord& record);
+    // Removes the record at index; the following records move down by one.
+    void Remove(int index);
+    void Replace(int index, const TaskRecord& record) { At(index) = record; }
+    // Empties the list and makes room for count records; false when that cannot be had.
+    bool Reset(int count);
+    void Clear() { records_.clear(); }
+
+private:
+    std::vector<TaskRecord> records_;
+};
+
+}  // namespace quillrun

@@ -1,0 +1,25 @@
+// The scheduler's calls out, as the main window carries them out.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/tasks/scheduler.h"
+
+namespace quillrun {
+
+class GuiSchedulerHost : public SchedulerHost {
+public:
+    using MessageSink = std::function<void(const std::string&)>;
+    explicit GuiSchedulerHost(MessageSink sink) : sink_(std::move(sink)) {}
+
+    void AddMessage(const std::string& text) override;
+    void StartSocketReplay(const std::string& eventFile) override;
+    void ShowReplayView() override;
+    void RunBrowserReplay(const std::string& eventFile) override;
+
+private:
+    MessageSink sink_;
+};
+
+}  // namespace quillrun

@@ -1,0 +1,107 @@
+#include "core/config/activity_log.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/platform/ini.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+LocalTime At(int ms) { return LocalTime{2007, 1, 5, 13, 4, 9, ms}; }
+
+class ActivityLogTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetActivityLog(path_, &trace_); }
+    void TearDown() override { SetActivityLog("", nullptr); }
+
+    test::TempFolder dir_;
+    std::string path_ = dir_ / "quillrun.log";
+    std::int32_t trace_ = 0;
+    test::FixedClock clock_{At(7)};
+    test::ScopedClock scoped_{clock_};
+};
+
+}  // namespace
+
+TEST_F(ActivityLogTest, EntriesOfOneMillisecondTakeTheNextFreeKey) {
+    EXPECT_EQ(LogKey(At(7), 1), "Logged_2007/01/05 13:04:09.007");
+    WriteLog(J("イベント実行 a"), false);
+    WriteLog("second", false);
+    WriteLog("third", false);
+    EXPECT_EQ(test::ReadFile(path_),
+              "[log]\r\n"
+              "Logged_2007/01/05 13:04:09.007=" + J("イベント実行 a") + "\r\n"
+              "Logged_2007/01/05 13:04:09.007-2=second\r\n"
+              "Logged_2007/01/05 13:04:09.007-3=third\r\n");
+}
+
+TEST_F(ActivityLogTest, AnEmptyMessageLeavesItsKeyFreeAndLineBreaksStayOut) {
+    WriteLog("", false);
+    WriteLog("next", false);
+    WriteLog("a\r\nb", false);
+    EXPECT_EQ(test::ReadFile(path_),
+              "[log]\r\n"
+              "Logged_2007/01/05 13:04:09.007=next\r\n"
+              "Logged_2007/01/05 13:04:09.007-2=a  b\r\n");
+}
+
+TEST_F(ActivityLogTest, TraceEntriesFollowTheSetting) {
+    WriteLog("Direct Input Dialog _ Show", true);
+    EXPECT_FALSE(FileExists(path_));
+    trace_ = 1;
+    WriteLog("Direct Input Dialog _ Show", true);
+    EXPECT_EQ(GetPrivateProfileString("log", LogKey(At(7), 1), "", 260, path_),
+              "Direct Input Dialog _ Show");
+}
+
+TEST_F(ActivityLogTest, TheHundredthEntryOfAMillisecondIsDropped) {
+    for (int i = 0; i < 100; ++i) WriteLog("m" + std::to_string(i), false);
+    IniDocument ini;
+    ini.Load(path_);
+    EXPECT_EQ(ini.GetString("log", LogKey(At(7), 99), "", 260), "m98");
+    EXPECT_EQ(test::ReadFile(path_).find("m99"), std::string::npos);
+}
+
+TEST_F(ActivityLogTest, ThreadsNeverOverwriteEachOther) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 10; ++i) WriteLog("t" + std::to_string(t) + "_" + std::to_string(i), false);
+        });
+    }
+    for (auto& th : threads) th.join();
+    IniDocument ini;
+    ini.Load(path_);
+    int found = 0;
+    for (int n = 1; n <= 40; ++n) found += ini.GetString("log", LogKey(At(7), n), "", 260).empty() ? 0 : 1;
+    EXPECT_EQ(found, 40);
+}
+
+TEST(ActivityLogTrim, DeletesOnlyFilesLargerThan10240Bytes) {
+    test::TempFolder dir;
+    std::string path = dir / "quillrun.log";
+    test::WriteFile(path, std::string(10240, 'x'));
+    TrimLogAtStartup(path);
+    EXPECT_TRUE(FileExists(path));
+    test::WriteFile(path, std::string(10241, 'x'));
+    TrimLogAtStartup(path);
+    EXPECT_FALSE(FileExists(path));
+    TrimLogAtStartup(path);  // no file: nothing happens
+
+    // After a trim the first entry makes a new file with the section.
+    std::int32_t trace = 0;
+    SetActivityLog(path, &trace);
+    test::FixedClock clock(LocalTime{2026, 12, 6, 1, 2, 3, 4});
+    test::ScopedClock scoped(clock);
+    WriteLog("x", false);
+    EXPECT_EQ(test::ReadFile(path), "[log]\r\nLogged_2026/12/06 01:02:03.004=x\r\n");
+    SetActivityLog("", nullptr);
+}
+
+}  // namespace quillrun

@@ -1,0 +1,177 @@
+#include "core/config/configuration.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/platform/ini.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+std::string TaskSection(int i, const std::string& name, const std::string& hour = "12") {
+    return "[Event" + std::to_string(i) + "]\r\nEventName=" + name +
+           "\r\nEventDataFile=/q/event/" + name +
+           ".evf\r\nEventTime_Year=-1\r\nEventTime_Month=-1\r\nEventTime_Day=-1\r\n"
+           "EventTime_Hour=" + hour + "\r\nEventTime_Minute=30\r\nEventExecType=1\r\n";
+}
+
+}  // namespace
+
+TEST(Configuration, FirstRunCreatesTheFileWithItsDefaultsInOrder) {
+    test::TempFolder dir;
+    AppState app;
+    app.settings.AutoIEClose = 0;
+    app.currentTab = 3;
+    LoadConfiguration(app, dir.Path());
+
+    EXPECT_EQ(app.configPath, dir / "quillrun.ini");
+    EXPECT_EQ(app.logPath, dir / "quillrun.log");
+    std::string start = "file://" + dir.Path() + "help/index.html";
+    EXPECT_EQ(test::ReadFile(app.configPath),
+              "[DEFINE]\r\n"
+              "iniver=100\r\n"
+              "copyright=" + std::string(kCopyrightLine) + "\r\n"
+              "[CONFIG]\r\n"
+              "startpage=" + start + "\r\n"
+              "StartUpInTask=0\r\n"
+              "AutoIEClose=1\r\n"
+              "OutputDebugTrace=0\r\n"
+              "CGITestMode=0\r\n"
+              "[Event]\r\n"
+              "Total=0\r\n");
+    EXPECT_EQ(app.settings.startpage, start);
+    EXPECT_EQ(app.settings.AutoIEClose, 1);
+    EXPECT_EQ(app.tasks.Count(), 0);
+    EXPECT_EQ(app.currentTab, 0);
+}
+
+TEST(Configuration, ReadsSettingsAndTasksWithTheirDefaults) {
+    test::TempFolder dir;
+    std::string name = J("朝の予約");
+    test::WriteFile(dir / "quillrun.ini",
+                    "[CONFIG]\r\n"
+                    "StartUpInTask=2\r\n"  // only exactly 1 means on
+                    "AutoIEClose=5\r\n"    // any non-zero means on
+                    "OutputDebugTrace=1\r\n"
+                    "[Event]\r\n"
+                    "Total=3\r\n" +
+                        TaskSection(0, name) +
+                        "[Event1]\r\nEventName=partial\r\nEventTime_Minute=x5\r\n"
+                        "EventTime_Day=-1 \r\n");
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    EXPECT_EQ(app.settings.startpage, "file://" + dir.Path() + "help/index.html");
+    EXPECT_EQ(app.settings.StartUpInTask, 0);
+    EXPECT_EQ(app.settings.AutoIEClose, 5);
+    EXPECT_EQ(app.settings.OutputDebugTrace, 1);
+    EXPECT_EQ(app.settings.CGITestMode, 0);
+
+    ASSERT_EQ(app.tasks.Count(), 3);  // Total bounds the reading, missing sections included
+    const TaskRecord& t0 = app.tasks.At(0);
+    EXPECT_EQ(std::string(t0.EventName), name);
+    EXPECT_EQ(std::string(t0.EventDataFile), "/q/event/" + name + ".evf");
+    EXPECT_EQ(t0.EventTime_Year, -1);
+    EXPECT_EQ(t0.EventTime_Hour, 12);
+    EXPECT_EQ(t0.EventTime_Minute, 30);
+    EXPECT_EQ(t0.EventExecType, 1);
+
+    // A missing hour is hour 0, not every hour; text without a number is 0.
+    const TaskRecord& t1 = app.tasks.At(1);
+    EXPECT_EQ(t1.EventTime_Hour, 0);
+    EXPECT_EQ(t1.EventTime_Minute, 0);
+    EXPECT_EQ(t1.EventTime_Day, -1);
+    EXPECT_EQ(std::string(t1.EventDataFile), "");
+
+    const TaskRecord& t2 = app.tasks.At(2);
+    EXPECT_EQ(std::string(t2.EventName), "");
+    EXPECT_EQ(t2.EventExecType, 0);
+}
+
+TEST(Configuration, TotalBelowOneGivesNoTasksAndLongTextsAreCut) {
+    test::TempFolder dir;
+    std::string longName(400, 'n');
+    test::WriteFile(dir / "quillrun.ini", "[CONFIG]\r\nstartpage=" + std::string(300, 'p') +
+                                              "\r\n[Event]\r\nTotal=-4\r\n" +
+                                              TaskSection(0, longName));
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    EXPECT_EQ(app.tasks.Count(), 0);
+    EXPECT_EQ(app.settings.startpage.size(), 259u);
+
+    test::WriteFile(dir / "quillrun.ini", "[Event]\r\nTotal=1\r\n" + TaskSection(0, longName));
+    LoadConfiguration(app, dir.Path());
+    ASSERT_EQ(app.tasks.Count(), 1);
+    EXPECT_EQ(std::strlen(app.tasks.At(0).EventName), 259u);
+    EXPECT_EQ(std::strlen(app.tasks.At(0).EventDataFile), 259u);
+}
+
+TEST(Configuration, HugeTotalIsBoundedByTheSectionsPresent) {
+    test::TempFolder dir;
+    test::WriteFile(dir / "quillrun.ini",
+                    "[Event]\r\nTotal=2000000000\r\n" + TaskSection(0, "a") + TaskSection(1, "b"));
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    EXPECT_EQ(app.tasks.Count(), 2);
+}
+
+TEST(Configuration, SaveRewritesSettingsAndTasksAndLeavesStaleSectionsAlone) {
+    test::TempFolder dir;
+    std::string file = "[DEFINE]\r\niniver=100\r\ncopyright=old line\r\n[CONFIG]\r\nstartpage=x\r\n"
+                       "[Event]\r\nTotal=5\r\n";
+    for (int i = 0; i < 5; ++i) file += TaskSection(i, "t" + std::to_string(i));
+    test::WriteFile(dir / "quillrun.ini", file);
+
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    ASSERT_EQ(app.tasks.Count(), 5);
+    app.tasks.Remove(1);
+    app.tasks.Remove(2);  // t0, t2, t4 remain
+    app.settings.CGITestMode = 1;
+    app.settings.AutoIEClose = 7;  // on during the run: stored as on
+    app.settings.StartUpInTask = 3;
+    ASSERT_TRUE(SaveConfiguration(app));
+
+    IniDocument ini;
+    ini.Load(app.configPath);
+    EXPECT_EQ(ini.GetString("DEFINE", "copyright", "", 260), "old line");
+    EXPECT_EQ(ini.GetString("CONFIG", "CGITestMode", "", 260), "1");
+    EXPECT_EQ(ini.GetString("CONFIG", "AutoIEClose", "", 260), "1");
+    EXPECT_EQ(ini.GetString("CONFIG", "StartUpInTask", "", 260), "0");
+    EXPECT_EQ(ini.GetString("CONFIG", "OutputDebugTrace", "", 260), "0");
+    EXPECT_EQ(ini.GetString("Event", "Total", "", 260), "3");
+    EXPECT_EQ(ini.GetString("Event1", "EventName", "", 260), "t2");
+    EXPECT_EQ(ini.GetString("Event2", "EventName", "", 260), "t4");
+    EXPECT_EQ(ini.GetString("Event3", "EventName", "", 260), "t3");  // stale, untouched
+    EXPECT_EQ(ini.GetString("Event4", "EventName", "", 260), "t4");
+    EXPECT_EQ(ini.GetString("Event0", "EventTime_Year", "", 260), "-1");
+
+    AppState again;
+    LoadConfiguration(again, dir.Path());
+    ASSERT_EQ(again.tasks.Count(), 3);
+    EXPECT_EQ(std::string(again.tasks.At(2).EventName), "t4");
+    EXPECT_EQ(again.settings.AutoIEClose, 1);
+
+    AppState off;
+    LoadConfiguration(off, dir.Path());
+    off.settings.AutoIEClose = 0;
+    SaveConfiguration(off);
+    EXPECT_EQ(GetPrivateProfileString("CONFIG", "AutoIEClose", "", 260, off.configPath), "0");
+}
+
+TEST(Configuration, StartOfRunFilesTrimTheLogAndDropTheGuardFile) {
+    test::TempFolder dir;
+    dir.MakeProgramFolders();
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    test::WriteFile(dir / "cookies/quillrun.sin", "guard\r\n");
+    test::WriteFile(dir / "quillrun.log", std::string(10241, 'x'));
+    PrepareRunFiles(app);
+    EXPECT_FALSE(FileExists(dir / "cookies/quillrun.sin"));
+    EXPECT_FALSE(FileExists(dir / "quillrun.log"));
+}
+
+}  // namespace quillrun

@@ -1,0 +1,91 @@
+#include "core/replay/charset_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "core/platform/cp932.h"
+
+namespace quillrun {
+namespace {
+
+const char kUtf8[] = "検索キーワード＝日本語のテスト、ひらがなカタカナ漢字～";
+
+std::string In(const char* option, const std::string& text) {
+    CharsetConverter c;
+    c.SetOption(option);
+    return c.Convert(text);
+}
+
+}  // namespace
+
+TEST(CharsetConverter, DetectsTheFourCodes) {
+    std::string sjis = Utf8ToCp932(kUtf8);
+    std::string euc = In("e", sjis);
+    std::string jis = In("j", sjis);
+    EXPECT_EQ(DetectJapaneseCode(sjis), JapaneseCode::ShiftJis);
+    EXPECT_EQ(DetectJapaneseCode(euc), JapaneseCode::EucJp);
+    EXPECT_EQ(DetectJapaneseCode(kUtf8), JapaneseCode::Utf8);
+    EXPECT_EQ(DetectJapaneseCode(jis), JapaneseCode::Iso2022Jp);
+    EXPECT_EQ(DetectJapaneseCode("plain ascii"), JapaneseCode::Ascii);
+    EXPECT_EQ(DetectJapaneseCode(J("あ")), JapaneseCode::ShiftJis);
+    EXPECT_EQ(DetectJapaneseCode(In("e", J("あ"))), JapaneseCode::EucJp);
+    EXPECT_EQ(DetectJapaneseCode("\xA4\xA2\xA4\xA4"), JapaneseCode::EucJp);  // あい
+    EXPECT_EQ(DetectJapaneseCode(J("ｱｲｳ")), JapaneseCode::ShiftJis);
+}
+
+TEST(CharsetConverter, RoundTripsThroughEveryCode) {
+    std::string sjis = Utf8ToCp932(kUtf8);
+    for (const char* option : {"e", "-e", "w", "j", "s"}) {
+        std::string there = In(option, sjis);
+        EXPECT_EQ(In("s", there), sjis) << option;
+    }
+    EXPECT_EQ(In("w", sjis), kUtf8);
+    EXPECT_EQ(In("s", std::string(kUtf8)), sjis);
+    std::string jis = In("j", sjis);
+    EXPECT_EQ(jis.back(), 'B');  // ends back in ASCII: ESC ( B
+    EXPECT_EQ(In("e", jis), In("e", sjis));
+    EXPECT_EQ(In("w", In("e", sjis)), kUtf8);
+}
+
+TEST(CharsetConverter, TextAlreadyInTheOutputCodeComesBackUnchanged) {
+    // This is how the request editor detects a text's code: the first option whose result
+    // equals the text.
+    std::string sjis = J("ソフト表示");
+    EXPECT_EQ(In("s", sjis), sjis);
+    std::string euc = In("e", sjis);
+    EXPECT_NE(In("s", euc), euc);
+    EXPECT_EQ(In("-e", euc), euc);
+    EXPECT_EQ(In("j", "a=b&c=%41"), "a=b&c=%41");
+    // Half-width katakana have no ISO-2022-JP code: they become full-width ones.
+    EXPECT_EQ(In("s", In("j", J("カナｶﾀｶﾅ"))), J("カナカタカナ"));
+    // A character outside JIS X 0208 becomes "?" in ASCII, between closed shift states.
+    EXPECT_EQ(In("j", J("あ①い")), "\x1B$B$\"\x1B(B?\x1B$B$$\x1B(B");
+}
+
+TEST(CharsetConverter, OptionIsPerObjectAndThreadsDoNotMeet) {
+    std::string sjis = Utf8ToCp932(kUtf8);
+    std::string euc = In("e", sjis);
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            CharsetConverter c;
+            for (int i = 0; i < 200; ++i) {
+                c.SetOption(t % 2 ? "s" : "w");
+                std::string out = c.Convert(euc);
+                if (out != (t % 2 ? sjis : std::string(kUtf8))) ++failures[static_cast<size_t>(t)];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int f : failures) EXPECT_EQ(f, 0);
+
+    CharsetConverter c;
+    c.SetOption("w");
+    c.SetOption("x");  // unknown: the output code stays
+    EXPECT_EQ(c.OutputCode(), JapaneseCode::Utf8);
+}
+
+}  // namespace quillrun

@@ -1,0 +1,42 @@
+#include "tests/support/temp_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "core/platform/files.h"
+
+namespace quillrun::test {
+
+TempFolder::TempFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillrun-test-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern + "/";
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void TempFolder::MakeProgramFolders() const {
+    for (const char* name : {"event", "cookies", "response", "object", "help"}) {
+        ::mkdir((path_ + name).c_str(), 0755);
+    }
+}
+
+std::string ReadFile(const std::string& path) {
+    std::string content;
+    ReadWholeFile(path, content);
+    return content;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    if (!WriteWholeFile(path, content)) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace quillrun::test

@@ -1,0 +1,48 @@
+// A fresh folder under the system's temporary folder, removed with everything in it at the end
+// of the test. Its path ends in "/", as the program folder does.
+#pragma once
+
+#include <string>
+
+#include "core/platform/clock.h"
+
+namespace quillrun::test {
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return path_ + relative; }
+    // Makes the program's data folders (event/, cookies/, response/) inside.
+    void MakeProgramFolders() const;
+
+private:
+    std::string path_;
+};
+
+// A clock that says what the test tells it.
+class FixedClock : public Clock {
+public:
+    explicit FixedClock(LocalTime t = {}) : time_(t) {}
+    LocalTime Now() const override { return time_; }
+    void Set(const LocalTime& t) { time_ = t; }
+
+private:
+    LocalTime time_;
+};
+
+// Installs a clock for the lifetime of the object.
+class ScopedClock {
+public:
+    explicit ScopedClock(const Clock& clock) { SetCurrentClock(&clock); }
+    ~ScopedClock() { SetCurrentClock(nullptr); }
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+}  // namespace quillrun::test
