@@ -34,7 +34,8 @@ void BM_SaveConfiguration1000Tasks(benchmark::State& state) {
     quillrun::LoadConfiguration(app, dir);
     FillTasks(app, 1000);
     quillrun::SaveConfiguration(app);
-    for (auto _ : state) benchmark::DoNotOptimize(quillrun::SaveConfiguration(app));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(quillrun::SaveConfiguration(app));
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_SaveConfiguration1000Tasks)->Unit(benchmark::kMillisecond);

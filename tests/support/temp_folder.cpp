@@ -14,7 +14,8 @@ namespace quillrun::test {
 TempFolder::TempFolder() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillrun-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
     path_ = pattern + "/";
 }
 
@@ -36,7 +37,8 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& content) {
-    if (!WriteWholeFile(path, content)) throw std::runtime_error("cannot write " + path);
+    if (!WriteWholeFile(path, content))
+        throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace quillrun::test

@@ -9,7 +9,7 @@
 namespace quillrun::test {
 
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -20,24 +20,24 @@ public:
     // Makes the program's data folders (event/, cookies/, response/) inside.
     void MakeProgramFolders() const;
 
-private:
+  private:
     std::string path_;
 };
 
 // A clock that says what the test tells it.
 class FixedClock : public Clock {
-public:
+  public:
     explicit FixedClock(LocalTime t = {}) : time_(t) {}
     LocalTime Now() const override { return time_; }
     void Set(const LocalTime& t) { time_ = t; }
 
-private:
+  private:
     LocalTime time_;
 };
 
 // Installs a clock for the lifetime of the object.
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(const Clock& clock) { SetCurrentClock(&clock); }
     ~ScopedClock() { SetCurrentClock(nullptr); }
 };

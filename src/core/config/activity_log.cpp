@@ -38,15 +38,18 @@ std::string LogKey(const LocalTime& t, int n) {
 
 void WriteLog(const std::string& message, bool isTrace) {
     std::lock_guard<std::mutex> lock(g_logLock);
-    if (isTrace && (g_traceFlag == nullptr || *g_traceFlag != 1)) return;
-    if (g_logPath.empty()) return;
+    if (isTrace && (g_traceFlag == nullptr || *g_traceFlag != 1))
+        return;
+    if (g_logPath.empty())
+        return;
     LocalTime now = CurrentClock().Now();
 
     // An entry is one line: a line break inside the message (a server's text, say) would
     // otherwise start a line of its own in the file.
     std::string line = message;
     for (char& c : line) {
-        if (c == '\r' || c == '\n') c = ' ';
+        if (c == '\r' || c == '\n')
+            c = ' ';
     }
 
     IniDocument log;
@@ -63,7 +66,8 @@ void WriteLog(const std::string& message, bool isTrace) {
 
 void TrimLogAtStartup(const std::string& logPath) {
     std::int64_t size = FileSize(logPath);
-    if (size > kLogSizeLimit) RemoveFile(logPath);
+    if (size > kLogSizeLimit)
+        RemoveFile(logPath);
 }
 
 }  // namespace quillrun

@@ -14,11 +14,17 @@ const char kCopyrightLine[] = "Copyright (C) 2026 quillrun developers";
 
 namespace {
 
-std::string EventSection(int index) { return "Event" + std::to_string(index); }
+std::string EventSection(int index) {
+    return "Event" + std::to_string(index);
+}
 
 // Written as the value in force: any non-zero AutoIEClose acts as on, so it is stored as "1".
-const char* FlagText(std::int32_t flag) { return flag == 1 ? "1" : "0"; }
-const char* OnOffText(std::int32_t flag) { return flag != 0 ? "1" : "0"; }
+const char* FlagText(std::int32_t flag) {
+    return flag == 1 ? "1" : "0";
+}
+const char* OnOffText(std::int32_t flag) {
+    return flag != 0 ? "1" : "0";
+}
 
 std::int32_t ReadTimeField(const IniDocument& ini, const std::string& section, const char* key) {
     return LeadingInteger(ini.GetString(section, key, "", kPathWidth));
@@ -76,7 +82,8 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.playing = 0;
     app.modalDialog = 0;
 
-    if (!programFolder.empty()) SetProgramFolder(programFolder);
+    if (!programFolder.empty())
+        SetProgramFolder(programFolder);
     app.programFolder = CutToWidth(ProgramFolder(), kPathWidth);
     app.configPath = CutToWidth(ProgramPath("quillrun.ini"), kPathWidth);
     app.logPath = CutToWidth(ProgramPath("quillrun.log"), kPathWidth);
@@ -101,9 +108,11 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
     // it is bounded so that a damaged Total cannot exhaust memory.
     if (count > 0) {
         int highest = HighestEventSection(text);
-        if (count > highest + 1 && count > 1000) count = highest + 1;
+        if (count > highest + 1 && count > 1000)
+            count = highest + 1;
     }
-    if (count < 1 || !app.tasks.Reset(count)) return;
+    if (count < 1 || !app.tasks.Reset(count))
+        return;
     for (int i = 0; i < count; ++i) {
         std::string section = EventSection(i);
         TaskRecord& task = app.tasks.At(i);

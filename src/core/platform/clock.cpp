@@ -30,8 +30,12 @@ LocalTime SystemClock::Now() const {
     return t;
 }
 
-const Clock& CurrentClock() { return *g_clock.load(); }
+const Clock& CurrentClock() {
+    return *g_clock.load();
+}
 
-void SetCurrentClock(const Clock* clock) { g_clock.store(clock ? clock : &g_systemClock); }
+void SetCurrentClock(const Clock* clock) {
+    g_clock.store(clock ? clock : &g_systemClock);
+}
 
 }  // namespace quillrun

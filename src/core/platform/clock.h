@@ -14,14 +14,14 @@ struct LocalTime {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalTime Now() const = 0;
 };
 
 // The machine's local time.
 class SystemClock : public Clock {
-public:
+  public:
     LocalTime Now() const override;
 };
 

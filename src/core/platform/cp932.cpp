@@ -13,7 +13,8 @@ std::size_t InputCharacterLength(const char* from, const char* src, std::size_t 
     unsigned char c = static_cast<unsigned char>(src[0]);
     std::size_t n = 1;
     if (std::strcmp(from, "UTF-8") == 0) {
-        while (n < left && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80 && n < 4) ++n;
+        while (n < left && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80 && n < 4)
+            ++n;
     } else if (std::strcmp(from, "CP932") == 0 && IsSjisLeadByte(c) && left >= 2) {
         n = 2;
     }
@@ -26,7 +27,8 @@ std::string ConvertCharset(const char* to, const char* from, std::string_view in
                            std::string_view replacement) {
     std::string out;
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return out;
     out.resize(in.size() * 4 + 16);
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
@@ -36,7 +38,8 @@ std::string ConvertCharset(const char* to, const char* from, std::string_view in
         size_t dstLeft = out.size() - used;
         size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         used = out.size() - dstLeft;
-        if (r != static_cast<size_t>(-1)) break;
+        if (r != static_cast<size_t>(-1))
+            break;
         if (errno == E2BIG) {
             out.resize(out.size() * 2);
             continue;
@@ -46,7 +49,8 @@ std::string ConvertCharset(const char* to, const char* from, std::string_view in
         std::size_t skip = InputCharacterLength(from, src, srcLeft);
         src += skip;
         srcLeft -= skip;
-        if (out.size() - used < replacement.size() + 16) out.resize(out.size() * 2 + 32);
+        if (out.size() - used < replacement.size() + 16)
+            out.resize(out.size() * 2 + 32);
         dst = out.data() + used;
         dstLeft = out.size() - used;
         iconv(cd, nullptr, nullptr, &dst, &dstLeft);
@@ -59,7 +63,8 @@ std::string ConvertCharset(const char* to, const char* from, std::string_view in
         size_t dstLeft = out.size() - used;
         size_t r = iconv(cd, nullptr, nullptr, &dst, &dstLeft);
         used = out.size() - dstLeft;
-        if (r != static_cast<size_t>(-1) || errno != E2BIG) break;
+        if (r != static_cast<size_t>(-1) || errno != E2BIG)
+            break;
         out.resize(out.size() * 2);
     }
     iconv_close(cd);
@@ -71,23 +76,29 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     return ConvertCharset("UTF-8", "CP932", cp932, "\xEF\xBF\xBD");
 }
 
-std::string Utf8ToCp932(std::string_view utf8) { return ConvertCharset("CP932", "UTF-8", utf8, "?"); }
+std::string Utf8ToCp932(std::string_view utf8) {
+    return ConvertCharset("CP932", "UTF-8", utf8, "?");
+}
 
 std::string CutToWidth(std::string_view text, std::size_t width) {
-    if (width == 0) return std::string();
+    if (width == 0)
+        return std::string();
     std::size_t limit = width - 1;
-    if (text.size() <= limit) return std::string(text);
+    if (text.size() <= limit)
+        return std::string(text);
     std::size_t i = 0;
     while (i < limit) {
         std::size_t step = IsSjisLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-        if (i + step > limit) break;
+        if (i + step > limit)
+            break;
         i += step;
     }
     return std::string(text.substr(0, i));
 }
 
 void CopyToBuffer(char* out, std::size_t size, std::string_view text) {
-    if (size == 0) return;
+    if (size == 0)
+        return;
     std::string cut = CutToWidth(text, size);
     std::memcpy(out, cut.data(), cut.size());
     out[cut.size()] = '\0';

@@ -26,7 +26,9 @@ std::string Cp932ToUtf8(std::string_view cp932);
 std::string Utf8ToCp932(std::string_view utf8);
 
 // A Japanese literal of the sources (UTF-8) as the CP932 text the program uses.
-inline std::string J(std::string_view utf8) { return Utf8ToCp932(utf8); }
+inline std::string J(std::string_view utf8) {
+    return Utf8ToCp932(utf8);
+}
 
 // The longest prefix of text that fits in width - 1 bytes (a buffer of width bytes with its
 // terminating zero) without splitting a double-byte character.

@@ -18,7 +18,8 @@ bool WriteAll(int fd, const std::string& content) {
     while (done < content.size()) {
         ssize_t n = ::write(fd, content.data() + done, content.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -28,7 +29,8 @@ bool WriteAll(int fd, const std::string& content) {
 
 bool WriteWithFlags(const std::string& path, const std::string& content, int flags) {
     int fd = ::open(NativePath(path).c_str(), flags | O_WRONLY | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     bool ok = WriteAll(fd, content);
     ::close(fd);
     return ok;
@@ -38,7 +40,8 @@ bool WriteWithFlags(const std::string& path, const std::string& content, int fla
 
 std::string NativePath(const std::string& cp932Path) {
     for (unsigned char c : cp932Path) {
-        if (c >= 0x80) return Cp932ToUtf8(cp932Path);
+        if (c >= 0x80)
+            return Cp932ToUtf8(cp932Path);
     }
     return cp932Path;
 }
@@ -55,25 +58,31 @@ bool IsFolder(const std::string& path) {
 
 std::int64_t FileSize(const std::string& path) {
     struct stat st;
-    if (::stat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    if (::stat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
     return static_cast<std::int64_t>(st.st_size);
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(NativePath(path).c_str()) == 0;
+}
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
     int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof(buffer));
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             ::close(fd);
             return false;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         out.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
@@ -83,10 +92,11 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
     static std::atomic<unsigned> counter{0};
     std::string native = NativePath(path);
-    std::string temp = native + ".tmp" + std::to_string(::getpid()) + "_" +
-                       std::to_string(counter.fetch_add(1));
+    std::string temp =
+        native + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1));
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     bool ok = WriteAll(fd, content);
     ok = (::fsync(fd) == 0) && ok;
     ::close(fd);
@@ -108,12 +118,15 @@ bool AppendToFile(const std::string& path, const std::string& content) {
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(NativePath(folder).c_str());
-    if (dir == nullptr) return names;
+    if (dir == nullptr)
+        return names;
     while (struct dirent* entry = ::readdir(dir)) {
         std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
+        if (name == "." || name == "..")
+            continue;
         bool ascii = true;
-        for (unsigned char c : name) ascii = ascii && c < 0x80;
+        for (unsigned char c : name)
+            ascii = ascii && c < 0x80;
         names.push_back(ascii ? name : Utf8ToCp932(name));
     }
     ::closedir(dir);

@@ -11,26 +11,33 @@ bool IsProfileSpace(unsigned char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsProfileSpace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && IsProfileSpace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    while (!s.empty() && IsProfileSpace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && IsProfileSpace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
     return s;
 }
 
 std::string Lower(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
     }
     return true;
 }
@@ -48,7 +55,8 @@ const char kCrLf[] = "\r\n";
 
 int LeadingInteger(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && IsProfileSpace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && IsProfileSpace(static_cast<unsigned char>(text[i])))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -61,11 +69,14 @@ int LeadingInteger(std::string_view text) {
         ++i;
     }
     unsigned int bits = static_cast<unsigned int>(value);
-    if (negative) bits = 0u - bits;
+    if (negative)
+        bits = 0u - bits;
     return static_cast<int>(bits);
 }
 
-IniDocument::IniDocument() { sections_.emplace_back(); }
+IniDocument::IniDocument() {
+    sections_.emplace_back();
+}
 
 bool IniDocument::Load(const std::string& path) {
     std::string text;
@@ -81,7 +92,8 @@ void IniDocument::Parse(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = pos;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
         Item item;
         item.text = std::string(text.substr(pos, end - pos));
         if (end < text.size()) {
@@ -136,7 +148,8 @@ const IniDocument::Section* IniDocument::FindSection(std::string_view name) cons
 
 bool IniDocument::Find(std::string_view section, std::string_view key, std::string& value) const {
     const Section* s = FindSection(section);
-    if (s == nullptr) return false;
+    if (s == nullptr)
+        return false;
     std::string_view wanted = Trim(key);
     for (const Item& item : s->items) {
         if (item.isEntry && EqualNoCase(item.name, wanted)) {
@@ -150,13 +163,15 @@ bool IniDocument::Find(std::string_view section, std::string_view key, std::stri
 std::string IniDocument::GetString(std::string_view section, std::string_view key,
                                    std::string_view def, std::size_t width) const {
     std::string value;
-    if (!Find(section, key, value)) value = std::string(def);
+    if (!Find(section, key, value))
+        value = std::string(def);
     return CutToWidth(value, width);
 }
 
 int IniDocument::GetInt(std::string_view section, std::string_view key, int def) const {
     std::string value;
-    if (!Find(section, key, value) || value.empty()) return def;
+    if (!Find(section, key, value) || value.empty())
+        return def;
     return LeadingInteger(value);
 }
 
@@ -170,7 +185,8 @@ void IniDocument::SetString(std::string_view section, std::string_view key,
         Item* lastLine = !last->items.empty() ? &last->items.back()
                          : last->named        ? &last->header
                                               : nullptr;
-        if (lastLine != nullptr && lastLine->eol.empty()) lastLine->eol = kCrLf;
+        if (lastLine != nullptr && lastLine->eol.empty())
+            lastLine->eol = kCrLf;
         Section added;
         added.named = true;
         added.name = std::string(Trim(section));
@@ -195,18 +211,24 @@ void IniDocument::SetString(std::string_view section, std::string_view key,
     added.eol = kCrLf;
     // After the last non-blank line of the section, so blank lines stay between sections.
     std::size_t at = s->items.size();
-    while (at > 0 && !s->items[at - 1].isEntry) --at;
-    if (at == 0 && !s->items.empty() && !s->items[0].isEntry && !s->named) at = s->items.size();
-    if (at > 0 && s->items[at - 1].eol.empty()) s->items[at - 1].eol = kCrLf;
-    if (at == 0 && s->named && s->header.eol.empty()) s->header.eol = kCrLf;
+    while (at > 0 && !s->items[at - 1].isEntry)
+        --at;
+    if (at == 0 && !s->items.empty() && !s->items[0].isEntry && !s->named)
+        at = s->items.size();
+    if (at > 0 && s->items[at - 1].eol.empty())
+        s->items[at - 1].eol = kCrLf;
+    if (at == 0 && s->named && s->header.eol.empty())
+        s->header.eol = kCrLf;
     s->items.insert(s->items.begin() + static_cast<std::ptrdiff_t>(at), std::move(added));
 }
 
 std::string IniDocument::Serialize() const {
     std::string out;
     for (const Section& s : sections_) {
-        if (s.named) out += s.header.text + s.header.eol;
-        for (const Item& item : s.items) out += item.text + item.eol;
+        if (s.named)
+            out += s.header.text + s.header.eol;
+        for (const Item& item : s.items)
+            out += item.text + item.eol;
     }
     return out;
 }

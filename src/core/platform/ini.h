@@ -17,7 +17,7 @@ namespace quillrun {
 
 // One INI file held in memory: parse once, read and change many keys, write once.
 class IniDocument {
-public:
+  public:
     IniDocument();
 
     // Reads and parses path. A missing or unreadable file gives an empty document; the result
@@ -42,7 +42,7 @@ public:
     // Writes the document to path through a temporary file and a rename.
     bool Save(const std::string& path) const;
 
-private:
+  private:
     struct Item {
         std::string text;  // the line without its line end
         std::string eol;   // "\r\n", "\n", "\r", or "" for a last line without one

@@ -16,17 +16,20 @@ long LastSeparator(const char* path) {
     for (long i = 0; path[i] != '\0'; ++i) {
         unsigned char c = static_cast<unsigned char>(path[i]);
         if (IsSjisLeadByte(c)) {
-            if (path[i + 1] == '\0') break;
+            if (path[i + 1] == '\0')
+                break;
             ++i;
             continue;
         }
-        if (c == '\\' || c == '/') last = i;
+        if (c == '\\' || c == '/')
+            last = i;
     }
     return last;
 }
 
 int CopyIfFits(const char* text, std::size_t length, char* out, std::size_t size) {
-    if (length + 1 > size) return 0;
+    if (length + 1 > size)
+        return 0;
     std::memcpy(out, text, length);
     out[length] = '\0';
     return 1;
@@ -39,11 +42,13 @@ bool g_programFolderSet = false;
 std::string ExecutableFolder() {
     char buffer[4096];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (n <= 0) return "./";
+    if (n <= 0)
+        return "./";
     buffer[n] = '\0';
     std::string path = Utf8ToCp932(buffer);
     char folder[4096];
-    if (FolderOfPath(path.c_str(), folder, sizeof(folder)) != 1) return "./";
+    if (FolderOfPath(path.c_str(), folder, sizeof(folder)) != 1)
+        return "./";
     return folder;
 }
 
@@ -66,7 +71,8 @@ int FileNameOfPath(const char* path, char* out, std::size_t size) {
 
 const std::string& ProgramFolder() {
     std::call_once(g_programFolderOnce, [] {
-        if (!g_programFolderSet) g_programFolder = ExecutableFolder();
+        if (!g_programFolderSet)
+            g_programFolder = ExecutableFolder();
     });
     return g_programFolder;
 }
@@ -74,9 +80,12 @@ const std::string& ProgramFolder() {
 void SetProgramFolder(const std::string& folder) {
     g_programFolderSet = true;
     g_programFolder = folder;
-    if (!g_programFolder.empty() && g_programFolder.back() != '/') g_programFolder += '/';
+    if (!g_programFolder.empty() && g_programFolder.back() != '/')
+        g_programFolder += '/';
 }
 
-std::string ProgramPath(const std::string& relative) { return ProgramFolder() + relative; }
+std::string ProgramPath(const std::string& relative) {
+    return ProgramFolder() + relative;
+}
 
 }  // namespace quillrun

@@ -15,7 +15,7 @@ enum class JapaneseCode { Ascii, ShiftJis, EucJp, Utf8, Iso2022Jp };
 JapaneseCode DetectJapaneseCode(std::string_view text);
 
 class CharsetConverter {
-public:
+  public:
     // "s" Shift_JIS, "e" or "-e" EUC-JP, "w" UTF-8, "j" ISO-2022-JP (a leading "-" is allowed
     // on each). An option naming none of them leaves the output code as it was.
     void SetOption(std::string_view option);
@@ -26,7 +26,7 @@ public:
 
     JapaneseCode OutputCode() const { return output_; }
 
-private:
+  private:
     JapaneseCode output_ = JapaneseCode::ShiftJis;
 };
 

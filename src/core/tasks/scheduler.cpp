@@ -6,7 +6,9 @@
 namespace quillrun {
 namespace {
 
-bool FieldMatches(std::int32_t field, int current) { return field == kEvery || field == current; }
+bool FieldMatches(std::int32_t field, int current) {
+    return field == kEvery || field == current;
+}
 
 long long MinuteKey(const LocalTime& t) {
     return ((((static_cast<long long>(t.year) * 13 + t.month) * 32 + t.day) * 24 + t.hour) * 60) +
@@ -24,22 +26,28 @@ bool TaskTimeMatches(const TaskRecord& task, const LocalTime& now) {
 }
 
 void Scheduler::Tick(AppState& app, const LocalTime& now, SchedulerHost& host) {
-    if (now.second > kLateTickSeconds) return;
+    if (now.second > kLateTickSeconds)
+        return;
     long long minute = MinuteKey(now);
-    if (minute == lastMinute_) return;
+    if (minute == lastMinute_)
+        return;
     // A tick that arrives while a browser replay holds the previous one takes its minute with
     // it: ticks never overlap and a passed minute is not run late.
     lastMinute_ = minute;
-    if (running_) return;
-    if (app.tasks.Count() < 1) return;
+    if (running_)
+        return;
+    if (app.tasks.Count() < 1)
+        return;
 
     running_ = true;
     // The list may change while a browser replay runs the message loop: index afresh each time
     // and work on a copy of the record.
     for (int i = 0; i < app.tasks.Count(); ++i) {
         TaskRecord task = app.tasks.At(i);
-        if (!TaskTimeMatches(task, now)) continue;
-        if (task.EventDataFile[0] == '\0') continue;
+        if (!TaskTimeMatches(task, now))
+            continue;
+        if (task.EventDataFile[0] == '\0')
+            continue;
 
         std::string text = J("イベント実行 ") + task.EventName;
         WriteLog(text, false);
@@ -48,7 +56,8 @@ void Scheduler::Tick(AppState& app, const LocalTime& now, SchedulerHost& host) {
         if (task.EventExecType == kExecSocket) {
             host.StartSocketReplay(task.EventDataFile);
         } else {
-            if (app.modalDialog != 1) host.ShowReplayView();
+            if (app.modalDialog != 1)
+                host.ShowReplayView();
             host.RunBrowserReplay(task.EventDataFile);
         }
     }

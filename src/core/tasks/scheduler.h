@@ -11,7 +11,7 @@ namespace quillrun {
 
 // What the tick calls out to. The GUI implements it; tests record the calls.
 class SchedulerHost {
-public:
+  public:
     virtual ~SchedulerHost() = default;
     // A time-stamped row of the Record page's message list.
     virtual void AddMessage(const std::string& text) = 0;
@@ -27,14 +27,14 @@ public:
 bool TaskTimeMatches(const TaskRecord& task, const LocalTime& now);
 
 class Scheduler {
-public:
+  public:
     // A timer tick may come a second or two late; the first tick within these seconds of a
     // minute acts for that minute, and later ticks of the same minute do nothing.
     static constexpr int kLateTickSeconds = 2;
 
     void Tick(AppState& app, const LocalTime& now, SchedulerHost& host);
 
-private:
+  private:
     bool running_ = false;
     long long lastMinute_ = -1;
 };

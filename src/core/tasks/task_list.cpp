@@ -25,13 +25,15 @@ bool TaskList::Append(const TaskRecord& record) {
 }
 
 void TaskList::Remove(int index) {
-    if (index < 0 || index >= Count()) return;
+    if (index < 0 || index >= Count())
+        return;
     records_.erase(records_.begin() + index);
 }
 
 bool TaskList::Reset(int count) {
     records_.clear();
-    if (count < 1) return true;
+    if (count < 1)
+        return true;
     try {
         records_.resize(static_cast<std::size_t>(count));
     } catch (const std::bad_alloc&) {

@@ -31,7 +31,7 @@ struct TaskRecord {
 // Tasks in registration order, which is also the order the scheduler starts them in and the
 // order of the "Event%d" sections.
 class TaskList {
-public:
+  public:
     int Count() const { return static_cast<int>(records_.size()); }
     const TaskRecord& At(int index) const { return records_[static_cast<std::size_t>(index)]; }
     TaskRecord& At(int index) { return records_[static_cast<std::size_t>(index)]; }
@@ -45,7 +45,7 @@ public:
     bool Reset(int count);
     void Clear() { records_.clear(); }
 
-private:
+  private:
     std::vector<TaskRecord> records_;
 };
 

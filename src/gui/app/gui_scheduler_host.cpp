@@ -5,14 +5,17 @@
 namespace quillrun {
 
 void GuiSchedulerHost::AddMessage(const std::string& text) {
-    if (sink_) sink_(text);
+    if (sink_)
+        sink_(text);
 }
 
 void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
     (void)eventFile;  // the socket sender is not part of this build yet
 }
 
-void GuiSchedulerHost::ShowReplayView() { App().currentTab = 1; }
+void GuiSchedulerHost::ShowReplayView() {
+    App().currentTab = 1;
+}
 
 void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile) {
     (void)eventFile;  // the browser replay is not part of this build yet

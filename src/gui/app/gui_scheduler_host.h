@@ -9,7 +9,7 @@
 namespace quillrun {
 
 class GuiSchedulerHost : public SchedulerHost {
-public:
+  public:
     using MessageSink = std::function<void(const std::string&)>;
     explicit GuiSchedulerHost(MessageSink sink) : sink_(std::move(sink)) {}
 
@@ -18,7 +18,7 @@ public:
     void ShowReplayView() override;
     void RunBrowserReplay(const std::string& eventFile) override;
 
-private:
+  private:
     MessageSink sink_;
 };
 

@@ -24,7 +24,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     messages_ = new QListWidget(this);
     layout->addWidget(messages_);
-    host_ = std::make_unique<GuiSchedulerHost>([this](const std::string& text) { AddMessage(text); });
+    host_ =
+        std::make_unique<GuiSchedulerHost>([this](const std::string& text) { AddMessage(text); });
     schedulerTimer_.start(1000, this);
 }
 

@@ -17,7 +17,7 @@ QString MainWindowTitle();
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kSchedulerTimerId = 10000;
 
     explicit MainWindow(QWidget* parent = nullptr);
@@ -25,10 +25,10 @@ public:
     // A time-stamped row of the message list (any thread).
     void AddMessage(const std::string& text);
 
-protected:
+  protected:
     void timerEvent(QTimerEvent* event) override;
 
-private:
+  private:
     QBasicTimer schedulerTimer_;
     Scheduler scheduler_;
     std::unique_ptr<GuiSchedulerHost> host_;

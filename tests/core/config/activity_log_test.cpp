@@ -13,10 +13,12 @@
 namespace quillrun {
 namespace {
 
-LocalTime At(int ms) { return LocalTime{2007, 1, 5, 13, 4, 9, ms}; }
+LocalTime At(int ms) {
+    return LocalTime{2007, 1, 5, 13, 4, 9, ms};
+}
 
 class ActivityLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetActivityLog(path_, &trace_); }
     void TearDown() override { SetActivityLog("", nullptr); }
 
@@ -36,9 +38,11 @@ TEST_F(ActivityLogTest, EntriesOfOneMillisecondTakeTheNextFreeKey) {
     WriteLog("third", false);
     EXPECT_EQ(test::ReadFile(path_),
               "[log]\r\n"
-              "Logged_2007/01/05 13:04:09.007=" + J("イベント実行 a") + "\r\n"
-              "Logged_2007/01/05 13:04:09.007-2=second\r\n"
-              "Logged_2007/01/05 13:04:09.007-3=third\r\n");
+              "Logged_2007/01/05 13:04:09.007=" +
+                  J("イベント実行 a") +
+                  "\r\n"
+                  "Logged_2007/01/05 13:04:09.007-2=second\r\n"
+                  "Logged_2007/01/05 13:04:09.007-3=third\r\n");
 }
 
 TEST_F(ActivityLogTest, AnEmptyMessageLeavesItsKeyFreeAndLineBreaksStayOut) {
@@ -61,7 +65,8 @@ TEST_F(ActivityLogTest, TraceEntriesFollowTheSetting) {
 }
 
 TEST_F(ActivityLogTest, TheHundredthEntryOfAMillisecondIsDropped) {
-    for (int i = 0; i < 100; ++i) WriteLog("m" + std::to_string(i), false);
+    for (int i = 0; i < 100; ++i)
+        WriteLog("m" + std::to_string(i), false);
     IniDocument ini;
     ini.Load(path_);
     EXPECT_EQ(ini.GetString("log", LogKey(At(7), 99), "", 260), "m98");
@@ -72,14 +77,17 @@ TEST_F(ActivityLogTest, ThreadsNeverOverwriteEachOther) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
-            for (int i = 0; i < 10; ++i) WriteLog("t" + std::to_string(t) + "_" + std::to_string(i), false);
+            for (int i = 0; i < 10; ++i)
+                WriteLog("t" + std::to_string(t) + "_" + std::to_string(i), false);
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     IniDocument ini;
     ini.Load(path_);
     int found = 0;
-    for (int n = 1; n <= 40; ++n) found += ini.GetString("log", LogKey(At(7), n), "", 260).empty() ? 0 : 1;
+    for (int n = 1; n <= 40; ++n)
+        found += ini.GetString("log", LogKey(At(7), n), "", 260).empty() ? 0 : 1;
     EXPECT_EQ(found, 40);
 }
 

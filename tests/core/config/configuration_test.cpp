@@ -13,10 +13,11 @@ namespace quillrun {
 namespace {
 
 std::string TaskSection(int i, const std::string& name, const std::string& hour = "12") {
-    return "[Event" + std::to_string(i) + "]\r\nEventName=" + name +
-           "\r\nEventDataFile=/q/event/" + name +
+    return "[Event" + std::to_string(i) + "]\r\nEventName=" + name + "\r\nEventDataFile=/q/event/" +
+           name +
            ".evf\r\nEventTime_Year=-1\r\nEventTime_Month=-1\r\nEventTime_Day=-1\r\n"
-           "EventTime_Hour=" + hour + "\r\nEventTime_Minute=30\r\nEventExecType=1\r\n";
+           "EventTime_Hour=" +
+           hour + "\r\nEventTime_Minute=30\r\nEventExecType=1\r\n";
 }
 
 }  // namespace
@@ -34,15 +35,19 @@ TEST(Configuration, FirstRunCreatesTheFileWithItsDefaultsInOrder) {
     EXPECT_EQ(test::ReadFile(app.configPath),
               "[DEFINE]\r\n"
               "iniver=100\r\n"
-              "copyright=" + std::string(kCopyrightLine) + "\r\n"
-              "[CONFIG]\r\n"
-              "startpage=" + start + "\r\n"
-              "StartUpInTask=0\r\n"
-              "AutoIEClose=1\r\n"
-              "OutputDebugTrace=0\r\n"
-              "CGITestMode=0\r\n"
-              "[Event]\r\n"
-              "Total=0\r\n");
+              "copyright=" +
+                  std::string(kCopyrightLine) +
+                  "\r\n"
+                  "[CONFIG]\r\n"
+                  "startpage=" +
+                  start +
+                  "\r\n"
+                  "StartUpInTask=0\r\n"
+                  "AutoIEClose=1\r\n"
+                  "OutputDebugTrace=0\r\n"
+                  "CGITestMode=0\r\n"
+                  "[Event]\r\n"
+                  "Total=0\r\n");
     EXPECT_EQ(app.settings.startpage, start);
     EXPECT_EQ(app.settings.AutoIEClose, 1);
     EXPECT_EQ(app.tasks.Count(), 0);
@@ -120,9 +125,11 @@ TEST(Configuration, HugeTotalIsBoundedByTheSectionsPresent) {
 
 TEST(Configuration, SaveRewritesSettingsAndTasksAndLeavesStaleSectionsAlone) {
     test::TempFolder dir;
-    std::string file = "[DEFINE]\r\niniver=100\r\ncopyright=old line\r\n[CONFIG]\r\nstartpage=x\r\n"
-                       "[Event]\r\nTotal=5\r\n";
-    for (int i = 0; i < 5; ++i) file += TaskSection(i, "t" + std::to_string(i));
+    std::string file =
+        "[DEFINE]\r\niniver=100\r\ncopyright=old line\r\n[CONFIG]\r\nstartpage=x\r\n"
+        "[Event]\r\nTotal=5\r\n";
+    for (int i = 0; i < 5; ++i)
+        file += TaskSection(i, "t" + std::to_string(i));
     test::WriteFile(dir / "quillrun.ini", file);
 
     AppState app;

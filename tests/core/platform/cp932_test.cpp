@@ -29,7 +29,9 @@ TEST(Cp932, LiteralsRoundTripAndCutsKeepCharactersWhole) {
 
 TEST(Cp932, UnconvertibleTextIsReplacedNotDropped) {
     EXPECT_EQ(Utf8ToCp932("a\xF0\x9F\x98\x80z"), "a?z");  // an emoji has no CP932 code
-    EXPECT_EQ(Cp932ToUtf8("a\xFF" "z"), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(Cp932ToUtf8("a\xFF"
+                          "z"),
+              "a\xEF\xBF\xBDz");
 }
 
 }  // namespace quillrun

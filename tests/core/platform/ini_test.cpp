@@ -42,7 +42,8 @@ TEST(Ini, WritingReplacesInPlaceAppendsKeysToTheirSectionAndSectionsAtTheEnd) {
         "; note\r\n"
         "\r\n"
         "[B]\n"
-        "k2=" + J("表示") + "\n");
+        "k2=" +
+        J("表示") + "\n");
     ini.SetString("a", "K1", "one");
     ini.SetString("A", "k3", "3");
     ini.SetString("C", "k4", "4");
@@ -55,10 +56,12 @@ TEST(Ini, WritingReplacesInPlaceAppendsKeysToTheirSectionAndSectionsAtTheEnd) {
               "k3=3\r\n"
               "\r\n"
               "[B]\n"
-              "k2=" + J("表示") + "\n"
-              "k5=5\r\n"
-              "[C]\r\n"
-              "k4=4\r\n");
+              "k2=" +
+                  J("表示") +
+                  "\n"
+                  "k5=5\r\n"
+                  "[C]\r\n"
+                  "k4=4\r\n");
 }
 
 TEST(Ini, LastLineWithoutLineEndGetsOneBeforeAnAddition) {

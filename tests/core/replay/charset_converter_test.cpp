@@ -75,12 +75,15 @@ TEST(CharsetConverter, OptionIsPerObjectAndThreadsDoNotMeet) {
             for (int i = 0; i < 200; ++i) {
                 c.SetOption(t % 2 ? "s" : "w");
                 std::string out = c.Convert(euc);
-                if (out != (t % 2 ? sjis : std::string(kUtf8))) ++failures[static_cast<size_t>(t)];
+                if (out != (t % 2 ? sjis : std::string(kUtf8)))
+                    ++failures[static_cast<size_t>(t)];
             }
         });
     }
-    for (auto& th : threads) th.join();
-    for (int f : failures) EXPECT_EQ(f, 0);
+    for (auto& th : threads)
+        th.join();
+    for (int f : failures)
+        EXPECT_EQ(f, 0);
 
     CharsetConverter c;
     c.SetOption("w");

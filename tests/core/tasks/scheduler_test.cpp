@@ -21,7 +21,8 @@ struct RecordingHost : SchedulerHost {
     void ShowReplayView() override { calls.push_back("view"); }
     void RunBrowserReplay(const std::string& file) override {
         calls.push_back("ie " + file);
-        if (duringBrowserReplay) duringBrowserReplay();
+        if (duringBrowserReplay)
+            duringBrowserReplay();
     }
 };
 
@@ -38,10 +39,12 @@ TaskRecord Task(const std::string& name, int y, int mo, int d, int h, int mi, in
     return t;
 }
 
-LocalTime T(int y, int mo, int d, int h, int mi, int s) { return LocalTime{y, mo, d, h, mi, s, 0}; }
+LocalTime T(int y, int mo, int d, int h, int mi, int s) {
+    return LocalTime{y, mo, d, h, mi, s, 0};
+}
 
 class SchedulerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetActivityLog(dir_ / "quillrun.log", &trace_); }
     void TearDown() override { SetActivityLog("", nullptr); }
 
@@ -83,7 +86,8 @@ TEST_F(SchedulerTest, AnEveryMinuteTaskRunsAtSecondZeroOnly) {
     std::string run = J("イベント実行 every");
     EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 0)),
               (Calls{"msg " + run, "socket /q/event/every.evf"}));
-    for (int s = 1; s < 60; ++s) EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 20, s)).empty()) << s;
+    for (int s = 1; s < 60; ++s)
+        EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 20, s)).empty()) << s;
     EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 21, 0)).size(), 2u);
     EXPECT_EQ(test::ReadFile(dir_ / "quillrun.log").find(run) != std::string::npos, true);
 }
@@ -126,21 +130,25 @@ TEST_F(SchedulerTest, AModalDialogKeepsTheTabButTheReplayStillRuns) {
 TEST_F(SchedulerTest, ImpossibleAndLeapDatesFollowTheCalendarAsGiven) {
     Add(Task("feb30", 2007, 2, 30, 0, 0));
     Add(Task("feb29", -1, 2, 29, 0, 0));
-    for (int day = 1; day <= 28; ++day) EXPECT_TRUE(TickAt(T(2007, 2, day, 0, 0, 0)).empty());
+    for (int day = 1; day <= 28; ++day)
+        EXPECT_TRUE(TickAt(T(2007, 2, day, 0, 0, 0)).empty());
     EXPECT_TRUE(TickAt(T(2007, 3, 2, 0, 0, 0)).empty());  // no 2/30 and no "next day"
     Calls leap = TickAt(T(2028, 2, 29, 0, 0, 0));
     ASSERT_EQ(leap.size(), 2u);
     EXPECT_EQ(leap[1], "socket /q/event/feb29.evf");
 }
 
-TEST_F(SchedulerTest, NoTasksReturnsAtOnce) { EXPECT_TRUE(TickAt(T(2026, 1, 1, 0, 0, 0)).empty()); }
+TEST_F(SchedulerTest, NoTasksReturnsAtOnce) {
+    EXPECT_TRUE(TickAt(T(2026, 1, 1, 0, 0, 0)).empty());
+}
 
 TEST_F(SchedulerTest, TicksDuringABrowserReplayDoNothingAndTheirMinuteIsNotRunLate) {
     Add(Task("ie", -1, -1, -1, -1, -1, kExecIE));
     Add(Task("sock", -1, -1, -1, -1, -1));
     int nested = 0;
     host_.duringBrowserReplay = [&] {
-        if (nested++ > 0) return;
+        if (nested++ > 0)
+            return;
         // The replay runs the message loop; the next minute's second 0 passes meanwhile.
         RecordingHost inner;
         scheduler_.Tick(app_, T(2026, 1, 1, 0, 1, 0), inner);
