@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "core/platform/files.h"
+#include "core/platform/paths.h"
 
 namespace quillrun::test {
 
@@ -29,6 +30,12 @@ void TempFolder::MakeProgramFolders() const {
         ::mkdir((path_ + name).c_str(), 0755);
     }
 }
+
+ScopedProgramFolder::ScopedProgramFolder(const std::string& folder) : saved_(ProgramFolder()) {
+    SetProgramFolder(folder);
+}
+
+ScopedProgramFolder::~ScopedProgramFolder() { SetProgramFolder(saved_); }
 
 std::string ReadFile(const std::string& path) {
     std::string content;

@@ -42,6 +42,16 @@ class ScopedClock {
     ~ScopedClock() { SetCurrentClock(nullptr); }
 };
 
+// Makes a folder the program folder for the lifetime of the object.
+class ScopedProgramFolder {
+public:
+    explicit ScopedProgramFolder(const std::string& folder);
+    ~ScopedProgramFolder();
+
+private:
+    std::string saved_;
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 

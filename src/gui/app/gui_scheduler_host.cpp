@@ -1,6 +1,7 @@
 #include "gui/app/gui_scheduler_host.h"
 
 #include "core/config/app_state.h"
+#include "core/replay/socket_sender.h"
 
 namespace quillrun {
 
@@ -10,7 +11,7 @@ void GuiSchedulerHost::AddMessage(const std::string& text) {
 }
 
 void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
-    (void)eventFile;  // the socket sender is not part of this build yet
+    StartSocketReplayThread(eventFile);
 }
 
 void GuiSchedulerHost::ShowReplayView() {

@@ -2,13 +2,13 @@
 
 #include <QListWidget>
 #include <QMetaObject>
-#include <QTime>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/clock.h"
+#include "core/recording/message_sink.h"
 #include "gui/text.h"
 
 namespace quillrun {
@@ -26,11 +26,14 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     layout->addWidget(messages_);
     host_ =
         std::make_unique<GuiSchedulerHost>([this](const std::string& text) { AddMessage(text); });
+    SetMessageSink([this](const std::string& text) { AddMessage(text); });
     schedulerTimer_.start(1000, this);
 }
 
+MainWindow::~MainWindow() { SetMessageSink(nullptr); }
+
 void MainWindow::AddMessage(const std::string& text) {
-    QString row = QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + FromCp932(text);
+    QString row = FromCp932(MessageTimeText() + " " + text);
     QMetaObject::invokeMethod(
         this, [this, row] { messages_->addItem(row); }, Qt::QueuedConnection);
 }

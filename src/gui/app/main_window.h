@@ -21,6 +21,7 @@ class MainWindow : public QWidget {
     static constexpr int kSchedulerTimerId = 10000;
 
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // A time-stamped row of the message list (any thread).
     void AddMessage(const std::string& text);

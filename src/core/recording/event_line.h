@@ -1,0 +1,50 @@
+// Event files (*.evf): one line per event, "%d\t%s\t%s\t%s\t" and CR LF (number, method, URL,
+// data). This is the one reader of such lines, shared by the event list, the socket sender and
+// the browser replay.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillrun {
+
+// Field widths, terminating zero included.
+constexpr std::size_t kMethodWidth = 5;
+constexpr std::size_t kUrlWidth = 260;
+constexpr std::size_t kDataWidth = 30720;
+// Readers take at most this many bytes of a line at a time; a longer line is split and its
+// remainder read as a line of its own.
+constexpr std::size_t kEventLineRead = 30994;
+
+enum EventMethod { kMethodNone = 0, kMethodUrl = 1, kMethodGet = 2, kMethodPost = 3, kMethodSet = 4 };
+
+// "URL", "GET", "POST", "SET"; empty for any other code.
+const char* EventMethodText(int code);
+// The code of a method text compared exactly (case-sensitive); kMethodNone when none.
+int EventMethodCode(std::string_view text);
+
+struct EventLine {
+    std::string method;  // at most 4 bytes
+    std::string url;     // at most 259 bytes
+    std::string data;    // at most 30719 bytes
+};
+
+// Takes method, URL and data from between the first four tabs of line (a line as read, its
+// "\n" included or not). False when the line has no tab. A field whose closing tab is missing
+// runs to the end of this line, never into another one.
+bool ParseEventLine(std::string_view line, EventLine& out);
+
+// The lines of an event file as a text-mode reader sees them: CR LF read as "\n", each piece
+// at most kEventLineRead bytes, "\n" kept at the end of the pieces that had one.
+std::vector<std::string> SplitEventFileLines(const std::string& content);
+
+// False when the file cannot be read.
+bool ReadEventFileLines(const std::string& path, std::vector<std::string>& lines);
+
+// One line of an event file as written on disk, CR LF included.
+std::string FormatEventLine(int ordinal, std::string_view method, std::string_view url,
+                            std::string_view data);
+
+}  // namespace quillrun

@@ -1,0 +1,154 @@
+#include "core/replay/socket_sender.h"
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/platform/paths.h"
+#include "core/platform/tcp_client.h"
+#include "core/recording/event_line.h"
+#include "core/replay/cookie_store.h"
+#include "core/replay/post_guard.h"
+#include "core/replay/url_encoding.h"
+#include "core/replay/url_split.h"
+
+namespace quillrun {
+namespace {
+
+std::mutex g_optionsLock;
+SocketSenderOptions g_options;
+
+SocketSenderOptions Options() {
+    std::lock_guard<std::mutex> lock(g_optionsLock);
+    return g_options;
+}
+
+// The boundary of a multipart body is its first line without the leading "--". The stored
+// content type carries none, and a server cannot split the parts without it.
+std::string BoundaryOf(const std::string& body) {
+    if (body.compare(0, 2, "--") != 0) return std::string();
+    std::size_t end = body.find_first_of("\r\n");
+    if (end == std::string::npos) end = body.size();
+    return body.substr(2, end - 2);
+}
+
+struct Exchange {
+    bool received = false;
+    std::string response;
+};
+
+Exchange SendRequest(const std::string& host, std::uint16_t port, const std::string& text) {
+    Exchange result;
+    TcpConnection connection;
+    if (!connection.Connect(host, port)) return result;
+    if (!connection.SendAll(text)) return result;
+    result.response = connection.ReceiveUpTo(kReceiveLimit);
+    result.received = true;
+    return result;
+}
+
+void StoreCookie(const std::string& response, const UrlParts& url) {
+    std::string cookieText, domain, path;
+    ParseSetCookie(response, cookieText, domain, path);
+    if (cookieText.empty()) return;
+    if (domain.empty()) domain = url.host;
+    if (path.empty()) path = url.path;
+    SaveCookieFile(cookieText, CookieFilePath(domain, path));
+}
+
+}  // namespace
+
+void SetSocketSenderOptions(const SocketSenderOptions& options) {
+    std::lock_guard<std::mutex> lock(g_optionsLock);
+    g_options = options;
+}
+
+std::string FormatSocketRequest(const SocketRequest& request) {
+    std::string cookieLine = request.cookie.empty() ? "" : "Cookie: " + request.cookie + "\r\n";
+    if (request.method == "POST") {
+        std::string type = "application/x-www-form-urlencoded";
+        if (request.data.find("form-data") != std::string::npos) {
+            type = "multipart/form-data";
+            std::string boundary = BoundaryOf(request.data);
+            if (!boundary.empty()) type += "; boundary=" + boundary;
+        }
+        return "POST " + request.path + "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nContent-Type:" +
+               type + "\r\nContent-Length:" + std::to_string(request.contentLength) + "\r\n" +
+               cookieLine + "\r\n" + request.data + "\r\n";
+    }
+    return "GET " + request.path + "?" + request.data +
+           "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" + cookieLine + "\r\n";
+}
+
+std::string ResponseFilePath(int n) {
+    return ProgramPath("response/" + std::to_string(n) + "_response.txt");
+}
+
+void StoreResponse(const std::string& response) {
+    int n = 0;
+    while (n < kResponseFilesMax && FileExists(ResponseFilePath(n))) ++n;
+    if (n >= kResponseFilesMax) {
+        for (int i = 0; i < kResponseFilesMax; ++i) RemoveFile(ResponseFilePath(i));
+        n = 0;
+    }
+    WriteWholeFile(ResponseFilePath(n), response);
+}
+
+void SocketReplayThread(std::string eventFile) {
+    std::vector<std::string> lines;
+    if (!ReadEventFileLines(eventFile, lines)) return;
+    SocketSenderOptions options = Options();
+
+    for (const std::string& line : lines) {
+        EventLine row;
+        if (!ParseEventLine(line, row)) return;
+        if (row.method.empty() || row.url.empty()) return;
+        UrlParts url;
+        if (!SplitUrl(row.url, url)) return;
+        if (url.host.size() > kPathWidth - 1 || url.path.size() > kPathWidth - 1) return;
+
+        bool cgiTestMode = App().settings.CGITestMode == 1;
+        if (!cgiTestMode) {
+            GuardResult guard = RunPostGuard(url.host + row.method + url.path + row.data);
+            if (guard != GuardResult::Pass) return;
+        }
+
+        SocketRequest request;
+        request.method = row.method;
+        request.path = url.path;
+        request.data = row.data;
+        request.contentLength = static_cast<int>(row.data.size());
+        if (row.data.find(kMultipartMarker) != std::string::npos) {
+            request.contentLength = static_cast<int>(row.data.size() / 3);
+            UrlDecode(request.data, 0, true);
+        }
+        request.cookie = LookupCookies(url.host, url.path);
+        std::uint16_t port = options.port != 0 ? options.port : (cgiTestMode ? 50000 : 80);
+
+        Exchange exchange;
+        if (row.method == "SET") continue;
+        if (row.method == "GET" || row.method == "URL" || row.method == "POST") {
+            exchange = SendRequest(url.host, port, FormatSocketRequest(request));
+        }
+
+        WriteLog(J("HTTPリクエスト送信 http://") + url.host + "/" + url.path + " cookie:" +
+                     request.cookie + " port:" + std::to_string(port),
+                 false);
+        if (exchange.received) {
+            StoreResponse(exchange.response);
+            StoreCookie(exchange.response, url);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(options.pauseMilliseconds));
+    }
+}
+
+void StartSocketReplayThread(const std::string& eventFile) {
+    std::thread(SocketReplayThread, eventFile).detach();
+}
+
+}  // namespace quillrun

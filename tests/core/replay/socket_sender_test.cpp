@@ -1,0 +1,205 @@
+#include "core/replay/socket_sender.h"
+
+#include <gtest/gtest.h>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/recording/message_sink.h"
+#include "core/replay/post_guard.h"
+#include "core/replay/url_encoding.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+class SocketSenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        SetActivityLog(dir_ / "quillrun.log", &trace_);
+        SetSocketSenderOptions({server_.Port(), 0});
+        SetMessageSink([this](const std::string& text) { messages_.push_back(text); });
+        App().settings.CGITestMode = 0;
+    }
+    void TearDown() override {
+        SetSocketSenderOptions({});
+        SetMessageSink(nullptr);
+        SetActivityLog("", nullptr);
+        App().settings.CGITestMode = 0;
+    }
+
+    // Writes the event file and replays it on this thread.
+    void Replay(const std::string& lines) {
+        test::WriteFile(dir_ / "event/t.evf", lines);
+        SocketReplayThread(dir_ / "event/t.evf");
+    }
+    std::string Log() { return test::ReadFile(dir_ / "quillrun.log"); }
+
+    test::TempFolder dir_;
+    test::ScopedProgramFolder program_{dir_.Path()};
+    std::int32_t trace_ = 0;
+    test::LoopbackHttpServer server_;
+    std::vector<std::string> messages_;
+};
+
+const std::string kHost = "127.0.0.1";
+
+}  // namespace
+
+TEST_F(SocketSenderTest, RequestsAreSentByteForByte) {
+    Replay("1\tPOST\thttp://127.0.0.1/x.cgi\ta=1\t\r\n"
+           "2\tURL\thttp://127.0.0.1/index.html\t\t\r\n"
+           "3\tGET\thttp://127.0.0.1/s.cgi\tq=1&r=%82%A0\t\r\n"
+           "4\tURL\thttp://127.0.0.1/\t\t\r\n"
+           "5\t\t\t\t\r\n");
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].raw,
+              "POST /x.cgi  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n"
+              "Content-Type:application/x-www-form-urlencoded\r\nContent-Length:3\r\n\r\na=1\r\n");
+    EXPECT_EQ(requests[1].raw, "GET /index.html?  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n\r\n");
+    EXPECT_EQ(requests[2].raw,
+              "GET /s.cgi?q=1&r=%82%A0  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n\r\n");
+    EXPECT_EQ(requests[3].target, "/?");
+    std::string port = std::to_string(server_.Port());
+    EXPECT_NE(Log().find(J("HTTPリクエスト送信 http://127.0.0.1//x.cgi cookie: port:") + port),
+              std::string::npos);
+    EXPECT_EQ(test::ReadFile(ResponseFilePath(0)).substr(0, 15), "HTTP/1.0 200 OK");
+    EXPECT_TRUE(FileExists(ResponseFilePath(3)));
+    EXPECT_FALSE(FileExists(ResponseFilePath(4)));
+}
+
+TEST_F(SocketSenderTest, CookiesSetByOneResponseGoWithMatchingRequests) {
+    server_.SetHandler([](const test::ReceivedRequest& r) {
+        if (r.target.rfind("/login", 0) == 0) {
+            return test::Reply::Ok("in", "text/html",
+                                   "Set-Cookie: SID=abc; path=/app; expires=Wed, 01-Jan-2031\r\n");
+        }
+        return test::Reply::Ok("page");
+    });
+    Replay("1\tPOST\thttp://127.0.0.1/login\tu=1\t\r\n"
+           "2\tPOST\thttp://127.0.0.1/app/x.cgi\ta=1\t\r\n"
+           "3\tURL\thttp://127.0.0.1/other\t\t\r\n");
+    EXPECT_EQ(test::ReadFile(dir_ / "cookies/[127.0.0.1][@app].cookie"),
+              "[expire_never]\r\nSID=abc\r\npath=/app\r\n");
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].raw,
+              "POST /app/x.cgi  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n"
+              "Content-Type:application/x-www-form-urlencoded\r\nContent-Length:3\r\n"
+              "Cookie: SID=abc; path=/app; \r\n\r\na=1\r\n");
+    EXPECT_EQ(requests[2].Header("cookie"), "");
+    EXPECT_NE(Log().find("cookie:SID=abc; path=/app;  port:"), std::string::npos);
+}
+
+TEST_F(SocketSenderTest, MultipartBodiesAreSentDecodedWithTheirBoundary) {
+    std::string body =
+        "------WebKitFormBoundaryABC\r\nContent-Disposition: form-data; name=\"f\"; "
+        "filename=\"a.bin\"\r\n\r\n" + std::string("\x00\x01\x02", 3) +
+        "\r\n------WebKitFormBoundaryABC--\r\n";
+    std::string stored = body;
+    ASSERT_TRUE(PercentEncodeAll(stored));
+    // PercentEncodeAll stops at the zero byte as the capture does; build the stored form of the
+    // whole body as the browser sent it.
+    stored.clear();
+    for (unsigned char c : body) {
+        char hex[4];
+        std::snprintf(hex, sizeof(hex), "%%%02X", c);
+        stored += hex;
+    }
+    Replay("1\tPOST\thttp://127.0.0.1/up.cgi\t" + stored + "\t\r\n");
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Header("content-length"), std::to_string(stored.size() / 3));
+    EXPECT_EQ(requests[0].Header("content-type"),
+              "multipart/form-data; boundary=----WebKitFormBoundaryABC");
+    EXPECT_EQ(requests[0].body, body);
+}
+
+TEST_F(SocketSenderTest, TheGuardTripsAtTheFifthIdenticalRequestButNotInCgiTestMode) {
+    std::string file = "1\tPOST\thttp://127.0.0.1/x.cgi\ta=1\t\r\n2\tURL\thttp://127.0.0.1/n\t\t\r\n";
+    for (int run = 0; run < 4; ++run) Replay(file);
+    EXPECT_EQ(server_.RequestCount(), 8u);
+    Replay(file);
+    EXPECT_EQ(server_.RequestCount(), 8u);  // the run ended at the guard
+    std::string message = J("連続投稿抑止機能が働きました。送信内容を変更するか再起動が必要です。");
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], message);
+    EXPECT_NE(Log().find(message), std::string::npos);
+    EXPECT_EQ(test::ReadFile(GuardFilePath()).find("127.0.0.1POST/x.cgia=1\r\n"), 0u);
+
+    App().settings.CGITestMode = 1;
+    RemoveFile(GuardFilePath());
+    for (int run = 0; run < 5; ++run) Replay(file);
+    EXPECT_EQ(server_.RequestCount(), 18u);
+    EXPECT_FALSE(FileExists(GuardFilePath()));
+}
+
+TEST_F(SocketSenderTest, LargeAnswersAreCutAndResponseNumbersWrap) {
+    server_.SetHandler([](const test::ReceivedRequest&) {
+        test::Reply r;
+        r.raw = "HTTP/1.0 200 OK\r\n\r\n" + std::string(20000 - 19, 'b');
+        return r;
+    });
+    for (int n = 0; n < kResponseFilesMax; ++n) test::WriteFile(ResponseFilePath(n), "old");
+    Replay("1\tGET\thttp://127.0.0.1/big\t\t\r\n");
+    EXPECT_EQ(test::ReadFile(ResponseFilePath(0)).size(), 10240u);
+    for (int n = 1; n < kResponseFilesMax; ++n) EXPECT_FALSE(FileExists(ResponseFilePath(n))) << n;
+}
+
+TEST_F(SocketSenderTest, RowsThatEndTheReplayAndRowsThatSendNothing) {
+    // An unresolvable host is logged and skipped; the next row still follows.
+    Replay("1\tURL\thttp://no-such-host.invalid/a\t\t\r\n2\tURL\thttp://127.0.0.1/b\t\t\r\n");
+    EXPECT_NE(Log().find("http://no-such-host.invalid//a cookie: port:"), std::string::npos);
+    EXPECT_EQ(server_.RequestCount(), 1u);
+    EXPECT_FALSE(FileExists(ResponseFilePath(1)));
+
+    // A SET row sends and logs nothing; a SET row without "://" ends the replay.
+    server_.ClearRequests();
+    Replay("1\tSET\thttp://127.0.0.1/s\tinput=q:a,click=go\t\r\n"
+           "2\tPOST\thttp://127.0.0.1/p\ta=2\t\r\n"
+           "3\tSET\tsubmit=go\t\t\r\n"
+           "4\tPOST\thttp://127.0.0.1/p\ta=3\t\r\n");
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, "a=2");
+
+    // Another method text: no request, but a log line; a tab-less line ends the replay.
+    server_.ClearRequests();
+    Replay("1\tPUT\thttp://127.0.0.1/put\t\t\r\nno tabs\r\n2\tURL\thttp://127.0.0.1/z\t\t\r\n");
+    EXPECT_EQ(server_.RequestCount(), 0u);
+    EXPECT_NE(Log().find("http://127.0.0.1//put"), std::string::npos);
+
+    // The empty pair alone sends and logs nothing; a missing file ends at once.
+    RemoveFile(dir_ / "quillrun.log");
+    Replay("1\t\t\t\t\r\n");
+    SocketReplayThread(dir_ / "event/none.evf");
+    EXPECT_FALSE(FileExists(dir_ / "quillrun.log"));
+}
+
+TEST_F(SocketSenderTest, ClosedAndSlowConnectionsCountAsReceived) {
+    server_.SetHandler([](const test::ReceivedRequest& r) {
+        test::Reply reply = test::Reply::Ok("slow");
+        if (r.target.rfind("/closed", 0) == 0) reply.closeWithoutAnswer = true;
+        if (r.target.rfind("/slow", 0) == 0) reply.delayMilliseconds = 300;
+        return reply;
+    });
+    Replay("1\tURL\thttp://127.0.0.1/closed\t\t\r\n2\tURL\thttp://127.0.0.1/slow\t\t\r\n");
+    EXPECT_EQ(test::ReadFile(ResponseFilePath(0)), "");
+    EXPECT_NE(test::ReadFile(ResponseFilePath(1)).find("slow"), std::string::npos);
+}
+
+TEST(FormatSocketRequest, GetWithACookieCarriesItAfterTheUserAgent) {
+    SocketRequest r;
+    r.method = "GET";
+    r.path = "/a.cgi?x=1";
+    r.data = "y=2";
+    r.cookie = "SID=1; ";
+    EXPECT_EQ(FormatSocketRequest(r),
+              "GET /a.cgi?x=1?y=2  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nCookie: SID=1; \r\n\r\n");
+}
+
+}  // namespace quillrun
