@@ -19,7 +19,8 @@ bool WaitReadable(int fd, int milliseconds) {
 }
 
 std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -27,7 +28,8 @@ void SendAll(int fd, const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
         ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) return;
+        if (n <= 0)
+            return;
         done += static_cast<std::size_t>(n);
     }
 }
@@ -50,7 +52,8 @@ Reply Reply::Ok(const std::string& body, const std::string& contentType,
 
 LoopbackHttpServer::LoopbackHttpServer(Handler handler) : handler_(std::move(handler)) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) throw std::runtime_error("socket");
+    if (listenFd_ < 0)
+        throw std::runtime_error("socket");
     int one = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
     sockaddr_in address;
@@ -78,7 +81,8 @@ LoopbackHttpServer::~LoopbackHttpServer() {
         std::lock_guard<std::mutex> lock(lock_);
         workers.swap(workers_);
     }
-    for (auto& w : workers) w.join();
+    for (auto& w : workers)
+        w.join();
 }
 
 std::string LoopbackHttpServer::Url(const std::string& path) const {
@@ -113,9 +117,11 @@ void LoopbackHttpServer::ClearRequests() {
 
 void LoopbackHttpServer::AcceptLoop() {
     while (!stopping_) {
-        if (!WaitReadable(listenFd_, 100)) continue;
+        if (!WaitReadable(listenFd_, 100))
+            continue;
         int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         std::lock_guard<std::mutex> lock(lock_);
         workers_.emplace_back([this, fd] { Serve(fd); });
     }
@@ -130,10 +136,13 @@ void LoopbackHttpServer::Serve(int fd) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     // Header block, then Content-Length bytes of body.
     while (!stopping_ && std::chrono::steady_clock::now() < deadline) {
-        if (headerEnd != std::string::npos && raw.size() >= headerEnd + 4 + wanted) break;
-        if (!WaitReadable(fd, 50)) continue;
+        if (headerEnd != std::string::npos && raw.size() >= headerEnd + 4 + wanted)
+            break;
+        if (!WaitReadable(fd, 50))
+            continue;
         ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         raw.append(buffer, static_cast<std::size_t>(n));
         if (headerEnd == std::string::npos) {
             headerEnd = raw.find("\r\n\r\n");
@@ -151,7 +160,8 @@ void LoopbackHttpServer::Serve(int fd) {
                     std::size_t colon = line.find(':');
                     if (colon != std::string::npos) {
                         std::string value = line.substr(colon + 1);
-                        while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+                        while (!value.empty() && value.front() == ' ')
+                            value.erase(0, 1);
                         request.headers[Lower(line.substr(0, colon))] = value;
                     }
                     pos = end + 2;
@@ -164,10 +174,12 @@ void LoopbackHttpServer::Serve(int fd) {
     // Whatever follows right behind (the CR LF after a POST body).
     while (WaitReadable(fd, 30)) {
         ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         raw.append(buffer, static_cast<std::size_t>(n));
     }
-    if (headerEnd != std::string::npos) request.body = raw.substr(headerEnd + 4, wanted);
+    if (headerEnd != std::string::npos)
+        request.body = raw.substr(headerEnd + 4, wanted);
 
     Handler handler;
     {
@@ -183,10 +195,12 @@ void LoopbackHttpServer::Serve(int fd) {
     if (reply.delayMilliseconds > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMilliseconds));
     }
-    if (!reply.closeWithoutAnswer) SendAll(fd, reply.raw);
+    if (!reply.closeWithoutAnswer)
+        SendAll(fd, reply.raw);
     ::shutdown(fd, SHUT_WR);
     while (WaitReadable(fd, 50)) {  // let the peer read before the close
-        if (::recv(fd, buffer, sizeof(buffer), 0) <= 0) break;
+        if (::recv(fd, buffer, sizeof(buffer), 0) <= 0)
+            break;
     }
     ::close(fd);
 }

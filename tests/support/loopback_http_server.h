@@ -18,15 +18,15 @@ namespace quillrun::test {
 struct ReceivedRequest {
     std::string raw;  // every byte received on the connection
     std::string method;
-    std::string target;  // path and query as sent
+    std::string target;                          // path and query as sent
     std::map<std::string, std::string> headers;  // names in lower case
-    std::string body;  // Content-Length bytes after the header block
+    std::string body;                            // Content-Length bytes after the header block
     std::string Header(const std::string& lowerName) const;
 };
 
 struct Reply {
-    std::string raw;               // sent as it stands
-    int delayMilliseconds = 0;     // before answering
+    std::string raw;            // sent as it stands
+    int delayMilliseconds = 0;  // before answering
     bool closeWithoutAnswer = false;
 
     // "HTTP/1.0 200 OK" with Content-Type, Content-Length and Connection: close.
@@ -35,7 +35,7 @@ struct Reply {
 };
 
 class LoopbackHttpServer {
-public:
+  public:
     using Handler = std::function<Reply(const ReceivedRequest&)>;
 
     explicit LoopbackHttpServer(Handler handler = nullptr);
@@ -53,7 +53,7 @@ public:
     bool WaitForRequests(std::size_t count, int timeoutMilliseconds) const;
     void ClearRequests();
 
-private:
+  private:
     void AcceptLoop();
     void Serve(int fd);
 

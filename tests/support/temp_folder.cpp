@@ -35,7 +35,9 @@ ScopedProgramFolder::ScopedProgramFolder(const std::string& folder) : saved_(Pro
     SetProgramFolder(folder);
 }
 
-ScopedProgramFolder::~ScopedProgramFolder() { SetProgramFolder(saved_); }
+ScopedProgramFolder::~ScopedProgramFolder() {
+    SetProgramFolder(saved_);
+}
 
 std::string ReadFile(const std::string& path) {
     std::string content;

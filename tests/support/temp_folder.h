@@ -44,11 +44,11 @@ class ScopedClock {
 
 // Makes a folder the program folder for the lifetime of the object.
 class ScopedProgramFolder {
-public:
+  public:
     explicit ScopedProgramFolder(const std::string& folder);
     ~ScopedProgramFolder();
 
-private:
+  private:
     std::string saved_;
 };
 

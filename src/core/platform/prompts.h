@@ -10,7 +10,7 @@ enum class PromptButtons { Ok, YesNo };
 enum class PromptAnswer { Ok, Yes, No };
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     // text and caption are CP932.
     virtual PromptAnswer Ask(const std::string& text, const std::string& caption,

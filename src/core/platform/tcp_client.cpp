@@ -11,7 +11,9 @@
 
 namespace quillrun {
 
-TcpConnection::~TcpConnection() { Close(); }
+TcpConnection::~TcpConnection() {
+    Close();
+}
 
 bool TcpConnection::Connect(const std::string& host, std::uint16_t port) {
     Close();
@@ -33,7 +35,8 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port) {
         freeaddrinfo(result);
     }
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
         Close();
         return false;
@@ -46,7 +49,8 @@ bool TcpConnection::SendAll(const std::string& data) {
     while (done < data.size()) {
         ssize_t n = ::send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -59,8 +63,10 @@ std::string TcpConnection::ReceiveUpTo(std::size_t limit) {
     std::size_t held = 0;
     while (held < limit) {
         ssize_t n = ::recv(fd_, received.data() + held, limit - held, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
         held += static_cast<std::size_t>(n);
     }
     received.resize(held);

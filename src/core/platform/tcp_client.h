@@ -7,7 +7,7 @@
 namespace quillrun {
 
 class TcpConnection {
-public:
+  public:
     TcpConnection() = default;
     ~TcpConnection();
     TcpConnection(const TcpConnection&) = delete;
@@ -22,7 +22,7 @@ public:
     std::string ReceiveUpTo(std::size_t limit);
     void Close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -22,7 +22,8 @@ const char* EventMethodText(int code) {
 
 int EventMethodCode(std::string_view text) {
     for (int code = kMethodUrl; code <= kMethodSet; ++code) {
-        if (text == EventMethodText(code)) return code;
+        if (text == EventMethodText(code))
+            return code;
     }
     return kMethodNone;
 }
@@ -30,11 +31,13 @@ int EventMethodCode(std::string_view text) {
 bool ParseEventLine(std::string_view line, EventLine& out) {
     out = EventLine();
     std::size_t end = line.size();
-    if (end > 0 && line[end - 1] == '\n') --end;
+    if (end > 0 && line[end - 1] == '\n')
+        --end;
     line = line.substr(0, end);
 
     std::size_t tab1 = line.find('\t');
-    if (tab1 == std::string_view::npos) return false;
+    if (tab1 == std::string_view::npos)
+        return false;
     auto field = [&line](std::size_t open, std::size_t& close) -> std::string_view {
         if (open == std::string_view::npos) {
             close = std::string_view::npos;
@@ -56,20 +59,23 @@ std::vector<std::string> SplitEventFileLines(const std::string& content) {
     std::string current;
     for (std::size_t i = 0; i < content.size(); ++i) {
         char c = content[i];
-        if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') continue;
+        if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n')
+            continue;
         current += c;
         if (c == '\n' || current.size() >= kEventLineRead) {
             lines.push_back(std::move(current));
             current.clear();
         }
     }
-    if (!current.empty()) lines.push_back(std::move(current));
+    if (!current.empty())
+        lines.push_back(std::move(current));
     return lines;
 }
 
 bool ReadEventFileLines(const std::string& path, std::vector<std::string>& lines) {
     std::string content;
-    if (!ReadWholeFile(path, content)) return false;
+    if (!ReadWholeFile(path, content))
+        return false;
     lines = SplitEventFileLines(content);
     return true;
 }

@@ -18,7 +18,13 @@ constexpr std::size_t kDataWidth = 30720;
 // remainder read as a line of its own.
 constexpr std::size_t kEventLineRead = 30994;
 
-enum EventMethod { kMethodNone = 0, kMethodUrl = 1, kMethodGet = 2, kMethodPost = 3, kMethodSet = 4 };
+enum EventMethod {
+    kMethodNone = 0,
+    kMethodUrl = 1,
+    kMethodGet = 2,
+    kMethodPost = 3,
+    kMethodSet = 4
+};
 
 // "URL", "GET", "POST", "SET"; empty for any other code.
 const char* EventMethodText(int code);

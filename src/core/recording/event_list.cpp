@@ -14,9 +14,13 @@ std::string EventNumberText(int number) {
     return text;
 }
 
-std::string EventList::MethodOf(int pair) const { return CutToWidth(Cell(pair * 2, 1), kMethodWidth); }
+std::string EventList::MethodOf(int pair) const {
+    return CutToWidth(Cell(pair * 2, 1), kMethodWidth);
+}
 
-std::string EventList::UrlOf(int pair) const { return CutToWidth(Cell(pair * 2, 2), kUrlWidth); }
+std::string EventList::UrlOf(int pair) const {
+    return CutToWidth(Cell(pair * 2, 2), kUrlWidth);
+}
 
 std::string EventList::DataOf(int pair) const {
     return CutToWidth(Cell(pair * 2 + 1, 2), kDataWidth);
@@ -30,7 +34,8 @@ void EventList::AddEvent(int method, const std::string& url, const std::string& 
 }
 
 void EventList::SetEvent(int headRow, int method, const std::string& url, const std::string& data) {
-    if (headRow < 0 || headRow + 1 >= RowCount()) return;
+    if (headRow < 0 || headRow + 1 >= RowCount())
+        return;
     rows_[static_cast<std::size_t>(headRow)] =
         Row{EventNumberText(headRow / 2 + 1), EventMethodText(method), url};
     rows_[static_cast<std::size_t>(headRow) + 1] = Row{"", "", data};
@@ -44,17 +49,20 @@ void EventList::AppendEmptyPair() {
 }
 
 void EventList::DeleteEvent(int number) {
-    if (number < 1) return;
+    if (number < 1)
+        return;
     int c = RowCount();
     int r = 2 * number - 2;
-    if (r >= c) return;
+    if (r >= c)
+        return;
     for (; r < c - 2; r += 2) {
         auto& head = rows_[static_cast<std::size_t>(r)];
         const auto& next = rows_[static_cast<std::size_t>(r) + 2];
         head[1] = next[1];
         head[2] = next[2];
         rows_[static_cast<std::size_t>(r) + 1][2] = rows_[static_cast<std::size_t>(r) + 3][2];
-        if (head[2].empty()) head[0].clear();
+        if (head[2].empty())
+            head[0].clear();
     }
     rows_.resize(static_cast<std::size_t>(c - 2));
     Changed();
@@ -67,7 +75,8 @@ void EventList::Clear() {
 
 bool EventList::LoadEventFile(const std::string& path) {
     std::vector<std::string> lines;
-    if (!ReadEventFileLines(path, lines)) return false;
+    if (!ReadEventFileLines(path, lines))
+        return false;
     rows_.clear();
     std::function<void()> listener = std::move(listener_);  // one notice for the whole load
     bool complete = true;
@@ -78,9 +87,11 @@ bool EventList::LoadEventFile(const std::string& path) {
             break;
         }
         int code = EventMethodCode(event.method);
-        if (code != kMethodNone) AddEvent(code, event.url, event.data);
+        if (code != kMethodNone)
+            AddEvent(code, event.url, event.data);
     }
-    if (complete) AppendEmptyPair();
+    if (complete)
+        AppendEmptyPair();
     listener_ = std::move(listener);
     Changed();
     return complete;

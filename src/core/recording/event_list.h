@@ -13,7 +13,7 @@
 namespace quillrun {
 
 class EventList {
-public:
+  public:
     using Row = std::array<std::string, 3>;
 
     int RowCount() const { return static_cast<int>(rows_.size()); }
@@ -48,9 +48,10 @@ public:
     // Called after every change, so a widget can show the rows again.
     void SetChangeListener(std::function<void()> listener) { listener_ = std::move(listener); }
 
-private:
+  private:
     void Changed() const {
-        if (listener_) listener_();
+        if (listener_)
+            listener_();
     }
 
     std::vector<Row> rows_;

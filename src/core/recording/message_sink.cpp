@@ -24,7 +24,8 @@ void AddMessage(const std::string& text) {
         std::lock_guard<std::mutex> lock(g_sinkLock);
         sink = g_sink;
     }
-    if (sink) sink(text);
+    if (sink)
+        sink(text);
 }
 
 std::string MessageTimeText() {

@@ -21,33 +21,31 @@ std::string CopyAttribute(const std::string& text, std::size_t from, std::size_t
     std::string out;
     for (std::size_t i = from; i < text.size() && out.size() < max; ++i) {
         char c = text[i];
-        if (c == ';' || c == '\r' || c == '\n') break;
+        if (c == ';' || c == '\r' || c == '\n')
+            break;
         out += c;
     }
     return out;
 }
 
 // A text from a server as part of a file name: no separators, no brackets (they delimit domain
-// and path in the name), no control characters.
+// and path in the name, and the lookup counts them byte by byte), no control characters.
 std::string SafeNamePart(const std::string& text, char separatorReplacement) {
     std::string out = text;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (IsSjisLeadByte(c) && i + 1 < out.size()) {
-            ++i;
-            continue;
-        }
+    for (char& ch : out) {
+        unsigned char c = static_cast<unsigned char>(ch);
         if (c == '/' || c == '\\') {
-            out[i] = separatorReplacement;
+            ch = separatorReplacement;
         } else if (c < 0x20 || c == 0x7F || c == '[' || c == ']') {
-            out[i] = '_';
+            ch = '_';
         }
     }
     return out;
 }
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
-    if (pattern == "*.*" || pattern == "*") return true;
+    if (pattern == "*.*" || pattern == "*")
+        return true;
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     // Iterative glob with "*" and "?", ASCII case-insensitive as on the original's file system.
     std::size_t n = 0, p = 0, star = std::string::npos, mark = 0;
@@ -65,7 +63,8 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
     return p == pattern.size();
 }
 
@@ -81,7 +80,8 @@ int Fail(Prompter* owner, const char* utf8Message, int result) {
 int ParseSetCookie(std::string_view response, std::string& cookieText, std::string& domain,
                    std::string& path) {
     std::size_t zero = response.find('\0');
-    if (zero != std::string_view::npos) response = response.substr(0, zero);
+    if (zero != std::string_view::npos)
+        response = response.substr(0, zero);
     CharsetConverter converter;
     converter.SetOption("s");
     std::string text = CutToWidth(converter.Convert(response), kConvertedWidth);
@@ -90,14 +90,19 @@ int ParseSetCookie(std::string_view response, std::string& cookieText, std::stri
     std::size_t expires = text.find("expires=");
     std::size_t pathAt = text.find("path=");
     std::size_t domainAt = text.find("domain=");
-    if (setCookie == std::string::npos) return 0;
+    if (setCookie == std::string::npos)
+        return 0;
 
-    for (std::size_t i = setCookie + 4; i < text.size() && cookieText.size() < kCookieCopyMax; ++i) {
-        if (text[i] == '\n' || i == expires) break;
+    for (std::size_t i = setCookie + 4; i < text.size() && cookieText.size() < kCookieCopyMax;
+         ++i) {
+        if (text[i] == '\n' || i == expires)
+            break;
         cookieText += text[i];
     }
-    if (domainAt != std::string::npos) domain = CopyAttribute(text, domainAt + 7, kDomainMax);
-    if (pathAt != std::string::npos) path = CopyAttribute(text, pathAt + 5, kPathMax);
+    if (domainAt != std::string::npos)
+        domain = CopyAttribute(text, domainAt + 7, kDomainMax);
+    if (pathAt != std::string::npos)
+        path = CopyAttribute(text, pathAt + 5, kPathMax);
     return 1;
 }
 
@@ -125,11 +130,13 @@ void SaveCookieFile(const std::string& cookieText, const std::string& filePath) 
             inValue = false;
         } else {
             std::string& part = inValue ? value : name;
-            if (part.size() >= kPairPartMax) break;
+            if (part.size() >= kPairPartMax)
+                break;
             part += c;
         }
     }
-    if (changed) file.Save(filePath);
+    if (changed)
+        file.Save(filePath);
 }
 
 std::string CookieFilePath(const std::string& domain, const std::string& path) {
@@ -143,34 +150,42 @@ std::string LookupCookies(const std::string& host, const std::string& path) {
     std::vector<std::string> names;
     int count = ListFolderFiles(nullptr, folder, names, kCookieFilesMax, kPathWidth, "*.cookie",
                                 kListMatchingFiles, true);
-    if (count <= 0 || count > kCookieFilesMax) return out;
+    if (count <= 0 || count > kCookieFilesMax)
+        return out;
 
     for (const std::string& name : names) {
         std::string domain, cookiePath;
         int brackets = 0;
         for (char c : name) {
             if (c == '[' || c == ']') {
-                if (++brackets == 4) break;
+                if (++brackets == 4)
+                    break;
                 continue;
             }
-            if (brackets == 1) domain += c;
-            if (brackets == 3) cookiePath += (c == '@' ? '/' : c);
+            if (brackets == 1)
+                domain += c;
+            if (brackets == 3)
+                cookiePath += (c == '@' ? '/' : c);
         }
         if (host.find(domain) == std::string::npos || path.find(cookiePath) == std::string::npos) {
             continue;
         }
         std::string content;
-        if (!ReadWholeFile(folder + name, content)) continue;
+        if (!ReadWholeFile(folder + name, content))
+            continue;
         // Line by line as a text-mode reader with a 260-byte buffer sees the file.
         std::string line;
         auto take = [&out](const std::string& piece) {
-            if (piece.find('=') == std::string::npos) return;
+            if (piece.find('=') == std::string::npos)
+                return;
             std::string entry = piece + "; ";
-            if (out.size() + entry.size() <= kCookieTextWidth - 1) out += entry;
+            if (out.size() + entry.size() <= kCookieTextWidth - 1)
+                out += entry;
         };
         for (std::size_t i = 0; i < content.size(); ++i) {
             char c = content[i];
-            if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') continue;
+            if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n')
+                continue;
             if (c == '\n') {
                 take(line);
                 line.clear();
@@ -182,7 +197,8 @@ std::string LookupCookies(const std::string& host, const std::string& path) {
                 line.clear();
             }
         }
-        if (!line.empty()) take(line);
+        if (!line.empty())
+            take(line);
     }
     return out;
 }
@@ -192,8 +208,10 @@ int ListFolderFiles(Prompter* owner, const std::string& folder, std::vector<std:
                     bool bareNames) {
     names.clear();
     std::string base = folder;
-    if (base.empty() || (base.back() != '/' && base.back() != '\\')) base += '/';
-    if (!IsFolder(base)) return Fail(owner, "FindHandleが取得出来ません", kListNoFindHandle);
+    if (base.empty() || (base.back() != '/' && base.back() != '\\'))
+        base += '/';
+    if (!IsFolder(base))
+        return Fail(owner, "FindHandleが取得出来ません", kListNoFindHandle);
 
     struct Entry {
         std::string name;
@@ -205,9 +223,12 @@ int ListFolderFiles(Prompter* owner, const std::string& folder, std::vector<std:
     auto collect = [&](bool wantFiles, bool wantFolders, const std::string& match) -> bool {
         for (const std::string& name : ListFolder(base)) {
             bool isFolder = IsFolder(base + name);
-            if (isFolder ? !wantFolders : !wantFiles) continue;
-            if (!MatchesPattern(name, match)) continue;
-            if (used + name.size() + 2 > capacity) return false;
+            if (isFolder ? !wantFolders : !wantFiles)
+                continue;
+            if (!MatchesPattern(name, match))
+                continue;
+            if (used + name.size() + 2 > capacity)
+                return false;
             used += name.size() + 2;
             entries.push_back({name, isFolder});
         }
@@ -228,7 +249,8 @@ int ListFolderFiles(Prompter* owner, const std::string& folder, std::vector<std:
             fits = collect(true, false, pattern) && collect(false, true, "*.*");
             break;
     }
-    if (!fits) return Fail(owner, "メモリ確保が足りません", kListBufferTooSmall);
+    if (!fits)
+        return Fail(owner, "メモリ確保が足りません", kListBufferTooSmall);
 
     for (const Entry& entry : entries) {
         std::string name = bareNames ? entry.name : base + entry.name;

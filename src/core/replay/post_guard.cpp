@@ -8,7 +8,9 @@
 
 namespace quillrun {
 
-std::string GuardFilePath() { return ProgramPath("cookies/quillrun.sin"); }
+std::string GuardFilePath() {
+    return ProgramPath("cookies/quillrun.sin");
+}
 
 GuardResult RunPostGuard(const std::string& key) {
     std::string path = GuardFilePath();
@@ -21,8 +23,10 @@ GuardResult RunPostGuard(const std::string& key) {
             std::size_t end = content.find('\n', pos);
             std::size_t next = end == std::string::npos ? content.size() : end + 1;
             std::size_t stop = end == std::string::npos ? content.size() : end;
-            if (stop > pos && content[stop - 1] == '\r') --stop;
-            if (content.compare(pos, stop - pos, key) == 0 && stop - pos == key.size()) ++count;
+            if (stop > pos && content[stop - 1] == '\r')
+                --stop;
+            if (content.compare(pos, stop - pos, key) == 0 && stop - pos == key.size())
+                ++count;
             pos = next;
         }
     }

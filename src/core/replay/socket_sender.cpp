@@ -31,33 +31,23 @@ SocketSenderOptions Options() {
 // The boundary of a multipart body is its first line without the leading "--". The stored
 // content type carries none, and a server cannot split the parts without it.
 std::string BoundaryOf(const std::string& body) {
-    if (body.compare(0, 2, "--") != 0) return std::string();
+    if (body.compare(0, 2, "--") != 0)
+        return std::string();
     std::size_t end = body.find_first_of("\r\n");
-    if (end == std::string::npos) end = body.size();
+    if (end == std::string::npos)
+        end = body.size();
     return body.substr(2, end - 2);
-}
-
-struct Exchange {
-    bool received = false;
-    std::string response;
-};
-
-Exchange SendRequest(const std::string& host, std::uint16_t port, const std::string& text) {
-    Exchange result;
-    TcpConnection connection;
-    if (!connection.Connect(host, port)) return result;
-    if (!connection.SendAll(text)) return result;
-    result.response = connection.ReceiveUpTo(kReceiveLimit);
-    result.received = true;
-    return result;
 }
 
 void StoreCookie(const std::string& response, const UrlParts& url) {
     std::string cookieText, domain, path;
     ParseSetCookie(response, cookieText, domain, path);
-    if (cookieText.empty()) return;
-    if (domain.empty()) domain = url.host;
-    if (path.empty()) path = url.path;
+    if (cookieText.empty())
+        return;
+    if (domain.empty())
+        domain = url.host;
+    if (path.empty())
+        path = url.path;
     SaveCookieFile(cookieText, CookieFilePath(domain, path));
 }
 
@@ -75,11 +65,13 @@ std::string FormatSocketRequest(const SocketRequest& request) {
         if (request.data.find("form-data") != std::string::npos) {
             type = "multipart/form-data";
             std::string boundary = BoundaryOf(request.data);
-            if (!boundary.empty()) type += "; boundary=" + boundary;
+            if (!boundary.empty())
+                type += "; boundary=" + boundary;
         }
-        return "POST " + request.path + "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nContent-Type:" +
-               type + "\r\nContent-Length:" + std::to_string(request.contentLength) + "\r\n" +
-               cookieLine + "\r\n" + request.data + "\r\n";
+        return "POST " + request.path +
+               "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nContent-Type:" + type +
+               "\r\nContent-Length:" + std::to_string(request.contentLength) + "\r\n" + cookieLine +
+               "\r\n" + request.data + "\r\n";
     }
     return "GET " + request.path + "?" + request.data +
            "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" + cookieLine + "\r\n";
@@ -91,31 +83,56 @@ std::string ResponseFilePath(int n) {
 
 void StoreResponse(const std::string& response) {
     int n = 0;
-    while (n < kResponseFilesMax && FileExists(ResponseFilePath(n))) ++n;
+    while (n < kResponseFilesMax && FileExists(ResponseFilePath(n)))
+        ++n;
     if (n >= kResponseFilesMax) {
-        for (int i = 0; i < kResponseFilesMax; ++i) RemoveFile(ResponseFilePath(i));
+        for (int i = 0; i < kResponseFilesMax; ++i)
+            RemoveFile(ResponseFilePath(i));
         n = 0;
     }
     WriteWholeFile(ResponseFilePath(n), response);
 }
 
+Exchange TcpExchange(const std::string& host, std::uint16_t port, const std::string& text) {
+    Exchange result;
+    TcpConnection connection;
+    if (!connection.Connect(host, port))
+        return result;
+    if (!connection.SendAll(text))
+        return result;
+    result.response = connection.ReceiveUpTo(kReceiveLimit);
+    result.received = true;
+    return result;
+}
+
 void SocketReplayThread(std::string eventFile) {
+    ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds);
+}
+
+void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchangeRequest,
+                     int pauseMilliseconds) {
     std::vector<std::string> lines;
-    if (!ReadEventFileLines(eventFile, lines)) return;
+    if (!ReadEventFileLines(eventFile, lines))
+        return;
     SocketSenderOptions options = Options();
 
     for (const std::string& line : lines) {
         EventLine row;
-        if (!ParseEventLine(line, row)) return;
-        if (row.method.empty() || row.url.empty()) return;
+        if (!ParseEventLine(line, row))
+            return;
+        if (row.method.empty() || row.url.empty())
+            return;
         UrlParts url;
-        if (!SplitUrl(row.url, url)) return;
-        if (url.host.size() > kPathWidth - 1 || url.path.size() > kPathWidth - 1) return;
+        if (!SplitUrl(row.url, url))
+            return;
+        if (url.host.size() > kPathWidth - 1 || url.path.size() > kPathWidth - 1)
+            return;
 
         bool cgiTestMode = App().settings.CGITestMode == 1;
         if (!cgiTestMode) {
             GuardResult guard = RunPostGuard(url.host + row.method + url.path + row.data);
-            if (guard != GuardResult::Pass) return;
+            if (guard != GuardResult::Pass)
+                return;
         }
 
         SocketRequest request;
@@ -131,19 +148,22 @@ void SocketReplayThread(std::string eventFile) {
         std::uint16_t port = options.port != 0 ? options.port : (cgiTestMode ? 50000 : 80);
 
         Exchange exchange;
-        if (row.method == "SET") continue;
+        if (row.method == "SET")
+            continue;
         if (row.method == "GET" || row.method == "URL" || row.method == "POST") {
-            exchange = SendRequest(url.host, port, FormatSocketRequest(request));
+            exchange = exchangeRequest(url.host, port, FormatSocketRequest(request));
         }
 
-        WriteLog(J("HTTPリクエスト送信 http://") + url.host + "/" + url.path + " cookie:" +
-                     request.cookie + " port:" + std::to_string(port),
+        WriteLog(J("HTTPリクエスト送信 http://") + url.host + "/" + url.path +
+                     " cookie:" + request.cookie + " port:" + std::to_string(port),
                  false);
         if (exchange.received) {
             StoreResponse(exchange.response);
             StoreCookie(exchange.response, url);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(options.pauseMilliseconds));
+        if (pauseMilliseconds > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
+        }
     }
 }
 

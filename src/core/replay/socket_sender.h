@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quillrun {
@@ -12,7 +13,7 @@ constexpr std::size_t kReceiveLimit = 10240;
 constexpr int kResponseFilesMax = 101;  // numbers 0 to 100
 
 struct SocketSenderOptions {
-    std::uint16_t port = 0;    // 0: 80, or 50000 in CGI test mode
+    std::uint16_t port = 0;        // 0: 80, or 50000 in CGI test mode
     int pauseMilliseconds = 1000;  // after every row that reached the request stage
 };
 
@@ -35,6 +36,22 @@ std::string ResponseFilePath(int n);
 // Stores a response under the first free number; with 0 to 100 taken, those are deleted and
 // the response becomes number 0.
 void StoreResponse(const std::string& response);
+
+// What one request exchange gave: whether it got as far as receiving, and the bytes received.
+struct Exchange {
+    bool received = false;
+    std::string response;
+};
+using ExchangeFunction =
+    std::function<Exchange(const std::string& host, std::uint16_t port, const std::string& text)>;
+
+// The exchange over TCP: connect, send the whole request, receive at most 10240 bytes.
+Exchange TcpExchange(const std::string& host, std::uint16_t port, const std::string& text);
+
+// Replays an event file with the given exchange and pause; the thread procedure uses the TCP
+// exchange.
+void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchange,
+                     int pauseMilliseconds);
 
 // The thread procedure: replays the event file; returns at its end or at the first row that
 // ends the replay.

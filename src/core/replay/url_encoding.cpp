@@ -18,8 +18,8 @@ int HexValue(char c) {
 }
 
 bool IsKeptAsIs(unsigned char c) {
-    return (c >= '@' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '*' || c == '-' || c == '.' || c == '_';
+    return (c >= '@' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '*' ||
+           c == '-' || c == '.' || c == '_';
 }
 
 bool IsKeptDelimiter(char c, std::uint16_t keep) {
@@ -44,7 +44,8 @@ std::string EncodeText(std::string_view source, std::uint16_t keep) {
             out += static_cast<char>(c);
         } else if (IsKeptDelimiter(static_cast<char>(c), keep)) {
             std::size_t slashes = 0;
-            while (slashes < i && source[i - 1 - slashes] == '/') ++slashes;
+            while (slashes < i && source[i - 1 - slashes] == '/')
+                ++slashes;
             if (slashes % 2 == 1) {
                 AppendEscaped(out, c);
             } else {
@@ -52,8 +53,10 @@ std::string EncodeText(std::string_view source, std::uint16_t keep) {
             }
         } else if (c == '/' && keep != 0) {
             std::size_t run = 1;
-            while (run <= i && source[i - run] == '/') ++run;
-            if (run % 2 == 0) AppendEscaped(out, c);
+            while (run <= i && source[i - run] == '/')
+                ++run;
+            if (run % 2 == 0)
+                AppendEscaped(out, c);
         } else {
             AppendEscaped(out, c);
         }
@@ -69,7 +72,8 @@ unsigned char HexPairToByte(char high, char low) {
 
 int UrlEncode(const char* source, char* dest, std::size_t destSize, std::uint16_t keep) {
     std::size_t length = std::strlen(source);
-    if (length == 0 || destSize < 3 * length + 1) return 0;
+    if (length == 0 || destSize < 3 * length + 1)
+        return 0;
     std::string out = EncodeText(std::string_view(source, length), keep);
     std::memcpy(dest, out.data(), out.size());
     dest[out.size()] = '\0';
@@ -78,15 +82,18 @@ int UrlEncode(const char* source, char* dest, std::size_t destSize, std::uint16_
 
 std::string UrlEncode(std::string_view source, std::size_t width, std::uint16_t keep) {
     std::size_t zero = source.find('\0');
-    if (zero != std::string_view::npos) source = source.substr(0, zero);
-    if (source.empty() || width < 3 * source.size() + 1) return std::string();
+    if (zero != std::string_view::npos)
+        source = source.substr(0, zero);
+    if (source.empty() || width < 3 * source.size() + 1)
+        return std::string();
     return EncodeText(source, keep);
 }
 
 void UrlDecode(std::string& text, std::uint16_t keep, bool keepZeroBytes) {
     if (!keepZeroBytes) {
         std::size_t zero = text.find('\0');
-        if (zero != std::string::npos) text.resize(zero);
+        if (zero != std::string::npos)
+            text.resize(zero);
     }
     std::string out;
     out.reserve(text.size());
@@ -110,7 +117,8 @@ void UrlDecode(std::string& text, std::uint16_t keep, bool keepZeroBytes) {
             i += 3;
         } else if (rest[0] == '%' && three) {
             unsigned char byte = HexPairToByte(rest[1], rest[2]);
-            if (byte == 0 && !keepZeroBytes) break;
+            if (byte == 0 && !keepZeroBytes)
+                break;
             out += static_cast<char>(byte);
             i += 3;
         } else if (rest[0] == '+') {
@@ -121,13 +129,15 @@ void UrlDecode(std::string& text, std::uint16_t keep, bool keepZeroBytes) {
             ++i;
         }
     }
-    if (out.size() > limit) out.resize(limit);
+    if (out.size() > limit)
+        out.resize(limit);
     text = std::move(out);
 }
 
 bool PercentEncodeAll(std::string& text) {
     std::size_t zero = text.find('\0');
-    if (zero != std::string::npos) text.resize(zero);
+    if (zero != std::string::npos)
+        text.resize(zero);
     const std::size_t maxBytes = (kDataWidth - 1) / 3;
     bool whole = text.size() <= maxBytes;
     std::string out;

@@ -5,7 +5,8 @@ namespace quillrun {
 bool SplitUrl(const std::string& url, UrlParts& parts) {
     parts = UrlParts();
     std::size_t schemeEnd = url.find("://");
-    if (schemeEnd == std::string::npos) return false;
+    if (schemeEnd == std::string::npos)
+        return false;
     const std::size_t length = url.size();
     auto slash = [&url](std::size_t i) { return url[i] == '/'; };
 
@@ -13,7 +14,8 @@ bool SplitUrl(const std::string& url, UrlParts& parts) {
     long hostStart = -1;
     long hostEnd = -1;
     for (std::size_t i = 1; i < length; ++i) {
-        if (slash(i) && slash(i - 1)) hostStart = static_cast<long>(i);
+        if (slash(i) && slash(i - 1))
+            hostStart = static_cast<long>(i);
         if (slash(i) && !slash(i - 1) && (i == length - 1 || !slash(i + 1))) {
             hostEnd = static_cast<long>(i);
             break;
@@ -25,10 +27,12 @@ bool SplitUrl(const std::string& url, UrlParts& parts) {
         // the first "?" or "#", and the path is "/" (with that query).
         std::size_t begin = schemeEnd + 3;
         std::size_t stop = url.find_first_of("/?#", begin);
-        if (stop == std::string::npos) stop = length;
+        if (stop == std::string::npos)
+            stop = length;
         parts.host = url.substr(begin, stop - begin);
         parts.path = "/";
-        if (stop < length && url[stop] != '/') parts.path += url.substr(stop);
+        if (stop < length && url[stop] != '/')
+            parts.path += url.substr(stop);
         return true;
     }
     if (hostEnd > hostStart) {

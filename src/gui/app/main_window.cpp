@@ -30,7 +30,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     schedulerTimer_.start(1000, this);
 }
 
-MainWindow::~MainWindow() { SetMessageSink(nullptr); }
+MainWindow::~MainWindow() {
+    SetMessageSink(nullptr);
+}
 
 void MainWindow::AddMessage(const std::string& text) {
     QString row = FromCp932(MessageTimeText() + " " + text);

@@ -10,7 +10,8 @@ namespace {
 
 std::vector<std::string> Column(const EventList& list, int column) {
     std::vector<std::string> cells;
-    for (int r = 0; r < list.RowCount(); ++r) cells.push_back(list.Cell(r, column));
+    for (int r = 0; r < list.RowCount(); ++r)
+        cells.push_back(list.Cell(r, column));
     return cells;
 }
 

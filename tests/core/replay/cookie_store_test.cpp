@@ -13,7 +13,7 @@ namespace quillrun {
 namespace {
 
 class CookieStoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dir_.MakeProgramFolders(); }
     test::TempFolder dir_;
     test::ScopedProgramFolder program_{dir_.Path()};
@@ -42,8 +42,9 @@ struct RecordingPrompter : Prompter {
 }  // namespace
 
 TEST_F(CookieStoreTest, ParseTakesTheCookieLineAndTheFirstAttributesOfTheResponse) {
-    Parsed p = Parse("HTTP/1.0 200 OK\r\nSet-Cookie: SID=abc; path=/; expires=Wed, 01-Jan-2031"
-                     "\r\nX: 1\r\n\r\nbody");
+    Parsed p = Parse(
+        "HTTP/1.0 200 OK\r\nSet-Cookie: SID=abc; path=/; expires=Wed, 01-Jan-2031"
+        "\r\nX: 1\r\n\r\nbody");
     EXPECT_EQ(p.result, 1);
     EXPECT_EQ(p.cookie, "Cookie: SID=abc; path=/; ");
     EXPECT_EQ(p.path, "/");
@@ -86,6 +87,8 @@ TEST_F(CookieStoreTest, PairsFollowedBySemicolonsAreStoredAndLookedUpByDomainAnd
 TEST_F(CookieStoreTest, ServerTextsNeverLeaveTheCookiesFolder) {
     std::string file = CookieFilePath("../../etc", "/a/../b\\c");
     EXPECT_EQ(file, dir_ / "cookies/[.._.._etc][@a@..@b@c].cookie");
+    // A bracket after a lead byte still counts as a bracket for the lookup: it is replaced too.
+    EXPECT_EQ(CookieFilePath("d", "/\x86[x"), dir_ / "cookies/[d][@\x86_x].cookie");
     file = CookieFilePath("h]x[y", std::string("p\r\n\x01", 4));
     EXPECT_EQ(file, dir_ / "cookies/[h_x_y][p___].cookie");
     SaveCookieFile("Cookie: k=v; ", CookieFilePath("evil/../../x", "/"));

@@ -16,7 +16,7 @@ namespace quillrun {
 namespace {
 
 class SocketSenderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_.MakeProgramFolders();
         SetActivityLog(dir_ / "quillrun.log", &trace_);
@@ -50,11 +50,12 @@ const std::string kHost = "127.0.0.1";
 }  // namespace
 
 TEST_F(SocketSenderTest, RequestsAreSentByteForByte) {
-    Replay("1\tPOST\thttp://127.0.0.1/x.cgi\ta=1\t\r\n"
-           "2\tURL\thttp://127.0.0.1/index.html\t\t\r\n"
-           "3\tGET\thttp://127.0.0.1/s.cgi\tq=1&r=%82%A0\t\r\n"
-           "4\tURL\thttp://127.0.0.1/\t\t\r\n"
-           "5\t\t\t\t\r\n");
+    Replay(
+        "1\tPOST\thttp://127.0.0.1/x.cgi\ta=1\t\r\n"
+        "2\tURL\thttp://127.0.0.1/index.html\t\t\r\n"
+        "3\tGET\thttp://127.0.0.1/s.cgi\tq=1&r=%82%A0\t\r\n"
+        "4\tURL\thttp://127.0.0.1/\t\t\r\n"
+        "5\t\t\t\t\r\n");
     auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[0].raw,
@@ -80,9 +81,10 @@ TEST_F(SocketSenderTest, CookiesSetByOneResponseGoWithMatchingRequests) {
         }
         return test::Reply::Ok("page");
     });
-    Replay("1\tPOST\thttp://127.0.0.1/login\tu=1\t\r\n"
-           "2\tPOST\thttp://127.0.0.1/app/x.cgi\ta=1\t\r\n"
-           "3\tURL\thttp://127.0.0.1/other\t\t\r\n");
+    Replay(
+        "1\tPOST\thttp://127.0.0.1/login\tu=1\t\r\n"
+        "2\tPOST\thttp://127.0.0.1/app/x.cgi\ta=1\t\r\n"
+        "3\tURL\thttp://127.0.0.1/other\t\t\r\n");
     EXPECT_EQ(test::ReadFile(dir_ / "cookies/[127.0.0.1][@app].cookie"),
               "[expire_never]\r\nSID=abc\r\npath=/app\r\n");
     auto requests = server_.Requests();
@@ -98,8 +100,8 @@ TEST_F(SocketSenderTest, CookiesSetByOneResponseGoWithMatchingRequests) {
 TEST_F(SocketSenderTest, MultipartBodiesAreSentDecodedWithTheirBoundary) {
     std::string body =
         "------WebKitFormBoundaryABC\r\nContent-Disposition: form-data; name=\"f\"; "
-        "filename=\"a.bin\"\r\n\r\n" + std::string("\x00\x01\x02", 3) +
-        "\r\n------WebKitFormBoundaryABC--\r\n";
+        "filename=\"a.bin\"\r\n\r\n" +
+        std::string("\x00\x01\x02", 3) + "\r\n------WebKitFormBoundaryABC--\r\n";
     std::string stored = body;
     ASSERT_TRUE(PercentEncodeAll(stored));
     // PercentEncodeAll stops at the zero byte as the capture does; build the stored form of the
@@ -120,8 +122,10 @@ TEST_F(SocketSenderTest, MultipartBodiesAreSentDecodedWithTheirBoundary) {
 }
 
 TEST_F(SocketSenderTest, TheGuardTripsAtTheFifthIdenticalRequestButNotInCgiTestMode) {
-    std::string file = "1\tPOST\thttp://127.0.0.1/x.cgi\ta=1\t\r\n2\tURL\thttp://127.0.0.1/n\t\t\r\n";
-    for (int run = 0; run < 4; ++run) Replay(file);
+    std::string file =
+        "1\tPOST\thttp://127.0.0.1/x.cgi\ta=1\t\r\n2\tURL\thttp://127.0.0.1/n\t\t\r\n";
+    for (int run = 0; run < 4; ++run)
+        Replay(file);
     EXPECT_EQ(server_.RequestCount(), 8u);
     Replay(file);
     EXPECT_EQ(server_.RequestCount(), 8u);  // the run ended at the guard
@@ -133,7 +137,8 @@ TEST_F(SocketSenderTest, TheGuardTripsAtTheFifthIdenticalRequestButNotInCgiTestM
 
     App().settings.CGITestMode = 1;
     RemoveFile(GuardFilePath());
-    for (int run = 0; run < 5; ++run) Replay(file);
+    for (int run = 0; run < 5; ++run)
+        Replay(file);
     EXPECT_EQ(server_.RequestCount(), 18u);
     EXPECT_FALSE(FileExists(GuardFilePath()));
 }
@@ -144,10 +149,12 @@ TEST_F(SocketSenderTest, LargeAnswersAreCutAndResponseNumbersWrap) {
         r.raw = "HTTP/1.0 200 OK\r\n\r\n" + std::string(20000 - 19, 'b');
         return r;
     });
-    for (int n = 0; n < kResponseFilesMax; ++n) test::WriteFile(ResponseFilePath(n), "old");
+    for (int n = 0; n < kResponseFilesMax; ++n)
+        test::WriteFile(ResponseFilePath(n), "old");
     Replay("1\tGET\thttp://127.0.0.1/big\t\t\r\n");
     EXPECT_EQ(test::ReadFile(ResponseFilePath(0)).size(), 10240u);
-    for (int n = 1; n < kResponseFilesMax; ++n) EXPECT_FALSE(FileExists(ResponseFilePath(n))) << n;
+    for (int n = 1; n < kResponseFilesMax; ++n)
+        EXPECT_FALSE(FileExists(ResponseFilePath(n))) << n;
 }
 
 TEST_F(SocketSenderTest, RowsThatEndTheReplayAndRowsThatSendNothing) {
@@ -159,10 +166,11 @@ TEST_F(SocketSenderTest, RowsThatEndTheReplayAndRowsThatSendNothing) {
 
     // A SET row sends and logs nothing; a SET row without "://" ends the replay.
     server_.ClearRequests();
-    Replay("1\tSET\thttp://127.0.0.1/s\tinput=q:a,click=go\t\r\n"
-           "2\tPOST\thttp://127.0.0.1/p\ta=2\t\r\n"
-           "3\tSET\tsubmit=go\t\t\r\n"
-           "4\tPOST\thttp://127.0.0.1/p\ta=3\t\r\n");
+    Replay(
+        "1\tSET\thttp://127.0.0.1/s\tinput=q:a,click=go\t\r\n"
+        "2\tPOST\thttp://127.0.0.1/p\ta=2\t\r\n"
+        "3\tSET\tsubmit=go\t\t\r\n"
+        "4\tPOST\thttp://127.0.0.1/p\ta=3\t\r\n");
     auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].body, "a=2");
@@ -183,8 +191,10 @@ TEST_F(SocketSenderTest, RowsThatEndTheReplayAndRowsThatSendNothing) {
 TEST_F(SocketSenderTest, ClosedAndSlowConnectionsCountAsReceived) {
     server_.SetHandler([](const test::ReceivedRequest& r) {
         test::Reply reply = test::Reply::Ok("slow");
-        if (r.target.rfind("/closed", 0) == 0) reply.closeWithoutAnswer = true;
-        if (r.target.rfind("/slow", 0) == 0) reply.delayMilliseconds = 300;
+        if (r.target.rfind("/closed", 0) == 0)
+            reply.closeWithoutAnswer = true;
+        if (r.target.rfind("/slow", 0) == 0)
+            reply.delayMilliseconds = 300;
         return reply;
     });
     Replay("1\tURL\thttp://127.0.0.1/closed\t\t\r\n2\tURL\thttp://127.0.0.1/slow\t\t\r\n");
