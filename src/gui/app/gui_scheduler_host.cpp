@@ -1,13 +1,11 @@
 #include "gui/app/gui_scheduler_host.h"
 
-#include "core/config/app_state.h"
 #include "core/replay/socket_sender.h"
 
 namespace quillrun {
 
 void GuiSchedulerHost::AddMessage(const std::string& text) {
-    if (sink_)
-        sink_(text);
+    if (sink_) sink_(text);
 }
 
 void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
@@ -15,11 +13,11 @@ void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
 }
 
 void GuiSchedulerHost::ShowReplayView() {
-    App().currentTab = 1;
+    if (showReplayView_) showReplayView_();
 }
 
 void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile) {
-    (void)eventFile;  // the browser replay is not part of this build yet
+    (void)eventFile;  // the browser replay comes with the browser
 }
 
 }  // namespace quillrun

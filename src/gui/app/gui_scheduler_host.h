@@ -9,17 +9,19 @@
 namespace quillrun {
 
 class GuiSchedulerHost : public SchedulerHost {
-  public:
+public:
     using MessageSink = std::function<void(const std::string&)>;
-    explicit GuiSchedulerHost(MessageSink sink) : sink_(std::move(sink)) {}
+    GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView)
+        : sink_(std::move(sink)), showReplayView_(std::move(showReplayView)) {}
 
     void AddMessage(const std::string& text) override;
     void StartSocketReplay(const std::string& eventFile) override;
     void ShowReplayView() override;
     void RunBrowserReplay(const std::string& eventFile) override;
 
-  private:
+private:
     MessageSink sink_;
+    std::function<void()> showReplayView_;
 };
 
 }  // namespace quillrun

@@ -1,18 +1,96 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <cstdio>
 
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
+#include "core/platform/cp932.h"
+#include "core/platform/paths.h"
+#include "gui/app/gui_prompter.h"
+#include "gui/app/input_router.h"
 #include "gui/app/main_window.h"
+#include "gui/app/single_instance.h"
+#include "gui/skin/skin.h"
+#include "gui/text.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnEndSignal(int) {
+    char byte = 1;
+    ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
+    (void)ignored;
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program normally: the message loop returns and the
+// settings and task list are saved as at a closed window.
+void QuitOnEndSignals(QApplication& application) {
+    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [&application] {
+        char byte;
+        ssize_t ignored = ::read(g_signalPipe[0], &byte, 1);
+        (void)ignored;
+        application.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace quillrun;
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(true);
+
+    // A second start touches no file of the running one: it says so, brings the running
+    // instance back and ends.
+    if (SingleInstance::OtherInstanceRuns()) {
+        ShowPrompt(nullptr, J("既に起動しています。２つ以上起動できません。"), J("処理中断"),
+                   PromptButtons::Ok, PromptIcon::Stop);
+        SingleInstance::RestoreOtherInstance();
+        return 0;
+    }
+    SingleInstance instance;
+    instance.Listen();
+
     LoadConfiguration(App());
     PrepareRunFiles(App());
+    if (!TheSkin().Create(FromCp932(App().programFolder))) {
+        ShowPrompt(nullptr, J("オブジェクトの読み込みに失敗しました"), "Error", PromptButtons::Ok,
+                   PromptIcon::Stop);
+    }
+    application.setWindowIcon(
+        QIcon(FromCp932(App().programFolder) + QStringLiteral("object/quillrun.png")));
 
-    QApplication application(argc, argv);
     MainWindow window;
+    QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    window.SizeForDesktop(desktop.width(), desktop.height());
+    InputRouter router;
+    router.recordPage = window.recordPage();
+    application.installEventFilter(&router);
+    QObject::connect(&instance, &SingleInstance::RestoreRequested, &window,
+                     &MainWindow::ComeBackFromTray);
     window.show();
+    if (App().settings.StartUpInTask == 1) window.GoToTray();
+
+    QuitOnEndSignals(application);
+    // The end of the desktop session is a normal end too.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &application,
+                     [](QSessionManager&) { SaveConfiguration(App()); });
     int result = application.exec();
+    application.removeEventFilter(&router);
 
     SaveConfiguration(App());
     return result;

@@ -1,15 +1,25 @@
 #include "gui/app/main_window.h"
 
-#include <QListWidget>
-#include <QMetaObject>
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+#include <QRegion>
 #include <QTimerEvent>
-#include <QVBoxLayout>
 
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/clock.h"
+#include "core/platform/cp932.h"
 #include "core/recording/message_sink.h"
-#include "gui/text.h"
+#include "core/skin/skin_geometry.h"
+#include "gui/app/browser_dialog_closer.h"
+#include "gui/recording/method_list_view.h"
+#include "gui/recording/record_page.h"
+#include "gui/skin/settings_page.h"
+#include "gui/skin/skin.h"
+#include "gui/skin/tray_icon.h"
+#include "gui/tasks/task_page.h"
 
 namespace quillrun {
 
@@ -19,33 +29,158 @@ QString MainWindowTitle() {
 }
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("quillrun"));
     setWindowTitle(MainWindowTitle());
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, TheSkin().background);
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
     resize(700, 525);
-    auto* layout = new QVBoxLayout(this);
-    messages_ = new QListWidget(this);
-    layout->addWidget(messages_);
-    host_ =
-        std::make_unique<GuiSchedulerHost>([this](const std::string& text) { AddMessage(text); });
-    SetMessageSink([this](const std::string& text) { AddMessage(text); });
-    schedulerTimer_.start(1000, this);
+
+    record_ = new RecordPage(this);
+    task_ = new TaskPage(this);
+    settings_ = new SettingsPage(this);
+    tray_ = new TrayIcon(this);
+    connect(tray_, &TrayIcon::LeftClicked, this, &MainWindow::ComeBackFromTray);
+
+    SetMessageSink(MethodListView::SinkFor(record_->messageList()));
+    host_ = std::make_unique<GuiSchedulerHost>([](const std::string& text) { AddMessage(text); },
+                                               [this] { SelectTab(kTabRecord); });
+    schedulerTimer_ = startTimer(1000);
+    closerTimer_ = startTimer(500);
+    PlacePages();
 }
 
 MainWindow::~MainWindow() {
+    killTimer(schedulerTimer_);
+    killTimer(closerTimer_);
+    tray_->Remove();
     SetMessageSink(nullptr);
 }
 
-void MainWindow::AddMessage(const std::string& text) {
-    QString row = FromCp932(MessageTimeText() + " " + text);
-    QMetaObject::invokeMethod(
-        this, [this, row] { messages_->addItem(row); }, Qt::QueuedConnection);
+void MainWindow::SizeForDesktop(int desktopWidth, int desktopHeight) {
+    SizeWH size = MainWindowSizeFor(desktopWidth, desktopHeight);
+    resize(size.width, size.height);
+}
+
+Page* MainWindow::PageOfTab(int tab) const {
+    switch (tab) {
+        case kTabBrowse:
+        case kTabRecord:
+            return record_;
+        case kTabTask:
+            return task_;
+        case kTabSettings:
+            return settings_;
+        default:
+            return nullptr;
+    }
+}
+
+void MainWindow::PlacePages() {
+    Page* current = PageOfTab(App().currentTab);
+    for (Page* page : {static_cast<Page*>(record_), static_cast<Page*>(task_),
+                       static_cast<Page*>(settings_)}) {
+        if (page != current) page->resize(0, 0);
+    }
+    current_ = current;
+    if (current == nullptr) return;
+    Rect area = PageRect(width(), height());
+    current->setGeometry(area.left, area.top, area.Width(), area.Height());
+    QPolygon region;
+    for (const PointXY& p : PageRegion(width(), height())) region << QPoint(p.x, p.y);
+    current->setMask(QRegion(region, Qt::OddEvenFill));
+    current->show();
+    current->raise();
+    current->update();
+    setFocus();
+}
+
+void MainWindow::SelectTabAt(int x, int y) {
+    if (App().modalDialog == 1) return;
+    int tab = TabAtPoint(x, y);
+    if (tab < 0) return;
+    SelectTab(tab);
+}
+
+void MainWindow::SelectTab(int tab) {
+    App().currentTab = tab;
+    update();
+    PlacePages();
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    DrawBanner(painter, width(), height(), App().currentTab);
+}
+
+void MainWindow::resizeEvent(QResizeEvent*) { PlacePages(); }
+
+void MainWindow::showEvent(QShowEvent*) { PlacePages(); }
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        SelectTabAt(p.x(), p.y());
+        task_->OnMainWindowLeftPress(p);
+    }
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == schedulerTimer_.timerId()) {
-        scheduler_.Tick(App(), CurrentClock().Now(), *host_);
-        return;
+    if (event->timerId() == schedulerTimer_) {
+        OnProgramTimer(10000);
+    } else if (event->timerId() == closerTimer_) {
+        OnProgramTimer(10001);
     }
-    QWidget::timerEvent(event);
+}
+
+void MainWindow::OnProgramTimer(int id) {
+    if (id == 10000) {
+        scheduler_.Tick(App(), CurrentClock().Now(), *host_);
+    } else if (id == 10001) {
+        CloseBrowserDialog(App().settings.AutoIEClose);
+    }
+}
+
+void MainWindow::GoToTray() {
+    tray_->Add(J("タスク動作待機中"));
+    for (Page* page : {static_cast<Page*>(record_), static_cast<Page*>(task_),
+                       static_cast<Page*>(settings_)}) {
+        page->hide();
+    }
+    hide();
+    inTray_ = true;
+}
+
+void MainWindow::ComeBackFromTray() {
+    tray_->Remove();
+    if (isMinimized()) showNormal();
+    inTray_ = false;
+    show();
+    raise();
+    activateWindow();
+    update();
+    PlacePages();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && !inTray_) {
+        // The minimise button goes to the tray instead of minimising.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                setWindowState(windowState() & ~Qt::WindowMinimized);
+                GoToTray();
+            },
+            Qt::QueuedConnection);
+    }
+    QWidget::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    tray_->Remove();
+    event->accept();
 }
 
 }  // namespace quillrun

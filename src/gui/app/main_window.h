@@ -1,39 +1,75 @@
-// The main window: the frame of the program and the owner of its timers.
+// The main window: the painted frame of the program (banner, tab strip, framed page area), the
+// owner of the pages and of the two timers, and the way to the tray and back.
 #pragma once
 
-#include <QBasicTimer>
 #include <QWidget>
 #include <memory>
 
 #include "core/tasks/scheduler.h"
 #include "gui/app/gui_scheduler_host.h"
 
-class QListWidget;
-
 namespace quillrun {
+
+class RecordPage;
+class TaskPage;
+class SettingsPage;
+class Page;
+class TrayIcon;
 
 // "Webリクエスト自動再生機 -KESTREL-  Ver1.10 " followed by the copyright line.
 QString MainWindowTitle();
 
 class MainWindow : public QWidget {
     Q_OBJECT
-  public:
-    static constexpr int kSchedulerTimerId = 10000;
-
+public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // A time-stamped row of the message list (any thread).
-    void AddMessage(const std::string& text);
+    // The client size from the desktop size.
+    void SizeForDesktop(int desktopWidth, int desktopHeight);
 
-  protected:
+    RecordPage* recordPage() const { return record_; }
+    TaskPage* taskPage() const { return task_; }
+    SettingsPage* settingsPage() const { return settings_; }
+    Page* PageOfTab(int tab) const;
+    Page* currentPage() const { return current_; }
+    TrayIcon* trayIcon() const { return tray_; }
+
+    // Picks the tab at a client point and shows its page (nothing while a modal dialog is open).
+    void SelectTabAt(int x, int y);
+    void SelectTab(int tab);
+    // Shrinks the other pages to zero size and lays the current one over the frame's octagon.
+    void PlacePages();
+    // Hides the window and its pages behind the tray icon; the timers go on.
+    void GoToTray();
+    // Removes the tray icon, shows the window and the pages again.
+    void ComeBackFromTray();
+
+    // The timers by their program identifiers: 10000 the scheduler tick, 10001 the browser
+    // dialog closer; other identifiers do nothing.
+    void OnProgramTimer(int id);
+    int SchedulerTimerQtId() const { return schedulerTimer_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
-  private:
-    QBasicTimer schedulerTimer_;
+private:
+    RecordPage* record_ = nullptr;
+    TaskPage* task_ = nullptr;
+    SettingsPage* settings_ = nullptr;
+    Page* current_ = nullptr;
+    TrayIcon* tray_ = nullptr;
+    int schedulerTimer_ = 0;
+    int closerTimer_ = 0;
+    bool inTray_ = false;
     Scheduler scheduler_;
     std::unique_ptr<GuiSchedulerHost> host_;
-    QListWidget* messages_ = nullptr;
 };
 
 }  // namespace quillrun

@@ -1,0 +1,151 @@
+#include "gui/recording/record_page.h"
+
+#include <QLineEdit>
+#include <cstdlib>
+#include <QMouseEvent>
+
+#include "core/config/app_state.h"
+#include "core/platform/cp932.h"
+#include "core/platform/paths.h"
+#include "core/recording/message_sink.h"
+#include "core/skin/skin_geometry.h"
+#include "gui/app/gui_prompter.h"
+#include "gui/recording/method_list_view.h"
+#include "gui/skin/skin.h"
+#include "gui/text.h"
+
+namespace quillrun {
+
+std::string LoadingText() { return J("Loading.. 読み込んでいます"); }
+std::string StoppedText() { return J("Stoped.. ページ読み込みを中止しました"); }
+
+RecordPage::RecordPage(QWidget* parent) : Page(parent) {
+    setObjectName(QStringLiteral("RecordPage"));
+    address_ = new QLineEdit(this);
+    address_->setObjectName(QStringLiteral("1001"));
+    address_->setFont(TheSkin().normalFont);
+    address_->setGeometry(21, 36, 500, 20);
+    address_->setText(FromCp932(LoadingText()));
+
+    messages_ = new MethodListView(this, 50000);
+    messages_->setGeometry(17, 397, 598, 465);
+    messages_->InitMessageColumns();
+    eventView_ = new MethodListView(this, 50001);
+    eventView_->setGeometry(17, 397, 598, 465);
+    eventView_->InitEventColumns(&events_);
+}
+
+int RecordPage::ToolbarTab() const {
+    return App().currentTab == kTabRecord ? kTabRecord : kTabBrowse;
+}
+
+void RecordPage::resizeEvent(QResizeEvent*) {
+    address_->setGeometry(address_->x(), address_->y(), width() - 50, 20);
+    ShowListOfView();
+}
+
+void RecordPage::paintEvent(QPaintEvent* event) {
+    Page::paintEvent(event);
+    ShowListOfView();
+}
+
+void RecordPage::ShowListOfView() {
+    bool recordView = App().currentTab == kTabRecord;
+    MethodListView* shown = recordView ? eventView_ : messages_;
+    MethodListView* hidden = recordView ? messages_ : eventView_;
+    if (hidden->width() != 0 || hidden->height() != 0) hidden->resize(0, 0);
+    QRect before = shown->geometry();
+    shown->FitToParent(this);
+    (void)before;
+}
+
+void RecordPage::mousePressEvent(QMouseEvent* event) {
+    setFocus();
+    if (event->button() != Qt::LeftButton) return;
+    QPoint p = event->position().toPoint();
+    int count = App().currentTab == kTabRecord ? 4 : 5;
+    int k = ToolbarButtonAt(p.x(), p.y(), count);
+    if (k >= 0) PressToolbarButton(k);
+}
+
+void RecordPage::PressToolbarButton(int k) {
+    if (App().currentTab != kTabRecord) return;  // the browsing buttons need the browser
+    switch (k) {
+        case 0:
+            ToggleRecording();
+            break;
+        case 1:
+            // Replay through the browser comes with the browser.
+            break;
+        case 2:
+            OpenEventFile();
+            break;
+        case 3:
+            SaveEventFileAs();
+            break;
+        default:
+            break;
+    }
+}
+
+void RecordPage::ToggleRecording() {
+    if (App().recording == 0 && App().playing == 0) {
+        App().recording = 1;
+        events_.Clear();
+    } else {
+        App().recording = 0;
+        events_.AppendEmptyPair();
+    }
+    update();
+}
+
+bool RecordPage::ConfirmStopRecording() {
+    if (App().recording == 0) return true;
+    if (ShowPrompt(this, J("記録中です。記録を終了しますか？"), "Question", PromptButtons::YesNo,
+                   PromptIcon::Question) != PromptAnswer::Yes) {
+        return false;
+    }
+    App().recording = 0;
+    events_.AppendEmptyPair();
+    update();
+    return true;
+}
+
+void RecordPage::OpenEventFile() {
+    if (!ConfirmStopRecording()) return;
+    QString path = AskEventFilePath(this, false,
+                                    QString::fromUtf8("イベントのインポート先を選択してください"),
+                                    FromCp932(ProgramFolder()));
+    if (path.isEmpty()) return;
+    events_.LoadEventFile(CutToWidth(ToCp932(path), kPathWidth));
+}
+
+void RecordPage::SaveEventFileAs() {
+    QString path = AskEventFilePath(this, true,
+                                    QString::fromUtf8("イベントのエクスポート先を選択してください"),
+                                    FromCp932(ProgramFolder()));
+    if (path.isEmpty()) return;
+    std::string file = CutToWidth(ToCp932(path), kPathWidth);
+    if (file.find(".evf") == std::string::npos) file = CutToWidth(file, kPathWidth - 4) + ".evf";
+    events_.SaveEventFile(file);
+}
+
+void RecordPage::OnAddressEnter() {
+    std::string text = CutToWidth(ToCp932(address_->text()), kPathWidth);
+    AddMessage(J("リクエスト ") + text);
+}
+
+void RecordPage::DeleteFocusedEvent() {
+    int row = eventView_->FocusRow();
+    if (row < 0 || row % 2 != 0) return;
+    std::string cell = CutToWidth(events_.Cell(row, 0), kPathWidth);
+    events_.DeleteEvent(std::atoi(cell.c_str()));
+}
+
+void RecordPage::EditFocusedEvent() {
+    int row = eventView_->FocusRow();
+    if (row < 0 || row % 2 != 0) return;
+    ConfirmStopRecording();
+}
+
+}  // namespace quillrun
