@@ -75,7 +75,8 @@ QImage TabStrip() {
             QPainterPath path;
             path.addRoundedRect(r, 10, 10);
             p.fillPath(path, fill);
-            if (selected) p.fillRect(QRectF(x0 + 96, tab.top + 4, 10, 92), fill);
+            if (selected)
+                p.fillRect(QRectF(x0 + 96, tab.top + 4, 10, 92), fill);
             p.setPen(selected ? QColor(40, 24, 18) : QColor(235, 222, 210));
             p.setFont(Font(selected ? 16 : 14, selected));
             p.drawText(r, Qt::AlignCenter, QString::fromUtf8(tab.label));

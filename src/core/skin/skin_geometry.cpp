@@ -5,37 +5,58 @@
 namespace quillrun {
 
 SizeWH MainWindowSizeFor(int w, int h) {
-    if (w > 1500 && h > 1100) return {1500, 1125};
-    if (w > 1200 && h > 1000) return {1100, 825};
-    if (w > 1000 && h > 700) return {900, 675};
-    if (w >= 790 && h >= 590) return {700, 525};
+    if (w > 1500 && h > 1100)
+        return {1500, 1125};
+    if (w > 1200 && h > 1000)
+        return {1100, 825};
+    if (w > 1000 && h > 700)
+        return {900, 675};
+    if (w >= 790 && h >= 590)
+        return {700, 525};
     return {600, 450};
 }
 
 int TabAtPoint(int x, int y) {
-    if (x < 4 || x > 110) return -1;
+    if (x < 4 || x > 110)
+        return -1;
     int tab = -1;
-    if (y >= 54 && y <= 155) tab = kTabBrowse;
-    if (y >= 154 && y <= 255) tab = kTabRecord;
-    if (y >= 254 && y <= 355) tab = kTabTask;
-    if (y >= 454 && y <= 555) tab = kTabSettings;
+    if (y >= 54 && y <= 155)
+        tab = kTabBrowse;
+    if (y >= 154 && y <= 255)
+        tab = kTabRecord;
+    if (y >= 254 && y <= 355)
+        tab = kTabTask;
+    if (y >= 454 && y <= 555)
+        tab = kTabSettings;
     return tab;
 }
 
-int BannerLeft(int w) { return static_cast<int>((static_cast<double>(w) - 790.0) / 2.0); }
+int BannerLeft(int w) {
+    return static_cast<int>((static_cast<double>(w) - 790.0) / 2.0);
+}
 
-Rect FrameRect(int w, int h) { return {111, 55, w - 20, h - 45}; }
+Rect FrameRect(int w, int h) {
+    return {111, 55, w - 20, h - 45};
+}
 
 std::vector<PointXY> FrameOctagon(int w, int h) {
-    return {{127, 74},     {135, 65},     {w - 48, 65},  {w - 40, 74},
+    return {{127, 74},        {135, 65},        {w - 48, 65},  {w - 40, 74},
             {w - 40, h - 66}, {w - 48, h - 57}, {135, h - 57}, {127, h - 66}};
 }
 
-Rect PageRect(int w, int h) { return {127, 65, 127 + w - 157, 65 + h - 122}; }
+Rect PageRect(int w, int h) {
+    return {127, 65, 127 + w - 157, 65 + h - 122};
+}
 
 std::vector<PointXY> PageRegion(int w, int h) {
-    return {{0, 9},           {8, 0},           {w - 175, 0}, {w - 167, 9},
-            {w - 167, h - 131}, {w - 175, h - 122}, {8, h - 122}, {0, h - 131},
+    return {{0, 9},
+            {8, 0},
+            {w - 175, 0},
+            {w - 167, 9},
+            {w - 167, h - 131},
+            {w - 175, h - 122},
+            {8, h - 122},
+            {0, h - 131},
             {0, 74}};
 }
 
@@ -72,10 +93,13 @@ std::vector<ToolbarButton> ToolbarButtons(int tab, bool recording, bool playing)
 }
 
 int ToolbarButtonAt(int x, int y, int buttonCount) {
-    if (y < 0 || y > 30 || x < 0) return -1;
+    if (y < 0 || y > 30 || x < 0)
+        return -1;
     int k = x / 89;
-    if (k < buttonCount) return k;
-    if (x == 89 * buttonCount) return buttonCount - 1;  // the last button takes its right edge
+    if (k < buttonCount)
+        return k;
+    if (x == 89 * buttonCount)
+        return buttonCount - 1;  // the last button takes its right edge
     return -1;
 }
 

@@ -14,7 +14,8 @@ QWidget* FindBrowserDialog() {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (const QString& title : titles) {
         for (QWidget* w : windows) {
-            if (w->isVisible() && w->windowTitle() == title) return w;
+            if (w->isVisible() && w->windowTitle() == title)
+                return w;
         }
     }
     return nullptr;
@@ -22,9 +23,12 @@ QWidget* FindBrowserDialog() {
 
 QWidget* CloseBrowserDialog(int autoIEClose) {
     QWidget* box = FindBrowserDialog();
-    if (box == nullptr || autoIEClose == 0) return nullptr;
-    if (box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty()) return nullptr;
-    QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    if (box == nullptr || autoIEClose == 0)
+        return nullptr;
+    if (box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).isEmpty())
+        return nullptr;
+    QCoreApplication::postEvent(box,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     return box;
 }
 

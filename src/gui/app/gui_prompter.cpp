@@ -22,9 +22,13 @@ FileDialogHook& FileHook() {
 
 }  // namespace
 
-void SetPromptHook(PromptHook hook) { Hook() = std::move(hook); }
+void SetPromptHook(PromptHook hook) {
+    Hook() = std::move(hook);
+}
 
-void SetFileDialogHook(FileDialogHook hook) { FileHook() = std::move(hook); }
+void SetFileDialogHook(FileDialogHook hook) {
+    FileHook() = std::move(hook);
+}
 
 PromptAnswer GuiPrompter::Ask(const std::string& text, const std::string& caption,
                               PromptButtons buttons, PromptIcon icon) {
@@ -33,7 +37,8 @@ PromptAnswer GuiPrompter::Ask(const std::string& text, const std::string& captio
 
 PromptAnswer ShowPrompt(QWidget* owner, const std::string& text, const std::string& caption,
                         PromptButtons buttons, PromptIcon icon) {
-    if (Hook()) return Hook()(text, caption, buttons, icon);
+    if (Hook())
+        return Hook()(text, caption, buttons, icon);
     // A program started by the tests answers every box itself and says what it showed.
     if (std::getenv("QUILLRUN_TEST_ANSWER_PROMPTS") != nullptr) {
         std::fprintf(stderr, "prompt: %s: %s\n", FromCp932(caption).toUtf8().constData(),
@@ -57,27 +62,30 @@ PromptAnswer ShowPrompt(QWidget* owner, const std::string& text, const std::stri
         case PromptIcon::None:
             break;
     }
-    QMessageBox box(boxIcon, FromCp932(caption), FromCp932(text),
-                    buttons == PromptButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
-                                                    : QMessageBox::Ok,
-                    owner);
+    QMessageBox box(
+        boxIcon, FromCp932(caption), FromCp932(text),
+        buttons == PromptButtons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
+        owner);
     int answer = box.exec();
-    if (buttons == PromptButtons::Ok) return PromptAnswer::Ok;
+    if (buttons == PromptButtons::Ok)
+        return PromptAnswer::Ok;
     return answer == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
 QString AskEventFilePath(QWidget* owner, bool save, const QString& title, const QString& folder) {
-    if (FileHook()) return FileHook()({save, title, folder});
+    if (FileHook())
+        return FileHook()({save, title, folder});
     QFileDialog dialog(owner, title, folder);
-    dialog.setNameFilters({QString::fromUtf8("イベントファイル (*.evf)"),
-                           QStringLiteral("All Files(*.*) (*)")});
+    dialog.setNameFilters(
+        {QString::fromUtf8("イベントファイル (*.evf)"), QStringLiteral("All Files(*.*) (*)")});
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     } else {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
     return dialog.selectedFiles().first();
 }
 

@@ -13,12 +13,12 @@ class QWidget;
 namespace quillrun {
 
 class GuiPrompter : public Prompter {
-public:
+  public:
     explicit GuiPrompter(QWidget* owner = nullptr) : owner_(owner) {}
     PromptAnswer Ask(const std::string& text, const std::string& caption, PromptButtons buttons,
                      PromptIcon icon) override;
 
-private:
+  private:
     QWidget* owner_;
 };
 

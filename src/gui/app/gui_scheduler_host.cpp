@@ -5,7 +5,8 @@
 namespace quillrun {
 
 void GuiSchedulerHost::AddMessage(const std::string& text) {
-    if (sink_) sink_(text);
+    if (sink_)
+        sink_(text);
 }
 
 void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
@@ -13,7 +14,8 @@ void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
 }
 
 void GuiSchedulerHost::ShowReplayView() {
-    if (showReplayView_) showReplayView_();
+    if (showReplayView_)
+        showReplayView_();
 }
 
 void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile) {

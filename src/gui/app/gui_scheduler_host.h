@@ -9,7 +9,7 @@
 namespace quillrun {
 
 class GuiSchedulerHost : public SchedulerHost {
-public:
+  public:
     using MessageSink = std::function<void(const std::string&)>;
     GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView)
         : sink_(std::move(sink)), showReplayView_(std::move(showReplayView)) {}
@@ -19,7 +19,7 @@ public:
     void ShowReplayView() override;
     void RunBrowserReplay(const std::string& eventFile) override;
 
-private:
+  private:
     MessageSink sink_;
     std::function<void()> showReplayView_;
 };

@@ -21,7 +21,8 @@ bool IsOrInside(QObject* watched, QObject* list) {
 }  // namespace
 
 bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
-    if (!watched->isWidgetType()) return false;
+    if (!watched->isWidgetType())
+        return false;
     QWidget* focus = QApplication::focusWidget();
     QObject* recordList = recordPage ? recordPage->eventList() : nullptr;
 

@@ -12,7 +12,7 @@ class RecordPage;
 
 class InputRouter : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit InputRouter(QObject* parent = nullptr) : QObject(parent) {}
 
     RecordPage* recordPage = nullptr;
@@ -23,7 +23,7 @@ public:
     std::function<void()> taskDelete;
     std::function<void()> openTaskWatch;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 

@@ -33,7 +33,8 @@ void OnEndSignal(int) {
 // SIGTERM, SIGINT and SIGHUP end the program normally: the message loop returns and the
 // settings and task list are saved as at a closed window.
 void QuitOnEndSignals(QApplication& application) {
-    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) return;
+    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0)
+        return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &application);
     QObject::connect(notifier, &QSocketNotifier::activated, &application, [&application] {
         char byte;
@@ -44,7 +45,8 @@ void QuitOnEndSignals(QApplication& application) {
     struct sigaction action = {};
     action.sa_handler = OnEndSignal;
     sigemptyset(&action.sa_mask);
-    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+    for (int s : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(s, &action, nullptr);
 }
 
 }  // namespace
@@ -80,10 +82,13 @@ int main(int argc, char** argv) {
     InputRouter router;
     router.recordPage = window.recordPage();
     application.installEventFilter(&router);
-    QObject::connect(&instance, &SingleInstance::RestoreRequested, &window,
-                     &MainWindow::ComeBackFromTray);
+    QObject::connect(&instance, &SingleInstance::RestoreRequested, &window, [&window] {
+        std::fprintf(stderr, "quillrun: shown again at a second start\n");
+        window.ComeBackFromTray();
+    });
     window.show();
-    if (App().settings.StartUpInTask == 1) window.GoToTray();
+    if (App().settings.StartUpInTask == 1)
+        window.GoToTray();
 
     QuitOnEndSignals(application);
     // The end of the desktop session is a normal end too.

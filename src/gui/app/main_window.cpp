@@ -80,16 +80,19 @@ Page* MainWindow::PageOfTab(int tab) const {
 
 void MainWindow::PlacePages() {
     Page* current = PageOfTab(App().currentTab);
-    for (Page* page : {static_cast<Page*>(record_), static_cast<Page*>(task_),
-                       static_cast<Page*>(settings_)}) {
-        if (page != current) page->resize(0, 0);
+    for (Page* page :
+         {static_cast<Page*>(record_), static_cast<Page*>(task_), static_cast<Page*>(settings_)}) {
+        if (page != current)
+            page->resize(0, 0);
     }
     current_ = current;
-    if (current == nullptr) return;
+    if (current == nullptr)
+        return;
     Rect area = PageRect(width(), height());
     current->setGeometry(area.left, area.top, area.Width(), area.Height());
     QPolygon region;
-    for (const PointXY& p : PageRegion(width(), height())) region << QPoint(p.x, p.y);
+    for (const PointXY& p : PageRegion(width(), height()))
+        region << QPoint(p.x, p.y);
     current->setMask(QRegion(region, Qt::OddEvenFill));
     current->show();
     current->raise();
@@ -98,9 +101,11 @@ void MainWindow::PlacePages() {
 }
 
 void MainWindow::SelectTabAt(int x, int y) {
-    if (App().modalDialog == 1) return;
+    if (App().modalDialog == 1)
+        return;
     int tab = TabAtPoint(x, y);
-    if (tab < 0) return;
+    if (tab < 0)
+        return;
     SelectTab(tab);
 }
 
@@ -115,9 +120,13 @@ void MainWindow::paintEvent(QPaintEvent*) {
     DrawBanner(painter, width(), height(), App().currentTab);
 }
 
-void MainWindow::resizeEvent(QResizeEvent*) { PlacePages(); }
+void MainWindow::resizeEvent(QResizeEvent*) {
+    PlacePages();
+}
 
-void MainWindow::showEvent(QShowEvent*) { PlacePages(); }
+void MainWindow::showEvent(QShowEvent*) {
+    PlacePages();
+}
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
     QPoint p = event->position().toPoint();
@@ -145,8 +154,8 @@ void MainWindow::OnProgramTimer(int id) {
 
 void MainWindow::GoToTray() {
     tray_->Add(J("タスク動作待機中"));
-    for (Page* page : {static_cast<Page*>(record_), static_cast<Page*>(task_),
-                       static_cast<Page*>(settings_)}) {
+    for (Page* page :
+         {static_cast<Page*>(record_), static_cast<Page*>(task_), static_cast<Page*>(settings_)}) {
         page->hide();
     }
     hide();
@@ -155,7 +164,8 @@ void MainWindow::GoToTray() {
 
 void MainWindow::ComeBackFromTray() {
     tray_->Remove();
-    if (isMinimized()) showNormal();
+    if (isMinimized())
+        showNormal();
     inTray_ = false;
     show();
     raise();

@@ -21,7 +21,7 @@ QString MainWindowTitle();
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -50,7 +50,7 @@ public:
     void OnProgramTimer(int id);
     int SchedulerTimerQtId() const { return schedulerTimer_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -59,7 +59,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     RecordPage* record_ = nullptr;
     TaskPage* task_ = nullptr;
     SettingsPage* settings_ = nullptr;

@@ -29,7 +29,8 @@ bool SingleInstance::OtherInstanceRuns() {
 bool SingleInstance::RestoreOtherInstance() {
     QLocalSocket socket;
     socket.connectToServer(ServerName());
-    if (!socket.waitForConnected(1000)) return false;
+    if (!socket.waitForConnected(1000))
+        return false;
     socket.write(kRestoreMessage);
     socket.waitForBytesWritten(1000);
     socket.disconnectFromServer();
@@ -42,12 +43,14 @@ bool SingleInstance::Listen() {
     if (!server_->listen(ServerName())) {
         // A socket left behind by an instance that was killed.
         QLocalServer::removeServer(ServerName());
-        if (!server_->listen(ServerName())) return false;
+        if (!server_->listen(ServerName()))
+            return false;
     }
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().startsWith("4099 0 513")) emit RestoreRequested();
+                if (socket->readAll().startsWith("4099 0 513"))
+                    emit RestoreRequested();
             });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         }

@@ -11,7 +11,7 @@ namespace quillrun {
 
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SingleInstance(QObject* parent = nullptr);
 
     static QString ServerName();
@@ -22,10 +22,10 @@ public:
     // Starts listening; false when that is not possible.
     bool Listen();
 
-signals:
+  signals:
     void RestoreRequested();
 
-private:
+  private:
     QLocalServer* server_ = nullptr;
 };
 

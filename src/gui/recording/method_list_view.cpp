@@ -80,7 +80,8 @@ void MethodListView::PostRow(QPointer<MethodListView> list, const QString& time,
     QMetaObject::invokeMethod(
         qApp,
         [list, time, message] {
-            if (list) list->AppendRow({time, message});
+            if (list)
+                list->AppendRow({time, message});
         },
         Qt::QueuedConnection);
 }
@@ -97,10 +98,13 @@ int MethodListView::FocusRow() const {
     return item ? indexOfTopLevelItem(item) : -1;
 }
 
-void MethodListView::SetFocusRow(int row) { setCurrentItem(topLevelItem(row)); }
+void MethodListView::SetFocusRow(int row) {
+    setCurrentItem(topLevelItem(row));
+}
 
 void MethodListView::Refresh() {
-    if (events_ == nullptr) return;
+    if (events_ == nullptr)
+        return;
     int focus = FocusRow();
     setUpdatesEnabled(false);
     clear();
@@ -112,7 +116,8 @@ void MethodListView::Refresh() {
             QStringList{FromCp932(row[0]), FromCp932(row[1]), FromCp932(row[2])}));
     }
     addTopLevelItems(items);
-    if (focus >= 0 && focus < topLevelItemCount()) SetFocusRow(focus);
+    if (focus >= 0 && focus < topLevelItemCount())
+        SetFocusRow(focus);
     setUpdatesEnabled(true);
 }
 

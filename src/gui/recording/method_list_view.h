@@ -13,7 +13,7 @@ namespace quillrun {
 
 class MethodListView : public QTreeWidget {
     Q_OBJECT
-public:
+  public:
     MethodListView(QWidget* parent, int id);
 
     int Id() const { return id_; }
@@ -43,10 +43,9 @@ public:
     // Shows the event rows again.
     void Refresh();
 
-private:
+  private:
     void AppendRow(const QStringList& cells);
-    static void PostRow(QPointer<MethodListView> list, const QString& time,
-                        const QString& message);
+    static void PostRow(QPointer<MethodListView> list, const QString& time, const QString& message);
 
     int id_;
     int columns_ = 0;

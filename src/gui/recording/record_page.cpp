@@ -1,8 +1,8 @@
 #include "gui/recording/record_page.h"
 
 #include <QLineEdit>
-#include <cstdlib>
 #include <QMouseEvent>
+#include <cstdlib>
 
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
@@ -16,8 +16,12 @@
 
 namespace quillrun {
 
-std::string LoadingText() { return J("Loading.. 読み込んでいます"); }
-std::string StoppedText() { return J("Stoped.. ページ読み込みを中止しました"); }
+std::string LoadingText() {
+    return J("Loading.. 読み込んでいます");
+}
+std::string StoppedText() {
+    return J("Stoped.. ページ読み込みを中止しました");
+}
 
 RecordPage::RecordPage(QWidget* parent) : Page(parent) {
     setObjectName(QStringLiteral("RecordPage"));
@@ -53,7 +57,8 @@ void RecordPage::ShowListOfView() {
     bool recordView = App().currentTab == kTabRecord;
     MethodListView* shown = recordView ? eventView_ : messages_;
     MethodListView* hidden = recordView ? messages_ : eventView_;
-    if (hidden->width() != 0 || hidden->height() != 0) hidden->resize(0, 0);
+    if (hidden->width() != 0 || hidden->height() != 0)
+        hidden->resize(0, 0);
     QRect before = shown->geometry();
     shown->FitToParent(this);
     (void)before;
@@ -61,15 +66,18 @@ void RecordPage::ShowListOfView() {
 
 void RecordPage::mousePressEvent(QMouseEvent* event) {
     setFocus();
-    if (event->button() != Qt::LeftButton) return;
+    if (event->button() != Qt::LeftButton)
+        return;
     QPoint p = event->position().toPoint();
     int count = App().currentTab == kTabRecord ? 4 : 5;
     int k = ToolbarButtonAt(p.x(), p.y(), count);
-    if (k >= 0) PressToolbarButton(k);
+    if (k >= 0)
+        PressToolbarButton(k);
 }
 
 void RecordPage::PressToolbarButton(int k) {
-    if (App().currentTab != kTabRecord) return;  // the browsing buttons need the browser
+    if (App().currentTab != kTabRecord)
+        return;  // the browsing buttons need the browser
     switch (k) {
         case 0:
             ToggleRecording();
@@ -100,7 +108,8 @@ void RecordPage::ToggleRecording() {
 }
 
 bool RecordPage::ConfirmStopRecording() {
-    if (App().recording == 0) return true;
+    if (App().recording == 0)
+        return true;
     if (ShowPrompt(this, J("記録中です。記録を終了しますか？"), "Question", PromptButtons::YesNo,
                    PromptIcon::Question) != PromptAnswer::Yes) {
         return false;
@@ -112,11 +121,13 @@ bool RecordPage::ConfirmStopRecording() {
 }
 
 void RecordPage::OpenEventFile() {
-    if (!ConfirmStopRecording()) return;
-    QString path = AskEventFilePath(this, false,
-                                    QString::fromUtf8("イベントのインポート先を選択してください"),
-                                    FromCp932(ProgramFolder()));
-    if (path.isEmpty()) return;
+    if (!ConfirmStopRecording())
+        return;
+    QString path =
+        AskEventFilePath(this, false, QString::fromUtf8("イベントのインポート先を選択してください"),
+                         FromCp932(ProgramFolder()));
+    if (path.isEmpty())
+        return;
     events_.LoadEventFile(CutToWidth(ToCp932(path), kPathWidth));
 }
 
@@ -124,9 +135,11 @@ void RecordPage::SaveEventFileAs() {
     QString path = AskEventFilePath(this, true,
                                     QString::fromUtf8("イベントのエクスポート先を選択してください"),
                                     FromCp932(ProgramFolder()));
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     std::string file = CutToWidth(ToCp932(path), kPathWidth);
-    if (file.find(".evf") == std::string::npos) file = CutToWidth(file, kPathWidth - 4) + ".evf";
+    if (file.find(".evf") == std::string::npos)
+        file = CutToWidth(file, kPathWidth - 4) + ".evf";
     events_.SaveEventFile(file);
 }
 
@@ -137,14 +150,16 @@ void RecordPage::OnAddressEnter() {
 
 void RecordPage::DeleteFocusedEvent() {
     int row = eventView_->FocusRow();
-    if (row < 0 || row % 2 != 0) return;
+    if (row < 0 || row % 2 != 0)
+        return;
     std::string cell = CutToWidth(events_.Cell(row, 0), kPathWidth);
     events_.DeleteEvent(std::atoi(cell.c_str()));
 }
 
 void RecordPage::EditFocusedEvent() {
     int row = eventView_->FocusRow();
-    if (row < 0 || row % 2 != 0) return;
+    if (row < 0 || row % 2 != 0)
+        return;
     ConfirmStopRecording();
 }
 

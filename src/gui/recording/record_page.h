@@ -15,7 +15,7 @@ class MethodListView;
 
 class RecordPage : public Page {
     Q_OBJECT
-public:
+  public:
     explicit RecordPage(QWidget* parent);
     int ToolbarTab() const override;
 
@@ -38,12 +38,12 @@ public:
     void OpenEventFile();
     void SaveEventFileAs();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void ShowListOfView();
 
     QLineEdit* address_ = nullptr;

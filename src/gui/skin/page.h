@@ -8,13 +8,13 @@ namespace quillrun {
 
 class Page : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Page(QWidget* parent);
 
     // The tab whose toolbar the page shows now.
     virtual int ToolbarTab() const = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -96,7 +96,8 @@ SettingsPage::SettingsPage(QWidget* parent) : Page(parent) {
         connect(yes, &QRadioButton::toggled, this,
                 [setting, yes] { *setting = yes->isChecked() ? 1 : 0; });
     }
-    Static(this, "「いいえ」を選ぶと、記録・再生ページの再生はブラウザの確認ダイアログで止まります。",
+    Static(this,
+           "「いいえ」を選ぶと、記録・再生ページの再生はブラウザの確認ダイアログで止まります。",
            QRect(40, 190, 460, 36), statics, skin.normalFont);
     Static(this, "(タスク実行時ポート：50000、連続投稿抑止機能なし)", QRect(110, 260, 390, 20),
            statics, skin.normalFont);
@@ -111,14 +112,17 @@ SettingsPage::SettingsPage(QWidget* parent) : Page(parent) {
     connect(help, &QPushButton::clicked, this, &SettingsPage::OpenHelp);
 }
 
-int SettingsPage::ToolbarTab() const { return kTabSettings; }
+int SettingsPage::ToolbarTab() const {
+    return kTabSettings;
+}
 
 void SettingsPage::SetHelpOpener(std::function<void(const QString&)> opener) {
     HelpOpener() = std::move(opener);
 }
 
 void SettingsPage::OpenHelp() {
-    HelpOpener()(QUrl::fromLocalFile(FromCp932(App().programFolder + "help/index.html")).toString());
+    HelpOpener()(
+        QUrl::fromLocalFile(FromCp932(App().programFolder + "help/index.html")).toString());
 }
 
 QRadioButton* SettingsPage::radio(int id) const {
@@ -127,8 +131,7 @@ QRadioButton* SettingsPage::radio(int id) const {
 
 void SettingsPage::mousePressEvent(QMouseEvent* event) {
     QPoint p = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && p.x() > 0 && p.x() <= 89 && p.y() > 0 &&
-        p.y() <= 30) {
+    if (event->button() == Qt::LeftButton && p.x() > 0 && p.x() <= 89 && p.y() > 0 && p.y() <= 30) {
         OpenHelp();
     }
 }

@@ -15,7 +15,7 @@ namespace quillrun {
 
 class SettingsPage : public Page {
     Q_OBJECT
-public:
+  public:
     explicit SettingsPage(QWidget* parent);
     int ToolbarTab() const override;
 
@@ -26,10 +26,10 @@ public:
     QLineEdit* startPageEdit() const { return startPage_; }
     QRadioButton* radio(int id) const;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QLineEdit* startPage_ = nullptr;
     QRadioButton* radios_[6] = {};  // 1035 ... 1040
 };

@@ -19,7 +19,8 @@ QFont MakeFont(int pixelHeight, int weight) {
 
 QPolygon ToPolygon(const std::vector<PointXY>& points) {
     QPolygon polygon;
-    for (const PointXY& p : points) polygon << QPoint(p.x, p.y);
+    for (const PointXY& p : points)
+        polygon << QPoint(p.x, p.y);
     return polygon;
 }
 
@@ -58,12 +59,12 @@ QColor Skin::FrameColor(int tab) {
 }
 
 QColor Skin::ButtonColor(int tab, int index) {
-    static const QColor kBrowse[] = {{128, 191, 255}, {140, 199, 252}, {151, 208, 251},
-                                     {173, 223, 247}, {198, 242, 243}};
-    static const QColor kRecord[] = {{176, 176, 176}, {181, 181, 181}, {191, 191, 191},
-                                     {204, 204, 204}};
-    static const QColor kTask[] = {{255, 143, 107}, {254, 156, 114}, {253, 191, 134},
-                                   {252, 207, 144}};
+    static const QColor kBrowse[] = {
+        {128, 191, 255}, {140, 199, 252}, {151, 208, 251}, {173, 223, 247}, {198, 242, 243}};
+    static const QColor kRecord[] = {
+        {176, 176, 176}, {181, 181, 181}, {191, 191, 191}, {204, 204, 204}};
+    static const QColor kTask[] = {
+        {255, 143, 107}, {254, 156, 114}, {253, 191, 134}, {252, 207, 144}};
     switch (tab) {
         case kTabBrowse:
             return kBrowse[index % 5];
@@ -78,9 +79,12 @@ QColor Skin::ButtonColor(int tab, int index) {
 
 bool DrawImage(QPainter& painter, const QString& file, QRect src, QRect dst) {
     QImage image(file);
-    if (image.isNull()) return false;
-    if (src.isNull()) src = image.rect();
-    if (dst.width() <= 0 || dst.height() <= 0) dst.setSize(src.size());
+    if (image.isNull())
+        return false;
+    if (src.isNull())
+        src = image.rect();
+    if (dst.width() <= 0 || dst.height() <= 0)
+        dst.setSize(src.size());
     painter.drawImage(dst, image, src);
     return true;
 }

@@ -12,7 +12,7 @@ class QPainter;
 namespace quillrun {
 
 class Skin {
-public:
+  public:
     // Creates the brushes and fonts; the wallpaper comes from program folder + "object/wall.ni_".
     // False when an object could not be made (the caller reports it once).
     bool Create(const QString& programFolder);

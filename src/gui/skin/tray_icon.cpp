@@ -12,7 +12,8 @@ namespace quillrun {
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
     icon_ = new QSystemTrayIcon(this);
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::Trigger) emit LeftClicked();  // right and double clicks: nothing
+        if (r == QSystemTrayIcon::Trigger)
+            emit LeftClicked();  // right and double clicks: nothing
     });
 }
 
@@ -22,10 +23,16 @@ void TrayIcon::Add(const std::string& stateText) {
     icon_->show();
 }
 
-void TrayIcon::Remove() { icon_->hide(); }
+void TrayIcon::Remove() {
+    icon_->hide();
+}
 
-bool TrayIcon::Shown() const { return icon_->isVisible(); }
+bool TrayIcon::Shown() const {
+    return icon_->isVisible();
+}
 
-QString TrayIcon::Tip() const { return icon_->toolTip(); }
+QString TrayIcon::Tip() const {
+    return icon_->toolTip();
+}
 
 }  // namespace quillrun

@@ -10,7 +10,7 @@ namespace quillrun {
 
 class TrayIcon : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TrayIcon(QObject* parent = nullptr);
 
     // Shows the icon with the tip "<state> Webリクエスト自動再生機 -KESTREL- Ver1.10" (63 bytes
@@ -20,11 +20,11 @@ public:
     bool Shown() const;
     QString Tip() const;
 
-signals:
+  signals:
     // A left click on the icon.
     void LeftClicked();
 
-private:
+  private:
     QSystemTrayIcon* icon_ = nullptr;
 };
 

@@ -4,9 +4,13 @@
 
 namespace quillrun {
 
-TaskPage::TaskPage(QWidget* parent) : Page(parent) { setObjectName(QStringLiteral("TaskPage")); }
+TaskPage::TaskPage(QWidget* parent) : Page(parent) {
+    setObjectName(QStringLiteral("TaskPage"));
+}
 
-int TaskPage::ToolbarTab() const { return kTabTask; }
+int TaskPage::ToolbarTab() const {
+    return kTabTask;
+}
 
 void TaskPage::OnMainWindowLeftPress(const QPoint&) {}
 

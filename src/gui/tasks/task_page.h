@@ -8,7 +8,7 @@ namespace quillrun {
 
 class TaskPage : public Page {
     Q_OBJECT
-public:
+  public:
     explicit TaskPage(QWidget* parent);
     int ToolbarTab() const override;
 

@@ -2,28 +2,58 @@
 
 #include <gtest/gtest.h>
 
-#include <QListWidget>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
 #include <QTest>
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
+#include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/platform/ini.h"
+#include "gui/app/browser_dialog_closer.h"
+#include "gui/recording/method_list_view.h"
+#include "gui/recording/record_page.h"
+#include "gui/skin/settings_page.h"
+#include "gui/skin/skin.h"
+#include "gui/skin/tray_icon.h"
+#include "gui/tasks/task_page.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
+namespace {
 
-TEST(MainWindow, TitleAndSchedulerTimerRunDueTasks) {
-    test::TempFolder dir;
-    std::int32_t trace = 0;
-    SetActivityLog(dir / "quillrun.log", &trace);
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        LoadConfiguration(App(), dir_.Path());
+        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
+    }
+    void TearDown() override {
+        App().tasks.Clear();
+        App().currentTab = 0;
+        App().modalDialog = 0;
+        SetActivityLog("", nullptr);
+    }
+
+    test::TempFolder dir_;
+    test::ScopedProgramFolder program_{dir_.Path()};
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, TitleAndTheSchedulerTimerRunDueTasksOncePerMinute) {
     test::FixedClock clock(LocalTime{2026, 12, 6, 8, 0, 0, 0});
     test::ScopedClock scoped(clock);
     TaskRecord task;
     task.SetName("every");
-    task.SetDataFile(dir / "event/every.evf");
+    task.SetDataFile(dir_ / "event/every.evf");
     task.EventTime_Year = task.EventTime_Month = task.EventTime_Day = -1;
     task.EventTime_Hour = task.EventTime_Minute = -1;
-    App().tasks.Clear();
     App().tasks.Append(task);
 
     MainWindow window;
@@ -31,15 +61,132 @@ TEST(MainWindow, TitleAndSchedulerTimerRunDueTasks) {
               QString::fromUtf8("Webリクエスト自動再生機 -KESTREL-  Ver1.10 Copyright (C) 2026 "
                                 "quillrun developers"));
     window.show();
-    auto* list = window.findChild<QListWidget*>();
-    ASSERT_NE(list, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }, 3000));
-    EXPECT_TRUE(list->item(0)->text().endsWith(QString::fromUtf8("イベント実行 every")));
+    MethodListView* messages = window.recordPage()->messageList();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return messages->topLevelItemCount() == 1; }, 3000));
+    EXPECT_EQ(messages->topLevelItem(0)->text(0), QStringLiteral("2026-12-06 08:00"));
+    EXPECT_EQ(messages->topLevelItem(0)->text(1), QString::fromUtf8("イベント実行 every"));
     QTest::qWait(1200);  // the same minute again: nothing more
-    EXPECT_EQ(list->count(), 1);
+    EXPECT_EQ(messages->topLevelItemCount(), 1);
 
-    App().tasks.Clear();
-    SetActivityLog("", nullptr);
+    // Timer identifiers other than the two of the main window change nothing.
+    window.OnProgramTimer(12345);
+    clock.Set(LocalTime{2026, 12, 6, 8, 1, 0, 0});
+    window.OnProgramTimer(10001);
+    QApplication::processEvents();
+    EXPECT_EQ(messages->topLevelItemCount(), 1);
+}
+
+TEST_F(MainWindowTest, PagesFillTheFrameOctagonAndKeepTheirStateAcrossTabs) {
+    MainWindow window;
+    window.resize(700, 525);
+    window.show();
+    Page* record = window.currentPage();
+    ASSERT_EQ(record, window.recordPage());
+    EXPECT_EQ(record->geometry(), QRect(127, 65, 543, 403));
+    EXPECT_EQ(record->mask().boundingRect().size(), QSize(533, 403));
+    EXPECT_EQ(window.taskPage()->size(), QSize(0, 0));
+
+    window.SelectTabAt(50, 500);  // settings
+    EXPECT_EQ(App().currentTab, 4);
+    SettingsPage* settings = window.settingsPage();
+    EXPECT_EQ(settings->geometry(), QRect(127, 65, 543, 403));
+    EXPECT_EQ(record->size(), QSize(0, 0));
+    settings->startPageEdit()->setText(QStringLiteral("http://example.jp/start"));
+    window.SelectTabAt(50, 300);
+    EXPECT_EQ(App().currentTab, 2);
+    window.SelectTabAt(50, 53);  // outside every band
+    window.SelectTabAt(111, 100);
+    EXPECT_EQ(App().currentTab, 2);
+    window.SelectTabAt(50, 460);
+    EXPECT_EQ(settings->startPageEdit()->text(), QStringLiteral("http://example.jp/start"));
+
+    App().modalDialog = 1;  // tab clicks are ignored while a modal dialog is open
+    window.SelectTabAt(50, 154);
+    EXPECT_EQ(App().currentTab, 4);
+    App().modalDialog = 0;
+    window.SelectTabAt(50, 154);
+    EXPECT_EQ(App().currentTab, 1);
+    EXPECT_EQ(window.currentPage(), record);
+    // The record view shows the event list, the browsing view the message list.
+    QApplication::processEvents();
+    record->repaint();
+    EXPECT_GT(window.recordPage()->eventList()->height(), 0);
+    EXPECT_EQ(window.recordPage()->messageList()->size(), QSize(0, 0));
+}
+
+TEST_F(MainWindowTest, TrayRoundTrip) {
+    MainWindow window;
+    window.show();
+    window.GoToTray();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window.recordPage()->isVisible());
+    EXPECT_EQ(window.trayIcon()->Tip(),
+              QString::fromUtf8("タスク動作待機中 Webリクエスト自動再生機 -KESTREL- Ver1.10"));
+    window.ComeBackFromTray();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.recordPage()->isVisible());
+    EXPECT_FALSE(window.trayIcon()->Shown());
+}
+
+TEST_F(MainWindowTest, DialogCloserDismissesBrowserBoxesWithChildrenOnly) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Internet Explorer"),
+                    QStringLiteral("script error"), QMessageBox::Ok);
+    box.show();
+    QWidget bare;
+    bare.setWindowTitle(QStringLiteral("Internet Explorer"));
+    EXPECT_EQ(FindBrowserDialog(), &box);
+
+    EXPECT_EQ(CloseBrowserDialog(0), nullptr);  // AutoIEClose off: it stays
+    QApplication::processEvents();
+    EXPECT_TRUE(box.isVisible());
+    EXPECT_EQ(CloseBrowserDialog(1), &box);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !box.isVisible(); }, 2000));
+
+    bare.show();
+    EXPECT_EQ(CloseBrowserDialog(1), nullptr);  // no child window: left alone
+    QApplication::processEvents();
+    EXPECT_TRUE(bare.isVisible());
+
+    // "Microsoft Internet Explorer" is looked for first.
+    QMessageBox first(QMessageBox::Information, QStringLiteral("Microsoft Internet Explorer"),
+                      QStringLiteral("alert"), QMessageBox::Ok);
+    first.show();
+    EXPECT_EQ(FindBrowserDialog(), &first);
+}
+
+TEST_F(MainWindowTest, SettingsControlsWriteTheSettingsAtOnceAndTheFileAtTheEnd) {
+    MainWindow window;
+    window.show();
+    SettingsPage* page = window.settingsPage();
+    page->radio(1035)->click();
+    EXPECT_EQ(App().settings.StartUpInTask, 1);
+    page->radio(1038)->click();
+    EXPECT_EQ(App().settings.AutoIEClose, 0);
+    page->radio(1039)->click();
+    EXPECT_EQ(App().settings.CGITestMode, 1);
+    page->startPageEdit()->setText(QString(300, QLatin1Char('a')));
+    EXPECT_EQ(App().settings.startpage.size(), 259u);
+
+    // Nothing is written before the end.
+    IniDocument before;
+    before.Load(App().configPath);
+    EXPECT_EQ(before.GetString("CONFIG", "CGITestMode", "", 260), "0");
+    SaveConfiguration(App());
+    IniDocument after;
+    after.Load(App().configPath);
+    EXPECT_EQ(after.GetString("CONFIG", "CGITestMode", "", 260), "1");
+    EXPECT_EQ(after.GetString("CONFIG", "AutoIEClose", "", 260), "0");
+    EXPECT_EQ(after.GetString("CONFIG", "StartUpInTask", "", 260), "1");
+
+    QString opened;
+    SettingsPage::SetHelpOpener([&](const QString& url) { opened = url; });
+    QTest::mouseClick(page, Qt::LeftButton, Qt::NoModifier, QPoint(89, 30));
+    EXPECT_EQ(opened, QStringLiteral("file://") + QString::fromStdString(dir_.Path()) +
+                          QStringLiteral("help/index.html"));
+    opened.clear();
+    QTest::mouseClick(page, Qt::LeftButton, Qt::NoModifier, QPoint(90, 10));
+    EXPECT_TRUE(opened.isEmpty());
+    SettingsPage::SetHelpOpener(nullptr);
 }
 
 }  // namespace quillrun
