@@ -39,12 +39,21 @@ TEST(TwoInstances, SecondStartIsRefusedTouchesNoFileAndBringsTheFirstBack) {
         dir / "quillrun.ini",
         "[CONFIG]\r\nstartpage=about:blank\r\nStartUpInTask=1\r\n[Event]\r\nTotal=0\r\n");
 
+    test::WriteFile(dir / "cookies/quillrun.sin", "old\r\n");
+    test::WriteFile(dir / "quillrun.log", std::string(20000, 'o'));
+
     QObject owner;
     QProcess* first = Start(program, sockets.Path(), &owner);
     ASSERT_TRUE(first->waitForStarted(5000));
     std::string socket = sockets / ("quillrun-" + std::to_string(::getuid()));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return QFile::exists(QString::fromStdString(socket)); }, 15000));
+    // Started: listening, and its own start has dropped the guard file and trimmed the log.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return QFile::exists(QString::fromStdString(socket)) &&
+                   !QFile::exists(QString::fromStdString(dir / "cookies/quillrun.sin")) &&
+                   !QFile::exists(QString::fromStdString(dir / "quillrun.log"));
+        },
+        15000));
     // The first instance's run files, as they are while it runs.
     test::WriteFile(dir / "cookies/quillrun.sin", "hostPOST/x.cgia=1\r\n");
     test::WriteFile(dir / "quillrun.log", std::string(20000, 'x'));
