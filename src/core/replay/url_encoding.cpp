@@ -135,9 +135,6 @@ void UrlDecode(std::string& text, std::uint16_t keep, bool keepZeroBytes) {
 }
 
 bool PercentEncodeAll(std::string& text) {
-    std::size_t zero = text.find('\0');
-    if (zero != std::string::npos)
-        text.resize(zero);
     const std::size_t maxBytes = (kDataWidth - 1) / 3;
     bool whole = text.size() <= maxBytes;
     std::string out;

@@ -29,9 +29,9 @@ std::string UrlEncode(std::string_view source, std::size_t width, std::uint16_t 
 // holds at most 30719 bytes.
 void UrlDecode(std::string& text, std::uint16_t keep, bool keepZeroBytes = false);
 
-// Replaces text by its fully percent-encoded form, up to the first zero byte. At most 10239
-// bytes are encoded (30717 characters, the width of event data); returns false when the text
-// was longer and has been cut.
+// Replaces text by its fully percent-encoded form, every byte (a zero byte of a file sent in
+// a multipart body too). At most 10239 bytes are encoded (30717 characters, the width of event
+// data); returns false when the text was longer and has been cut.
 bool PercentEncodeAll(std::string& text);
 
 // The byte of two upper-case hex digits; a character outside "0123456789ABCDEF" counts 0.

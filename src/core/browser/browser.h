@@ -1,0 +1,41 @@
+// The embedded browser as the rest of the program uses it. Texts are CP932; the Qt WebEngine
+// implementation lives in the GUI.
+#pragma once
+
+#include <string>
+
+namespace quillrun {
+
+enum class BrowserCommand { Cut = 11, Copy = 12, Paste = 13, Undo = 15 };
+
+class Browser {
+public:
+    virtual ~Browser() = default;
+
+    // Starts a load and returns.
+    virtual void Navigate(const std::string& url) = 0;
+    // Starts a POST load with these body bytes and a header line "Name: value".
+    virtual void NavigateWithPost(const std::string& url, const std::string& postData,
+                                  const std::string& header) = 0;
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    virtual void Stop() = 0;
+    virtual void Refresh() = 0;
+    virtual void GoHome() = 0;
+    // The top-level address; empty when there is none.
+    virtual std::string LocationURL() const = 0;
+    // True while a load is under way.
+    virtual bool Busy() const = 0;
+    virtual void Exec(BrowserCommand command) = 0;
+};
+
+// What the browser tells its host; all on the user-interface thread.
+class BrowserEvents {
+public:
+    virtual ~BrowserEvents() = default;
+    // A navigation starts; postData is the request body when there is one.
+    virtual void BeforeNavigate2(const std::string* postData) = 0;
+    virtual void DocumentComplete() = 0;
+};
+
+}  // namespace quillrun

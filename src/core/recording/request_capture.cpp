@@ -1,0 +1,84 @@
+#include "core/recording/request_capture.h"
+
+#include "core/platform/cp932.h"
+#include "core/replay/url_encoding.h"
+
+namespace quillrun {
+namespace {
+
+constexpr std::size_t kPreviousUrlWidth = 10240;
+
+}  // namespace
+
+std::string RequestCapture::Fit(const std::string& text, std::size_t width, const char* what) {
+    if (text.size() < width) return text;
+    std::string cut = CutToWidth(text, width);
+    if (host_.addMessage) {
+        host_.addMessage(J(what) + std::to_string(text.size()) + J("バイト) を ") +
+                         std::to_string(cut.size()) + J("バイトに切り詰めました"));
+    }
+    return cut;
+}
+
+void RequestCapture::OnBeforeNavigate(const std::string* postData) {
+    if (!bodyPending_) captured_.clear();
+    bodyPending_ = true;
+    if (postData != nullptr && !postData->empty()) {
+        std::string text = *postData;
+        if (text.find("form-data") == std::string::npos) {
+            text = text.substr(0, text.find('\0'));
+        } else {
+            // Every byte of a multipart body is kept, zero bytes of binary files included.
+            std::string encoded = text;
+            if (!PercentEncodeAll(encoded) && host_.addMessage) {
+                host_.addMessage(J("送信データ (") + std::to_string(text.size()) +
+                                 J("バイト) を ") + std::to_string(encoded.size() / 3) +
+                                 J("バイトに切り詰めました"));
+            }
+            text = encoded;
+        }
+        captured_ = Fit(text, kDataWidth, "送信データ (");
+    }
+    if (host_.setAddressText) host_.setAddressText(J("Loading.. 読み込んでいます"));
+}
+
+void RequestCapture::OnDocumentComplete() {
+    bodyPending_ = false;
+    std::string location = host_.location ? host_.location() : std::string();
+    if (host_.setAddressText) host_.setAddressText(location);
+
+    std::string url = location;
+    bool hasQuery = false;
+    bool queryMarkLast = false;
+    std::size_t mark = location.find('?');
+    if (mark != std::string::npos) {
+        url = location.substr(0, mark);
+        captured_ = Fit(location.substr(mark + 1), kDataWidth, "クエリ (");
+        hasQuery = true;
+        queryMarkLast = mark + 1 == location.size();
+    }
+    url = CutToWidth(url, kPreviousUrlWidth);
+
+    if (url == previousUrl_ && captured_ == previousData_ && previousRecording_) return;
+    if (url != previousUrl_ || captured_ != previousData_) {
+        if (host_.addMessage) host_.addMessage(J("読込完了 ") + url);
+    }
+    previousUrl_ = url;
+    previousData_ = captured_;
+    bool recording = host_.recording && host_.recording();
+    previousRecording_ = recording;
+    if (!recording || host_.events == nullptr) return;
+
+    std::string eventUrl = Fit(url, kUrlWidth, "URL (");
+    if (hasQuery && !queryMarkLast) {
+        host_.events->AddEvent(kMethodGet, eventUrl, captured_);
+    } else if (hasQuery) {
+        host_.events->AddEvent(kMethodUrl, eventUrl, "");
+    } else if (!captured_.empty()) {
+        host_.events->AddEvent(kMethodPost, eventUrl, captured_);
+    } else {
+        host_.events->AddEvent(kMethodUrl, eventUrl, "");
+    }
+}
+
+}  // namespace quillrun
