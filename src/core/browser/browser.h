@@ -9,7 +9,7 @@ namespace quillrun {
 enum class BrowserCommand { Cut = 11, Copy = 12, Paste = 13, Undo = 15 };
 
 class Browser {
-public:
+  public:
     virtual ~Browser() = default;
 
     // Starts a load and returns.
@@ -31,7 +31,7 @@ public:
 
 // What the browser tells its host; all on the user-interface thread.
 class BrowserEvents {
-public:
+  public:
     virtual ~BrowserEvents() = default;
     // A navigation starts; postData is the request body when there is one.
     virtual void BeforeNavigate2(const std::string* postData) = 0;

@@ -13,29 +13,36 @@ namespace quillrun {
 namespace {
 
 std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
 // The encodings a Japanese site uses, by their web labels; other labels are tried with iconv.
 std::string EncodingOfLabel(const std::string& label) {
     std::string l = Lower(label);
-    if (l.empty()) return std::string();
+    if (l.empty())
+        return std::string();
     for (const char* u : {"utf-8", "utf8", "unicode-1-1-utf-8", "utf-16", "utf-16le", "utf-16be"}) {
-        if (l == u) return "UTF-8";
+        if (l == u)
+            return "UTF-8";
     }
     for (const char* s : {"shift_jis", "shift-jis", "sjis", "ms_kanji", "csshiftjis", "windows-31j",
                           "x-sjis", "ms932", "cp932"}) {
-        if (l == s) return "CP932";
+        if (l == s)
+            return "CP932";
     }
     for (const char* e : {"euc-jp", "cseucpkdfmtjapanese", "x-euc-jp"}) {
-        if (l == e) return "EUC-JP-MS";
+        if (l == e)
+            return "EUC-JP-MS";
     }
     for (const char* j : {"iso-2022-jp", "csiso2022jp"}) {
-        if (l == j) return "ISO-2022-JP";
+        if (l == j)
+            return "ISO-2022-JP";
     }
     iconv_t cd = iconv_open(label.c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string();
     iconv_close(cd);
     return label;
 }
@@ -44,9 +51,11 @@ std::string EncodingOfLabel(const std::string& label) {
 std::uint32_t NextCodePoint(const std::string& s, std::size_t& i) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    if (i + len > s.size()) len = s.size() - i;
+    if (i + len > s.size())
+        len = s.size() - i;
     std::uint32_t cp = len == 1 ? c : c & (0xFF >> (len + 1));
-    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (s[i + k] & 0x3F);
+    for (std::size_t k = 1; k < len; ++k)
+        cp = (cp << 6) | (s[i + k] & 0x3F);
     i += len;
     return cp;
 }
@@ -57,7 +66,8 @@ std::string NormalizeNewlines(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {
             out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
         } else if (text[i] == '\n') {
             out += "\r\n";
         } else {
@@ -100,14 +110,14 @@ std::string EscapeMultipartName(const std::string& name) {
 
 }  // namespace
 
-std::string FormEncodingName(const std::string& acceptCharset,
-                             const std::string& documentCharset) {
+std::string FormEncodingName(const std::string& acceptCharset, const std::string& documentCharset) {
     std::string token;
     for (std::size_t i = 0; i <= acceptCharset.size(); ++i) {
         char c = i < acceptCharset.size() ? acceptCharset[i] : ' ';
         if (c == ' ' || c == ',' || c == '\t') {
             std::string name = EncodingOfLabel(token);
-            if (!name.empty()) return name;
+            if (!name.empty())
+                return name;
             token.clear();
         } else {
             token += c;
@@ -118,10 +128,13 @@ std::string FormEncodingName(const std::string& acceptCharset,
 }
 
 std::string EncodeFormText(const std::string& utf8, const std::string& encodingName) {
-    if (encodingName == "UTF-8") return utf8;
-    if (encodingName == "ISO-2022-JP") return ConvertCharset("ISO-2022-JP", "UTF-8", utf8, "?");
+    if (encodingName == "UTF-8")
+        return utf8;
+    if (encodingName == "ISO-2022-JP")
+        return ConvertCharset("ISO-2022-JP", "UTF-8", utf8, "?");
     iconv_t cd = iconv_open(encodingName.c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return utf8;
     const bool japanese = encodingName == "CP932" || encodingName == "EUC-JP-MS";
     std::string out;
     std::size_t i = 0;
@@ -138,7 +151,8 @@ std::string EncodeFormText(const std::string& utf8, const std::string& encodingN
             continue;
         }
         std::string piece = utf8.substr(start, i - start);
-        if (japanese && cp == 0x2212) piece = "\xEF\xBC\x8D";  // U+FF0D
+        if (japanese && cp == 0x2212)
+            piece = "\xEF\xBC\x8D";  // U+FF0D
         char buffer[16];
         char* src = piece.data();
         size_t srcLeft = piece.size();
@@ -162,7 +176,8 @@ std::string MakeFormBoundary() {
     std::mt19937 random(device());
     std::uniform_int_distribution<int> pick(0, 61);
     std::string boundary = "----WebKitFormBoundary";
-    for (int i = 0; i < 16; ++i) boundary += kAlphaNumeric[pick(random)];
+    for (int i = 0; i < 16; ++i)
+        boundary += kAlphaNumeric[pick(random)];
     return boundary;
 }
 
@@ -176,7 +191,8 @@ std::string EncodeFormBody(const FormSubmission& form, const std::string& bounda
             body += "Content-Disposition: form-data; name=\"" +
                     EscapeMultipartName(EncodeFormText(NormalizeNewlines(e.name), encoding)) + "\"";
             if (e.isFile) {
-                body += "; filename=\"" + EscapeMultipartName(EncodeFormText(e.fileName, encoding)) +
+                body += "; filename=\"" +
+                        EscapeMultipartName(EncodeFormText(e.fileName, encoding)) +
                         "\"\r\nContent-Type: " +
                         (e.contentType.empty() ? std::string("application/octet-stream")
                                                : e.contentType);
@@ -198,11 +214,12 @@ std::string EncodeFormBody(const FormSubmission& form, const std::string& bounda
     }
     for (std::size_t k = 0; k < form.entries.size(); ++k) {
         const FormEntry& e = form.entries[k];
-        if (k > 0) body += '&';
+        if (k > 0)
+            body += '&';
         AppendUrlEncoded(body, EncodeFormText(NormalizeNewlines(e.name), encoding));
         body += '=';
-        AppendUrlEncoded(body, EncodeFormText(NormalizeNewlines(e.isFile ? e.fileName : e.value),
-                                              encoding));
+        AppendUrlEncoded(
+            body, EncodeFormText(NormalizeNewlines(e.isFile ? e.fileName : e.value), encoding));
     }
     return body;
 }

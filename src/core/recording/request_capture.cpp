@@ -11,7 +11,8 @@ constexpr std::size_t kPreviousUrlWidth = 10240;
 }  // namespace
 
 std::string RequestCapture::Fit(const std::string& text, std::size_t width, const char* what) {
-    if (text.size() < width) return text;
+    if (text.size() < width)
+        return text;
     std::string cut = CutToWidth(text, width);
     if (host_.addMessage) {
         host_.addMessage(J(what) + std::to_string(text.size()) + J("バイト) を ") +
@@ -21,7 +22,8 @@ std::string RequestCapture::Fit(const std::string& text, std::size_t width, cons
 }
 
 void RequestCapture::OnBeforeNavigate(const std::string* postData) {
-    if (!bodyPending_) captured_.clear();
+    if (!bodyPending_)
+        captured_.clear();
     bodyPending_ = true;
     if (postData != nullptr && !postData->empty()) {
         std::string text = *postData;
@@ -39,13 +41,15 @@ void RequestCapture::OnBeforeNavigate(const std::string* postData) {
         }
         captured_ = Fit(text, kDataWidth, "送信データ (");
     }
-    if (host_.setAddressText) host_.setAddressText(J("Loading.. 読み込んでいます"));
+    if (host_.setAddressText)
+        host_.setAddressText(J("Loading.. 読み込んでいます"));
 }
 
 void RequestCapture::OnDocumentComplete() {
     bodyPending_ = false;
     std::string location = host_.location ? host_.location() : std::string();
-    if (host_.setAddressText) host_.setAddressText(location);
+    if (host_.setAddressText)
+        host_.setAddressText(location);
 
     std::string url = location;
     bool hasQuery = false;
@@ -59,15 +63,18 @@ void RequestCapture::OnDocumentComplete() {
     }
     url = CutToWidth(url, kPreviousUrlWidth);
 
-    if (url == previousUrl_ && captured_ == previousData_ && previousRecording_) return;
+    if (url == previousUrl_ && captured_ == previousData_ && previousRecording_)
+        return;
     if (url != previousUrl_ || captured_ != previousData_) {
-        if (host_.addMessage) host_.addMessage(J("読込完了 ") + url);
+        if (host_.addMessage)
+            host_.addMessage(J("読込完了 ") + url);
     }
     previousUrl_ = url;
     previousData_ = captured_;
     bool recording = host_.recording && host_.recording();
     previousRecording_ = recording;
-    if (!recording || host_.events == nullptr) return;
+    if (!recording || host_.events == nullptr)
+        return;
 
     std::string eventUrl = Fit(url, kUrlWidth, "URL (");
     if (hasQuery && !queryMarkLast) {

@@ -10,7 +10,7 @@
 namespace quillrun {
 
 class RequestCapture {
-public:
+  public:
     struct Host {
         std::function<void(const std::string&)> setAddressText;  // the Record page's address box
         std::function<void(const std::string&)> addMessage;      // the message list
@@ -30,7 +30,7 @@ public:
 
     const std::string& CapturedData() const { return captured_; }
 
-private:
+  private:
     // Puts text into a fixed-width field; says so in the message list when it had to be cut.
     std::string Fit(const std::string& text, std::size_t width, const char* what);
 

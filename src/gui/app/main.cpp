@@ -8,6 +8,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
@@ -53,6 +54,12 @@ void QuitOnEndSignals(QApplication& application) {
 
 int main(int argc, char** argv) {
     using namespace quillrun;
+    // The browser engine refuses to run as root with its sandbox on.
+    if (::geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
+        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+        std::fprintf(stderr, "quillrun: running as root: the browser's sandbox is off\n");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
 

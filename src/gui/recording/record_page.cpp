@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QTimerEvent>
+#include <QWebEngineView>
 #include <cstdlib>
 
 #include "core/config/app_state.h"
@@ -10,6 +12,7 @@
 #include "core/recording/message_sink.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"
+#include "gui/browser/web_engine_browser.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/skin/skin.h"
 #include "gui/text.h"
@@ -23,7 +26,25 @@ std::string StoppedText() {
     return J("Stoped.. ページ読み込みを中止しました");
 }
 
-RecordPage::RecordPage(QWidget* parent) : Page(parent) {
+namespace {
+
+QString& BrowserStorageName() {
+    static QString name = QStringLiteral("quillrun");
+    return name;
+}
+
+}  // namespace
+
+void RecordPage::SetBrowserStorageName(const QString& name) {
+    BrowserStorageName() = name;
+}
+
+RecordPage::RecordPage(QWidget* parent)
+    : Page(parent),
+      capture_({[this](const std::string& text) { SetAddressText(text); },
+                [](const std::string& text) { AddMessage(text); },
+                [this] { return browser_ ? browser_->LocationURL() : std::string(); },
+                [] { return App().recording == 1; }, &events_}) {
     setObjectName(QStringLiteral("RecordPage"));
     address_ = new QLineEdit(this);
     address_->setObjectName(QStringLiteral("1001"));
@@ -37,6 +58,44 @@ RecordPage::RecordPage(QWidget* parent) : Page(parent) {
     eventView_ = new MethodListView(this, 50001);
     eventView_->setGeometry(17, 397, 598, 465);
     eventView_->InitEventColumns(&events_);
+
+    browser_ = new WebEngineBrowser(this, BrowserStorageName());
+    browser_->view()->setGeometry(18, 72, 598, 330);
+    browser_->SetEvents(this);
+    browser_->SetHomeUrl(App().settings.startpage);
+    if (!App().settings.startpage.empty()) {
+        browser_->Navigate(App().settings.startpage);
+    } else {
+        browser_->GoHome();
+    }
+    addressTimer_ = startTimer(1000);
+}
+
+RecordPage::~RecordPage() {
+    killTimer(addressTimer_);
+    if (browser_)
+        browser_->SetEvents(nullptr);
+}
+
+void RecordPage::SetAddressText(const std::string& text) {
+    address_->setText(FromCp932(text));
+}
+
+void RecordPage::BeforeNavigate2(const std::string* postData) {
+    capture_.OnBeforeNavigate(postData);
+}
+
+void RecordPage::DocumentComplete() {
+    capture_.OnDocumentComplete();
+}
+
+void RecordPage::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != addressTimer_)
+        return;
+    std::string shown = CutToWidth(ToCp932(address_->text()), kPathWidth);
+    if (shown == LoadingText() || shown == StoppedText()) {
+        SetAddressText(browser_ ? browser_->LocationURL() : std::string());
+    }
 }
 
 int RecordPage::ToolbarTab() const {
@@ -45,6 +104,8 @@ int RecordPage::ToolbarTab() const {
 
 void RecordPage::resizeEvent(QResizeEvent*) {
     address_->setGeometry(address_->x(), address_->y(), width() - 50, 20);
+    if (browser_)
+        browser_->view()->setGeometry(18, 72, width() - 50, height() - 190);
     ShowListOfView();
 }
 
@@ -100,6 +161,7 @@ void RecordPage::ToggleRecording() {
     if (App().recording == 0 && App().playing == 0) {
         App().recording = 1;
         events_.Clear();
+        capture_.ResetPreviousUrl();
     } else {
         App().recording = 0;
         events_.AppendEmptyPair();
@@ -145,6 +207,8 @@ void RecordPage::SaveEventFileAs() {
 
 void RecordPage::OnAddressEnter() {
     std::string text = CutToWidth(ToCp932(address_->text()), kPathWidth);
+    if (browser_)
+        browser_->Navigate(text);
     AddMessage(J("リクエスト ") + text);
 }
 

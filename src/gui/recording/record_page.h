@@ -4,7 +4,9 @@
 
 #include <QPointer>
 
+#include "core/browser/browser.h"
 #include "core/recording/event_list.h"
+#include "core/recording/request_capture.h"
 #include "gui/skin/page.h"
 
 class QLineEdit;
@@ -12,12 +14,21 @@ class QLineEdit;
 namespace quillrun {
 
 class MethodListView;
+class WebEngineBrowser;
 
-class RecordPage : public Page {
+class RecordPage : public Page, private BrowserEvents {
     Q_OBJECT
   public:
     explicit RecordPage(QWidget* parent);
+    ~RecordPage() override;
     int ToolbarTab() const override;
+
+    // The browser keeps its cookies and cache under this profile name; an empty name keeps
+    // them in memory only (the tests use that). Set before the page is made.
+    static void SetBrowserStorageName(const QString& name);
+
+    WebEngineBrowser* browser() const { return browser_; }
+    RequestCapture& capture() { return capture_; }
 
     QLineEdit* addressBox() const { return address_; }
     MethodListView* messageList() const { return messages_; }
@@ -39,17 +50,24 @@ class RecordPage : public Page {
     void SaveEventFileAs();
 
   protected:
+    void timerEvent(QTimerEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
     void ShowListOfView();
+    void BeforeNavigate2(const std::string* postData) override;
+    void DocumentComplete() override;
+    void SetAddressText(const std::string& text);
 
     QLineEdit* address_ = nullptr;
     MethodListView* messages_ = nullptr;
     MethodListView* eventView_ = nullptr;
     EventList events_;
+    WebEngineBrowser* browser_ = nullptr;
+    RequestCapture capture_;
+    int addressTimer_ = 0;  // the address box refresh, every second
 };
 
 // "Loading.. 読み込んでいます" and "Stoped.. ページ読み込みを中止しました" (CP932).

@@ -16,8 +16,11 @@ TEST(FormEncoding, CharsetFromAcceptCharsetThenTheDocument) {
 }
 
 TEST(FormEncoding, UrlencodedAsTheBrowserSendsIt) {
-    FormSubmission form{"application/x-www-form-urlencoded", "", "Shift_JIS",
-                        {{"q", "あ い~*", false, "", ""}, {"n\n", "a\nb", false, "", ""},
+    FormSubmission form{"application/x-www-form-urlencoded",
+                        "",
+                        "Shift_JIS",
+                        {{"q", "あ い~*", false, "", ""},
+                         {"n\n", "a\nb", false, "", ""},
                          {"x", "€¥", false, "", ""}}};
     EXPECT_EQ(EncodeFormBody(form, ""), "q=%82%A0+%82%A2%7E*&n%0D%0A=a%0D%0Ab&x=%26%238364%3B%5C");
     form.documentCharset = "UTF-8";
@@ -29,7 +32,8 @@ TEST(FormEncoding, UrlencodedAsTheBrowserSendsIt) {
 }
 
 TEST(FormEncoding, TextPlainAndMultipart) {
-    FormSubmission form{"text/plain", "", "UTF-8", {{"a", "1 2", false, "", ""}, {"b", "x", false, "", ""}}};
+    FormSubmission form{
+        "text/plain", "", "UTF-8", {{"a", "1 2", false, "", ""}, {"b", "x", false, "", ""}}};
     EXPECT_EQ(EncodeFormBody(form, ""), "a=1 2\r\nb=x\r\n");
 
     form.enctype = "multipart/form-data";

@@ -9,7 +9,7 @@ namespace quillrun {
 namespace {
 
 class CaptureTest : public ::testing::Test {
-protected:
+  protected:
     CaptureTest()
         : capture_({[this](const std::string& t) { address_ = t; },
                     [this](const std::string& t) { messages_.push_back(t); },

@@ -1,0 +1,262 @@
+#include "gui/browser/web_engine_browser.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QInputDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWebChannel>
+#include <QWebEngineHttpRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "core/recording/form_encoding.h"
+#include "gui/text.h"
+
+// The capture script is a resource of this library; a static library registers it by hand.
+static void InitBrowserResources() {
+    Q_INIT_RESOURCE(browser);
+}
+
+namespace quillrun {
+
+const char kAlertTitle[] = "Microsoft Internet Explorer";
+const char kScriptErrorTitle[] = "Internet Explorer スクリプト エラー";
+
+namespace {
+
+QString CaptureScriptSource() {
+    InitBrowserResources();
+    QFile channel(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    QFile capture(QStringLiteral(":/quillrun/capture_script.js"));
+    channel.open(QIODevice::ReadOnly);
+    capture.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(channel.readAll()) + QStringLiteral("\n") +
+           QString::fromUtf8(capture.readAll());
+}
+
+}  // namespace
+
+QUrl UrlFromText(const std::string& cp932) {
+    QString text = FromCp932(cp932).trimmed();
+    QUrl url(text, QUrl::TolerantMode);
+    if (url.scheme().isEmpty())
+        url = QUrl::fromUserInput(text);
+    return url;
+}
+
+void CaptureBridge::formSubmitted(const QString& json) {
+    QJsonObject info = QJsonDocument::fromJson(json.toUtf8()).object();
+    FormSubmission form;
+    form.enctype = info.value(QStringLiteral("enctype")).toString().toStdString();
+    form.acceptCharset = info.value(QStringLiteral("acceptCharset")).toString().toStdString();
+    form.documentCharset = info.value(QStringLiteral("charset")).toString().toStdString();
+    for (const QJsonValue& value : info.value(QStringLiteral("entries")).toArray()) {
+        QJsonObject e = value.toObject();
+        FormEntry entry;
+        entry.name = e.value(QStringLiteral("name")).toString().toStdString();
+        if (e.value(QStringLiteral("file")).toBool()) {
+            entry.isFile = true;
+            entry.fileName = e.value(QStringLiteral("fileName")).toString().toStdString();
+            entry.contentType = e.value(QStringLiteral("type")).toString().toStdString();
+            QByteArray bytes =
+                QByteArray::fromBase64(e.value(QStringLiteral("content")).toString().toLatin1());
+            entry.value.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        } else {
+            entry.value = e.value(QStringLiteral("value")).toString().toStdString();
+        }
+        form.entries.push_back(std::move(entry));
+    }
+    browser_->FormBodyCaptured(EncodeFormBody(form, MakeFormBoundary()));
+}
+
+QuillrunPage::QuillrunPage(QWebEngineProfile* profile, WebEngineBrowser* browser)
+    : QWebEnginePage(profile, browser), browser_(browser) {}
+
+bool QuillrunPage::acceptNavigationRequest(const QUrl&, NavigationType, bool) {
+    browser_->NavigationStarting();
+    return true;
+}
+
+QWebEnginePage* QuillrunPage::createWindow(WebWindowType) {
+    return nullptr;  // no pop-up or new browser window ever opens
+}
+
+void QuillrunPage::javaScriptAlert(const QUrl&, const QString& msg) {
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAlertTitle), msg, QMessageBox::Ok,
+                    QWebEngineView::forPage(this));
+    box.exec();
+}
+
+bool QuillrunPage::javaScriptConfirm(const QUrl&, const QString& msg) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kAlertTitle), msg,
+                    QMessageBox::Ok | QMessageBox::Cancel, QWebEngineView::forPage(this));
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+bool QuillrunPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue,
+                                    QString* result) {
+    QInputDialog dialog(QWebEngineView::forPage(this));
+    dialog.setWindowTitle(QString::fromUtf8(kAlertTitle));
+    dialog.setLabelText(msg);
+    dialog.setTextValue(defaultValue);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *result = dialog.textValue();
+    return true;
+}
+
+void QuillrunPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                            const QString& message, int lineNumber,
+                                            const QString& sourceID) {
+    if (level != ErrorMessageLevel || !message.startsWith(QStringLiteral("Uncaught")))
+        return;
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kScriptErrorTitle),
+                                message + QStringLiteral("\n") + sourceID + QStringLiteral(":") +
+                                    QString::number(lineNumber),
+                                QMessageBox::Ok, QWebEngineView::forPage(this));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
+
+WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) : QObject(parent) {
+    profile_ = storageName.isEmpty() ? new QWebEngineProfile(this)
+                                     : new QWebEngineProfile(storageName, this);
+    page_ = new QuillrunPage(profile_, this);
+    page_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+
+    QWebEngineScript script;
+    script.setName(QStringLiteral("quillrun-capture"));
+    script.setSourceCode(CaptureScriptSource());
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(true);
+    page_->scripts().insert(script);
+
+    channel_ = new QWebChannel(this);
+    bridge_ = new CaptureBridge(this);
+    channel_->registerObject(QStringLiteral("quillrunCapture"), bridge_);
+    page_->setWebChannel(channel_, QWebEngineScript::ApplicationWorld);
+
+    view_ = new QWebEngineView(parent);
+    view_->setPage(page_);
+    connect(page_, &QWebEnginePage::loadStarted, this, [this] { loading_ = true; });
+    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
+        loading_ = false;
+        if (events_)
+            events_->DocumentComplete();
+    });
+}
+
+WebEngineBrowser::~WebEngineBrowser() {
+    events_ = nullptr;
+    delete view_;
+    delete page_;
+}
+
+void WebEngineBrowser::NavigationStarting() {
+    if (events_)
+        events_->BeforeNavigate2(nullptr);
+}
+
+void WebEngineBrowser::FormBodyCaptured(const std::string& body) {
+    if (events_)
+        events_->BeforeNavigate2(&body);
+}
+
+void WebEngineBrowser::Navigate(const std::string& url) {
+    page_->load(UrlFromText(url));
+}
+
+void WebEngineBrowser::NavigateWithPost(const std::string& url, const std::string& postData,
+                                        const std::string& header) {
+    QWebEngineHttpRequest request(UrlFromText(url), QWebEngineHttpRequest::Post);
+    request.setPostData(QByteArray(postData.data(), static_cast<qsizetype>(postData.size())));
+    std::size_t colon = header.find(':');
+    if (colon != std::string::npos) {
+        std::string name = header.substr(0, colon);
+        std::string value = header.substr(colon + 1);
+        while (!value.empty() && value.front() == ' ')
+            value.erase(0, 1);
+        while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
+            value.pop_back();
+        request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+    }
+    page_->load(request);
+}
+
+void WebEngineBrowser::GoBack() {
+    page_->triggerAction(QWebEnginePage::Back);
+}
+void WebEngineBrowser::GoForward() {
+    page_->triggerAction(QWebEnginePage::Forward);
+}
+void WebEngineBrowser::Stop() {
+    page_->triggerAction(QWebEnginePage::Stop);
+}
+void WebEngineBrowser::Refresh() {
+    page_->triggerAction(QWebEnginePage::Reload);
+}
+
+void WebEngineBrowser::GoHome() {
+    if (home_.empty()) {
+        page_->load(QUrl(QStringLiteral("about:blank")));
+    } else {
+        Navigate(home_);
+    }
+}
+
+std::string WebEngineBrowser::LocationURL() const {
+    QByteArray encoded = page_->url().toEncoded();
+    return std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+}
+
+bool WebEngineBrowser::Busy() const {
+    return loading_;
+}
+
+void WebEngineBrowser::Exec(BrowserCommand command) {
+    switch (command) {
+        case BrowserCommand::Cut:
+            page_->triggerAction(QWebEnginePage::Cut);
+            break;
+        case BrowserCommand::Copy:
+            page_->triggerAction(QWebEnginePage::Copy);
+            break;
+        case BrowserCommand::Paste:
+            page_->triggerAction(QWebEnginePage::Paste);
+            break;
+        case BrowserCommand::Undo:
+            page_->triggerAction(QWebEnginePage::Undo);
+            break;
+    }
+}
+
+QVariant WebEngineBrowser::RunScript(const QString& script, int timeoutMilliseconds) {
+    QEventLoop loop;
+    QPointer<QEventLoop> guard(&loop);
+    QVariant result;
+    bool done = false;
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                         [guard, &result, &done](const QVariant& value) {
+                             if (!guard)
+                                 return;
+                             result = value;
+                             done = true;
+                             guard->quit();
+                         });
+    if (!done) {
+        QTimer::singleShot(timeoutMilliseconds, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return result;
+}
+
+}  // namespace quillrun

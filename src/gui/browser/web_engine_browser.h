@@ -1,0 +1,103 @@
+// The embedded browser: Qt WebEngine behind the program's Browser interface. It reports the
+// start of every navigation (with the body of a form sent by POST), every completed document,
+// refuses every new window, and shows the page's alert, confirm and prompt boxes and its script
+// errors as top-level boxes with the titles the dialog closer looks for.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWebEnginePage>
+
+#include "core/browser/browser.h"
+
+class QWebEngineView;
+class QWebEngineProfile;
+class QWebChannel;
+class QWidget;
+
+namespace quillrun {
+
+// Titles of the browser's message boxes.
+extern const char kAlertTitle[];        // "Microsoft Internet Explorer"
+extern const char kScriptErrorTitle[];  // "Internet Explorer スクリプト エラー" (UTF-8)
+
+class WebEngineBrowser;
+
+class CaptureBridge : public QObject {
+    Q_OBJECT
+  public:
+    explicit CaptureBridge(WebEngineBrowser* browser) : browser_(browser) {}
+    Q_INVOKABLE void formSubmitted(const QString& json);
+
+  private:
+    WebEngineBrowser* browser_;
+};
+
+class QuillrunPage : public QWebEnginePage {
+    Q_OBJECT
+  public:
+    QuillrunPage(QWebEngineProfile* profile, WebEngineBrowser* browser);
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage* createWindow(WebWindowType type) override;
+    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
+                          const QString& defaultValue, QString* result) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int lineNumber, const QString& sourceID) override;
+
+  private:
+    WebEngineBrowser* browser_;
+};
+
+class WebEngineBrowser : public QObject, public Browser {
+    Q_OBJECT
+  public:
+    // A persistent profile under storageName, or an off-the-record one when it is empty.
+    WebEngineBrowser(QWidget* parent, const QString& storageName);
+    ~WebEngineBrowser() override;
+
+    QWebEngineView* view() const { return view_; }
+    QuillrunPage* page() const { return page_; }
+    void SetEvents(BrowserEvents* events) { events_ = events; }
+    // The address GoHome opens.
+    void SetHomeUrl(const std::string& url) { home_ = url; }
+
+    void Navigate(const std::string& url) override;
+    void NavigateWithPost(const std::string& url, const std::string& postData,
+                          const std::string& header) override;
+    void GoBack() override;
+    void GoForward() override;
+    void Stop() override;
+    void Refresh() override;
+    void GoHome() override;
+    std::string LocationURL() const override;
+    bool Busy() const override;
+    void Exec(BrowserCommand command) override;
+
+    // Runs a script in the application's world and waits for its result with a local event
+    // loop (never from inside the browser's own callbacks).
+    QVariant RunScript(const QString& script, int timeoutMilliseconds = 10000);
+
+    // Called by the page and the bridge.
+    void NavigationStarting();
+    void FormBodyCaptured(const std::string& body);
+
+  private:
+    QWebEngineProfile* profile_ = nullptr;
+    QWebEngineView* view_ = nullptr;
+    QuillrunPage* page_ = nullptr;
+    QWebChannel* channel_ = nullptr;
+    CaptureBridge* bridge_ = nullptr;
+    BrowserEvents* events_ = nullptr;
+    bool loading_ = false;
+    std::string home_;
+};
+
+// Turns an address typed or recorded (CP932) into a URL.
+QUrl UrlFromText(const std::string& cp932);
+
+}  // namespace quillrun
