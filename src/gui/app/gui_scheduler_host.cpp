@@ -19,7 +19,8 @@ void GuiSchedulerHost::ShowReplayView() {
 }
 
 void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile) {
-    (void)eventFile;  // the browser replay comes with the browser
+    if (browserReplay_)
+        browserReplay_(eventFile);
 }
 
 }  // namespace quillrun

@@ -11,8 +11,11 @@ namespace quillrun {
 class GuiSchedulerHost : public SchedulerHost {
   public:
     using MessageSink = std::function<void(const std::string&)>;
-    GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView)
-        : sink_(std::move(sink)), showReplayView_(std::move(showReplayView)) {}
+    GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView,
+                     std::function<void(const std::string&)> browserReplay)
+        : sink_(std::move(sink)),
+          showReplayView_(std::move(showReplayView)),
+          browserReplay_(std::move(browserReplay)) {}
 
     void AddMessage(const std::string& text) override;
     void StartSocketReplay(const std::string& eventFile) override;
@@ -22,6 +25,7 @@ class GuiSchedulerHost : public SchedulerHost {
   private:
     MessageSink sink_;
     std::function<void()> showReplayView_;
+    std::function<void(const std::string&)> browserReplay_;
 };
 
 }  // namespace quillrun

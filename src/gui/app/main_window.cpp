@@ -12,8 +12,11 @@
 #include "core/platform/clock.h"
 #include "core/platform/cp932.h"
 #include "core/recording/message_sink.h"
+#include "core/replay/browser_replay.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/browser_dialog_closer.h"
+#include "gui/browser/event_loop_waiter.h"
+#include "gui/browser/web_engine_browser.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/settings_page.h"
@@ -45,8 +48,14 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     connect(tray_, &TrayIcon::LeftClicked, this, &MainWindow::ComeBackFromTray);
 
     SetMessageSink(MethodListView::SinkFor(record_->messageList()));
-    host_ = std::make_unique<GuiSchedulerHost>([](const std::string& text) { AddMessage(text); },
-                                               [this] { SelectTab(kTabRecord); });
+    host_ = std::make_unique<GuiSchedulerHost>(
+        [](const std::string& text) { AddMessage(text); }, [this] { SelectTab(kTabRecord); },
+        [this](const std::string& eventFile) {
+            if (record_->browser() == nullptr)
+                return;
+            EventLoopWaiter waiter;
+            BrowserReplayFile(eventFile, *record_->browser(), waiter);
+        });
     schedulerTimer_ = startTimer(1000);
     closerTimer_ = startTimer(500);
     PlacePages();

@@ -10,10 +10,13 @@
 #include "core/platform/cp932.h"
 #include "core/platform/paths.h"
 #include "core/recording/message_sink.h"
+#include "core/replay/form_action.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"
+#include "gui/browser/dom_automation.h"
 #include "gui/browser/web_engine_browser.h"
 #include "gui/recording/method_list_view.h"
+#include "gui/recording/record_page_playback.h"
 #include "gui/skin/skin.h"
 #include "gui/text.h"
 
@@ -87,6 +90,24 @@ void RecordPage::BeforeNavigate2(const std::string* postData) {
 
 void RecordPage::DocumentComplete() {
     capture_.OnDocumentComplete();
+    if (browser_ != nullptr) {
+        WebDomAutomation dom(*browser_);
+        RunPendingFormAction(dom);
+    }
+}
+
+void RecordPage::StartReplay() {
+    if (App().playing == 1 || browser_ == nullptr)
+        return;
+    if (!ConfirmStopRecording())
+        return;
+    App().playing = 1;
+    update();
+    if (playback_ == nullptr) {
+        playback_ = new RecordPagePlayback(events_, *eventView_, *browser_, this);
+        connect(playback_, &RecordPagePlayback::Finished, this, [this] { update(); });
+    }
+    playback_->Start();
 }
 
 void RecordPage::timerEvent(QTimerEvent* event) {
@@ -144,7 +165,7 @@ void RecordPage::PressToolbarButton(int k) {
             ToggleRecording();
             break;
         case 1:
-            // Replay through the browser comes with the browser.
+            StartReplay();
             break;
         case 2:
             OpenEventFile();

@@ -15,6 +15,7 @@ namespace quillrun {
 
 class MethodListView;
 class WebEngineBrowser;
+class RecordPagePlayback;
 
 class RecordPage : public Page, private BrowserEvents {
     Q_OBJECT
@@ -46,6 +47,9 @@ class RecordPage : public Page, private BrowserEvents {
     // True when not recording, or when the user agrees to stop (the recording then ends).
     bool ConfirmStopRecording();
     void ToggleRecording();
+    // Replays the event list through the browser (button 1 of the recording view).
+    void StartReplay();
+    RecordPagePlayback* playback() const { return playback_; }
     void OpenEventFile();
     void SaveEventFileAs();
 
@@ -67,6 +71,7 @@ class RecordPage : public Page, private BrowserEvents {
     EventList events_;
     WebEngineBrowser* browser_ = nullptr;
     RequestCapture capture_;
+    RecordPagePlayback* playback_ = nullptr;
     int addressTimer_ = 0;  // the address box refresh, every second
 };
 

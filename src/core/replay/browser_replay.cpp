@@ -1,0 +1,111 @@
+#include "core/replay/browser_replay.h"
+
+#include "core/platform/cp932.h"
+#include "core/platform/paths.h"
+#include "core/recording/message_sink.h"
+#include "core/replay/form_action.h"
+#include "core/replay/post_guard.h"
+#include "core/replay/url_encoding.h"
+#include "core/replay/url_split.h"
+
+namespace quillrun {
+namespace {
+
+// A multipart body's boundary is its first line without the leading "--".
+std::string BoundaryOf(const std::string& body) {
+    if (body.compare(0, 2, "--") != 0)
+        return std::string();
+    std::size_t end = body.find_first_of("\r\n");
+    return body.substr(2, (end == std::string::npos ? body.size() : end) - 2);
+}
+
+}  // namespace
+
+RowNavigation NavigationForRow(const EventLine& row) {
+    RowNavigation n;
+    if (row.method == "URL") {
+        n.action = RowAction::Navigate;
+        n.url = row.url;
+    } else if (row.method == "GET") {
+        n.action = RowAction::Navigate;
+        n.url = row.url + "?" + row.data;
+    } else if (row.method == "POST") {
+        n.action = RowAction::NavigatePost;
+        n.url = row.url;
+        n.postData = row.data;
+        if (row.data.find(kMultipartMarker) != std::string::npos) {
+            UrlDecode(n.postData, 0, true);
+            // A server cannot split the parts without the boundary, which the stored body
+            // holds in its first line.
+            std::string boundary = BoundaryOf(n.postData);
+            n.header = "Content-Type: multipart/form-data";
+            if (!boundary.empty())
+                n.header += "; boundary=" + boundary;
+        } else {
+            n.header = "Content-Type: application/x-www-form-urlencoded";
+        }
+    } else if (row.method == "SET") {
+        n.action = RowAction::ArmForm;
+        n.url = row.url;
+        n.postData = row.data;
+    }
+    return n;
+}
+
+void PerformRow(const RowNavigation& n, Browser& browser) {
+    switch (n.action) {
+        case RowAction::Navigate:
+            browser.Navigate(n.url);
+            break;
+        case RowAction::NavigatePost:
+            browser.NavigateWithPost(n.url, n.postData, n.header);
+            break;
+        case RowAction::ArmForm:
+            ArmFormAction(n.url, n.postData);
+            break;
+        case RowAction::End:
+            break;
+    }
+}
+
+void WaitAfterRow(Browser& browser, ReplayWaiter& waiter) {
+    waiter.Pause(500);
+    if (!waiter.WaitUntilNotBusy(browser)) {
+        AddMessage(J("ブラウザの読み込みが終わらないため、待つのをやめて次へ進みます"));
+    }
+}
+
+void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter) {
+    std::vector<std::string> lines;
+    if (!ReadEventFileLines(eventFile, lines))
+        return;
+    for (const std::string& line : lines) {
+        EventLine row;
+        if (!ParseEventLine(line, row))
+            return;
+        if (row.method.empty() || row.url.empty())
+            return;
+        std::string key;
+        if (row.method != "SET") {
+            UrlParts parts;
+            if (!SplitUrl(row.url, parts))
+                return;
+            if (parts.host.size() > kPathWidth - 1)
+                return;
+            if (parts.path.size() >= kPathWidth)
+                parts.path.clear();
+            key = parts.host + row.method + parts.path + row.data;
+        } else {
+            key = "SET" + row.url + row.data;
+        }
+        if (RunPostGuard(key) != GuardResult::Pass)
+            return;
+        RowNavigation navigation = NavigationForRow(row);
+        if (navigation.action == RowAction::End)
+            return;
+        PerformRow(navigation, browser);
+        WaitAfterRow(browser, waiter);
+    }
+}
+
+}  // namespace quillrun

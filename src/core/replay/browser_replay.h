@@ -1,0 +1,45 @@
+// Replay through the embedded browser: each row one navigation (URL, GET with its query, POST
+// with its body and content type) or, for SET, the pending form action; after each row a
+// 500 ms pause and a wait until the browser is no longer busy.
+#pragma once
+
+#include <string>
+
+#include "core/browser/browser.h"
+#include "core/recording/event_line.h"
+
+namespace quillrun {
+
+// How the replay waits while the browser works. The GUI runs its event loop meanwhile.
+class ReplayWaiter {
+  public:
+    virtual ~ReplayWaiter() = default;
+    virtual void Pause(int milliseconds) = 0;
+    // Until the browser is not busy; false when the wait gave up after its limit.
+    virtual bool WaitUntilNotBusy(const Browser& browser) = 0;
+};
+
+enum class RowAction { Navigate, NavigatePost, ArmForm, End };
+
+struct RowNavigation {
+    RowAction action = RowAction::End;
+    std::string url;  // held whole: a GET address may pass 260 bytes
+    std::string postData;
+    std::string header;  // "Content-Type: ..."
+};
+
+// What a row does in the browser; a method other than the four ends the replay.
+RowNavigation NavigationForRow(const EventLine& row);
+
+// Carries the row out in the browser (arming the form action for SET).
+void PerformRow(const RowNavigation& navigation, Browser& browser);
+
+// Replays an event file for an IE task, with the duplicate-post guard always on; returns when
+// the file is done or the replay ended.
+void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter);
+
+// The wait after a row: 500 ms, then until the browser is not busy (a message-list line when it
+// gave up).
+void WaitAfterRow(Browser& browser, ReplayWaiter& waiter);
+
+}  // namespace quillrun

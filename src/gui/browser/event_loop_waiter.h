@@ -1,0 +1,23 @@
+// The replay's waits on the user-interface thread: a local event loop runs meanwhile, so the
+// browser can load and report, and nothing spins.
+#pragma once
+
+#include "core/replay/browser_replay.h"
+
+namespace quillrun {
+
+class EventLoopWaiter : public ReplayWaiter {
+  public:
+    // A browser still busy after this long is no longer waited for.
+    static constexpr int kBusyLimitMilliseconds = 120000;
+
+    explicit EventLoopWaiter(int busyLimitMilliseconds = kBusyLimitMilliseconds)
+        : busyLimit_(busyLimitMilliseconds) {}
+    void Pause(int milliseconds) override;
+    bool WaitUntilNotBusy(const Browser& browser) override;
+
+  private:
+    int busyLimit_;
+};
+
+}  // namespace quillrun
