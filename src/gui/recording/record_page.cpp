@@ -17,6 +17,7 @@
 #include "gui/browser/web_engine_browser.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page_playback.h"
+#include "gui/recording/request_editor_dialog.h"
 #include "gui/skin/skin.h"
 #include "gui/text.h"
 
@@ -245,7 +246,17 @@ void RecordPage::EditFocusedEvent() {
     int row = eventView_->FocusRow();
     if (row < 0 || row % 2 != 0)
         return;
-    ConfirmStopRecording();
+    if (!ConfirmStopRecording())
+        return;
+    CurrentRequest& request = TheCurrentRequest();
+    request.number = EventNumberText(row / 2 + 1);
+    std::string method = events_.MethodOf(row / 2);
+    int code = EventMethodCode(method);
+    request.method = code == kMethodNone ? kMethodUrl : code;
+    request.url = events_.UrlOf(row / 2);
+    request.data = method == "URL" ? std::string() : CutToWidth(events_.DataOf(row / 2), 10240);
+    TheEditorTarget() = 2;
+    RequestEditorDialog::Run(this, events_, row);
 }
 
 }  // namespace quillrun

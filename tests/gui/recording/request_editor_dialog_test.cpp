@@ -1,0 +1,154 @@
+// The request editor opened from the Record page's event list, offscreen.
+#include "gui/recording/request_editor_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/config/configuration.h"
+#include "core/platform/cp932.h"
+#include "core/skin/skin_geometry.h"
+#include "gui/app/gui_prompter.h"
+#include "gui/app/main_window.h"
+#include "gui/recording/method_list_view.h"
+#include "gui/recording/record_page.h"
+#include "gui/skin/skin.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+class RequestEditorDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        LoadConfiguration(App(), dir_.Path());
+        App().SetStartPage("about:blank");
+        App().settings.OutputDebugTrace = 1;
+        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
+        SetPromptHook(
+            [this](const std::string& text, const std::string&, PromptButtons, PromptIcon) {
+                prompts_.push_back(text);
+                return PromptAnswer::Ok;
+            });
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        window_->SelectTab(kTabRecord);
+        page_ = window_->recordPage();
+    }
+    void TearDown() override {
+        window_.reset();
+        SetPromptHook(nullptr);
+        App().modalDialog = 0;
+        App().currentTab = 0;
+        SetActivityLog("", nullptr);
+    }
+    // Runs `act` on the dialog while it is open (its own event loop runs meanwhile).
+    void EditRow(int row, std::function<void(RequestEditorDialog&)> act) {
+        page_->eventList()->SetFocusRow(row);
+        QTimer::singleShot(0, [act] {
+            auto* dialog = qobject_cast<RequestEditorDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            act(*dialog);
+        });
+        page_->EditFocusedEvent();
+    }
+    template <typename T>
+    static T* Get(RequestEditorDialog& d, int id) {
+        return qobject_cast<T*>(d.Control(id));
+    }
+    static void Shoot(RequestEditorDialog& d, const char* name) {
+        if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR")) {
+            d.grab().save(QString::fromLocal8Bit(folder) + QLatin1Char('/') +
+                          QString::fromLatin1(name));
+        }
+    }
+
+    test::TempFolder dir_;
+    test::ScopedProgramFolder program_{dir_.Path()};
+    std::unique_ptr<MainWindow> window_;
+    RecordPage* page_ = nullptr;
+    std::vector<std::string> prompts_;
+};
+
+}  // namespace
+
+TEST_F(RequestEditorDialogTest, EditingAPostRewritesItsRow) {
+    EventList& events = page_->events();
+    events.Clear();
+    events.AddEvent(kMethodPost, "http://h/p.cgi", "name=%82%A0&x=1");
+    events.AppendEmptyPair();
+    EditRow(0, [](RequestEditorDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QString::fromUtf8("リクエスト編集"));
+        EXPECT_EQ(App().modalDialog, 1);
+        EXPECT_TRUE(Get<QRadioButton>(d, 1006)->isChecked());
+        EXPECT_EQ(Get<QLineEdit>(d, 1003)->text(), QStringLiteral("000001"));
+        EXPECT_EQ(Get<QPlainTextEdit>(d, 1008)->toPlainText(), QString::fromUtf8("name=あ&x=1"));
+        EXPECT_EQ(Get<QLineEdit>(d, 1011)->text(), QStringLiteral("SJIS"));
+        Shoot(d, "request-editor-post.png");
+        Get<QPlainTextEdit>(d, 1008)->setPlainText(QString::fromUtf8("name=い&x=2"));
+        EXPECT_EQ(Get<QPlainTextEdit>(d, 1021)->toPlainText(), QStringLiteral("name=%82%A2&x=2"));
+        Get<QPushButton>(d, 1010)->click();
+    });
+    EXPECT_EQ(App().modalDialog, 0);
+    EXPECT_EQ(events.MethodOf(0), "POST");
+    EXPECT_EQ(events.DataOf(0), "name=%82%A2&x=2");
+    EXPECT_EQ(events.PairCount(), 2);
+    std::string log = test::ReadFile(dir_ / "quillrun.log");
+    EXPECT_NE(log.find("Direct Input Dialog _ Show"), std::string::npos);
+    EXPECT_NE(log.find("Direct Input Dialog _ Pushed OK"), std::string::npos);
+    EXPECT_NE(log.find("Direct Input Dialog _ Close"), std::string::npos);
+}
+
+TEST_F(RequestEditorDialogTest, TheEmptyPairBecomesASetEventAndANewEmptyPairFollows) {
+    EventList& events = page_->events();
+    events.Clear();
+    events.AppendEmptyPair();
+    EditRow(0, [](RequestEditorDialog& d) {
+        EXPECT_EQ(Get<QLineEdit>(d, 1007)->text(), QStringLiteral("about:blank"));
+        Get<QRadioButton>(d, 1052)->click();
+        Get<QComboBox>(d, 1045)->setEditText(QStringLiteral("q"));
+        Get<QPlainTextEdit>(d, 1013)->setPlainText(QStringLiteral("abc"));
+        Get<QPushButton>(d, 1023)->click();
+        Get<QComboBox>(d, 1047)->setEditText(QStringLiteral("go"));
+        Get<QPushButton>(d, 1024)->click();
+        Get<QLineEdit>(d, 1015)->setText(QStringLiteral("s"));
+        Shoot(d, "request-editor-set.png");
+        Get<QPushButton>(d, 1010)->click();
+    });
+    ASSERT_EQ(prompts_.size(), 1u);  // the SET notice
+    EXPECT_EQ(events.MethodOf(0), "SET");
+    EXPECT_EQ(events.UrlOf(0), "submit=s");
+    EXPECT_EQ(events.DataOf(0), "input=q:abc,click=go,");
+    EXPECT_EQ(events.PairCount(), 2);
+    EXPECT_EQ(events.MethodOf(1), "");
+
+    // Cancel writes nothing.
+    EditRow(0, [](RequestEditorDialog& d) { Get<QPushButton>(d, 1009)->click(); });
+    EXPECT_EQ(events.DataOf(0), "input=q:abc,click=go,");
+}
+
+TEST_F(RequestEditorDialogTest, ASecondModalDialogIsRefused) {
+    EventList& events = page_->events();
+    events.Clear();
+    events.AddEvent(kMethodUrl, "http://h/a", "");
+    events.AppendEmptyPair();
+    App().modalDialog = 1;  // the Task watch is open
+    page_->eventList()->SetFocusRow(0);
+    page_->EditFocusedEvent();  // returns at once: nothing to answer
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(App().modalDialog, 1);
+}
+
+}  // namespace quillrun
