@@ -11,8 +11,10 @@ enum class Outcome { Later, Next, Equal };
 // field that has later values unless the current one is its last.
 Outcome Link(int field, int current, int last) {
     if (field != kEvery) {
-        if (field < current) return Outcome::Next;
-        if (field > current) return Outcome::Later;
+        if (field < current)
+            return Outcome::Next;
+        if (field > current)
+            return Outcome::Later;
         return Outcome::Equal;
     }
     return current != last ? Outcome::Later : Outcome::Equal;
@@ -21,27 +23,32 @@ Outcome Link(int field, int current, int last) {
 // The chain from `start` (0 month, 1 day, 2 hour, 3 minute): true when the pattern has no later
 // time in the current period.
 bool NoLaterTime(const TaskRecord& t, const LocalTime& now, int start, int lastDay) {
-    const int fields[] = {t.EventTime_Month, t.EventTime_Day, t.EventTime_Hour,
-                          t.EventTime_Minute};
+    const int fields[] = {t.EventTime_Month, t.EventTime_Day, t.EventTime_Hour, t.EventTime_Minute};
     const int current[] = {now.month, now.day, now.hour, now.minute};
     const int last[] = {12, lastDay, 23, -2};
     for (int k = start; k < 4; ++k) {
         if (k == 3) {
-            if (fields[3] == kEvery) return false;
+            if (fields[3] == kEvery)
+                return false;
             return fields[3] <= current[3];
         }
         Outcome o = Link(fields[k], current[k], last[k]);
-        if (o == Outcome::Next) return true;
-        if (o == Outcome::Later) return false;
+        if (o == Outcome::Next)
+            return true;
+        if (o == Outcome::Later)
+            return false;
     }
     return false;
 }
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int RealDaysInMonth(int year, int month) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2 && IsLeap(year)) return 29;
+    if (month == 2 && IsLeap(year))
+        return 29;
     return kDays[(month - 1 + 12) % 12];
 }
 
@@ -142,7 +149,8 @@ NextTask ComputeNextTask(const TaskList& tasks, const LocalTime& now) {
             }
         }
         std::int64_t value = TimeValue(cY, cM, cD, ch, cm, 0);
-        if (value <= nowValue) continue;
+        if (value <= nowValue)
+            continue;
         std::int64_t difference = value - nowValue;
         if (!best.found || difference < best.seconds) {
             best = NextTask{true, i, cY, cM, cD, ch, cm, difference};
@@ -153,7 +161,8 @@ NextTask ComputeNextTask(const TaskList& tasks, const LocalTime& now) {
 
 WatchDisplay DisplayOf(const NextTask& next, const TaskList& tasks) {
     WatchDisplay d;
-    if (!next.found) return d;
+    if (!next.found)
+        return d;
     d.name = tasks.At(next.index).EventName;
     d.year = std::to_string(next.year);
     d.month = std::to_string(next.month);
@@ -165,7 +174,8 @@ WatchDisplay DisplayOf(const NextTask& next, const TaskList& tasks) {
 }
 
 WakeTime WakeTimeFor(const WatchDisplay& display) {
-    if (display.name == "None") return {3000, 1, 1, 1, 1};
+    if (display.name == "None")
+        return {3000, 1, 1, 1, 1};
     WakeTime w{std::atoi(display.year.c_str()), std::atoi(display.month.c_str()),
                std::atoi(display.day.c_str()), std::atoi(display.hour.c_str()),
                std::atoi(display.minute.c_str())};
@@ -179,7 +189,8 @@ WakeTime WakeTimeFor(const WatchDisplay& display) {
         return w;
     }
     w.hour = 23;
-    if (--w.day >= 1) return w;
+    if (--w.day >= 1)
+        return w;
     // Before the first of the month: the last day of the previous month, of the real calendar.
     if (--w.month < 1) {
         w.month = 12;
@@ -190,15 +201,18 @@ WakeTime WakeTimeFor(const WatchDisplay& display) {
 }
 
 bool StandbyCycleTick(AppState& app, const WatchDisplay& display) {
-    if (app.standbyArmed != 1) return false;
+    if (app.standbyArmed != 1)
+        return false;
     long long seconds = std::atoll(display.seconds.c_str());
     bool named = display.name != "None";
     if (named && seconds == 1) {
         app.taskFired = 1;
         return false;
     }
-    if (app.taskFired != 1) return false;
-    if (seconds <= 600 && named) return false;
+    if (app.taskFired != 1)
+        return false;
+    if (seconds <= 600 && named)
+        return false;
     app.taskFired = 0;
     return true;
 }

@@ -15,7 +15,6 @@
 #include "core/platform/cp932.h"
 #include "core/platform/paths.h"
 #include "gui/app/gui_prompter.h"
-#include "gui/app/input_router.h"
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
 #include "gui/skin/skin.h"
@@ -86,9 +85,6 @@ int main(int argc, char** argv) {
     MainWindow window;
     QRect desktop = QGuiApplication::primaryScreen()->geometry();
     window.SizeForDesktop(desktop.width(), desktop.height());
-    InputRouter router;
-    router.recordPage = window.recordPage();
-    application.installEventFilter(&router);
     QObject::connect(&instance, &SingleInstance::RestoreRequested, &window, [&window] {
         std::fprintf(stderr, "quillrun: shown again at a second start\n");
         window.ComeBackFromTray();
@@ -102,7 +98,6 @@ int main(int argc, char** argv) {
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &application,
                      [](QSessionManager&) { SaveConfiguration(App()); });
     int result = application.exec();
-    application.removeEventFilter(&router);
 
     SaveConfiguration(App());
     return result;

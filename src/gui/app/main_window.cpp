@@ -1,5 +1,6 @@
 #include "gui/app/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,6 +16,7 @@
 #include "core/replay/browser_replay.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/browser_dialog_closer.h"
+#include "gui/app/input_router.h"
 #include "gui/browser/event_loop_waiter.h"
 #include "gui/browser/web_engine_browser.h"
 #include "gui/recording/method_list_view.h"
@@ -23,6 +25,7 @@
 #include "gui/skin/skin.h"
 #include "gui/skin/tray_icon.h"
 #include "gui/tasks/task_page.h"
+#include "gui/tasks/task_watch_dialog.h"
 
 namespace quillrun {
 
@@ -48,6 +51,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     connect(tray_, &TrayIcon::LeftClicked, this, &MainWindow::ComeBackFromTray);
 
     SetMessageSink(MethodListView::SinkFor(record_->messageList()));
+    // The program's own routing of input, ahead of the widgets.
+    router_ = new InputRouter(this);
+    router_->recordPage = record_;
+    router_->openTaskWatch = [this] {
+        TaskWatchDialog::Run(current_ ? static_cast<QWidget*>(current_) : this);
+    };
+    qApp->installEventFilter(router_);
     host_ = std::make_unique<GuiSchedulerHost>(
         [](const std::string& text) { AddMessage(text); }, [this] { SelectTab(kTabRecord); },
         [this](const std::string& eventFile) {
@@ -62,6 +72,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 }
 
 MainWindow::~MainWindow() {
+    qApp->removeEventFilter(router_);
     killTimer(schedulerTimer_);
     killTimer(closerTimer_);
     tray_->Remove();

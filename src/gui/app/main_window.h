@@ -15,6 +15,7 @@ class TaskPage;
 class SettingsPage;
 class Page;
 class TrayIcon;
+class InputRouter;
 
 // "Webリクエスト自動再生機 -KESTREL-  Ver1.10 " followed by the copyright line.
 QString MainWindowTitle();
@@ -65,6 +66,7 @@ class MainWindow : public QWidget {
     SettingsPage* settings_ = nullptr;
     Page* current_ = nullptr;
     TrayIcon* tray_ = nullptr;
+    InputRouter* router_ = nullptr;
     int schedulerTimer_ = 0;
     int closerTimer_ = 0;
     bool inTray_ = false;

@@ -29,7 +29,9 @@ std::string One(const TaskRecord& t, const LocalTime& now) {
     return Shown(tasks, now);
 }
 
-LocalTime T(int y, int mo, int d, int h, int mi, int s) { return LocalTime{y, mo, d, h, mi, s, 0}; }
+LocalTime T(int y, int mo, int d, int h, int mi, int s) {
+    return LocalTime{y, mo, d, h, mi, s, 0};
+}
 
 }  // namespace
 
@@ -46,12 +48,12 @@ TEST(NextTask, CandidatesAndCountdowns) {
     EXPECT_EQ(One(Task("daily", -1, -1, -1, 0, 0), T(2027, 2, 28, 23, 59, 0)),
               "daily 2027/3/1 0:0 " + std::to_string(60 + 3 * 86400));
     // A fixed month earlier in the year goes to next year; a later day this month stays.
-    EXPECT_EQ(One(Task("jan", -1, 1, 5, 8, 0), may10), "jan 2027/1/5 8:0 " +
-                                                          std::to_string(TimeValue(2027, 1, 5, 8, 0, 0) -
-                                                                         TimeValue(2026, 5, 10, 15, 20, 5)));
-    EXPECT_EQ(One(Task("d20", -1, -1, 20, -1, -1), may10), "d20 2026/5/20 0:0 " +
-                                                              std::to_string(TimeValue(2026, 5, 20, 0, 0, 0) -
-                                                                             TimeValue(2026, 5, 10, 15, 20, 5)));
+    EXPECT_EQ(One(Task("jan", -1, 1, 5, 8, 0), may10),
+              "jan 2027/1/5 8:0 " + std::to_string(TimeValue(2027, 1, 5, 8, 0, 0) -
+                                                   TimeValue(2026, 5, 10, 15, 20, 5)));
+    EXPECT_EQ(One(Task("d20", -1, -1, 20, -1, -1), may10),
+              "d20 2026/5/20 0:0 " + std::to_string(TimeValue(2026, 5, 20, 0, 0, 0) -
+                                                    TimeValue(2026, 5, 10, 15, 20, 5)));
     // A task due at this very minute but already past its second 0 waits for the next match.
     EXPECT_EQ(One(Task("now", -1, -1, -1, 15, 20), may10), "now 2026/5/11 15:20 86395");
 }

@@ -1,0 +1,238 @@
+#include "gui/tasks/task_watch_dialog.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimerEvent>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/platform/cp932.h"
+#include "core/recording/message_sink.h"
+#include "gui/app/gui_prompter.h"
+#include "gui/recording/method_list_view.h"
+#include "gui/skin/skin.h"
+#include "gui/tasks/linux_power.h"
+#include "gui/text.h"
+
+namespace quillrun {
+namespace {
+
+QLabel* Text(QWidget* parent, const char* utf8, QRect geometry) {
+    auto* label = new QLabel(QString::fromUtf8(utf8), parent);
+    label->setGeometry(geometry);
+    label->setWordWrap(true);
+    return label;
+}
+
+QLabel* Big(QWidget* parent, int id, QRect geometry, Qt::Alignment align = Qt::AlignRight) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::number(id));
+    label->setGeometry(geometry);
+    label->setFont(TheSkin().largeBoldFont);
+    label->setAlignment(align | Qt::AlignVCenter);
+    return label;
+}
+
+void CentreOverMainWindow(QWidget* dialog, QWidget* owner) {
+    if (owner == nullptr)
+        return;
+    QWidget* main = owner->window();
+    while (main->parentWidget() != nullptr)
+        main = main->parentWidget()->window();
+    QRect m = main->frameGeometry();
+    dialog->move(m.left() + (m.width() - dialog->width()) / 2,
+                 m.top() + (m.height() - dialog->height()) / 2);
+}
+
+}  // namespace
+
+TaskWatchDialog::TaskWatchDialog(QWidget* owner) : QDialog(owner) {
+    if (App().modalDialog == 1)
+        return;
+    App().modalDialog = 1;
+    opened_ = true;
+    setWindowTitle(QString::fromUtf8("タスクウォッチ"));
+    resize(590, 330);
+
+    auto* group = new QGroupBox(QString::fromUtf8("次のタスク 実行情報"), this);
+    group->setGeometry(10, 8, 570, 112);
+    Text(this, "タスク名", QRect(24, 32, 70, 24));
+    Big(this, 1020, QRect(96, 30, 470, 26), Qt::AlignLeft);
+    Text(this, "タスクの実行日", QRect(24, 62, 100, 24));
+    Big(this, 1028, QRect(124, 60, 56, 26));
+    Text(this, "年", QRect(182, 62, 20, 24));
+    Big(this, 1029, QRect(202, 60, 30, 26));
+    Text(this, "月", QRect(234, 62, 20, 24));
+    Big(this, 1030, QRect(254, 60, 30, 26));
+    Text(this, "日", QRect(286, 62, 20, 24));
+    Text(this, "タスクの実行時間", QRect(320, 62, 110, 24));
+    Big(this, 1031, QRect(430, 60, 30, 26));
+    Text(this, "時", QRect(462, 62, 20, 24));
+    Big(this, 1032, QRect(482, 60, 30, 26));
+    Text(this, "分", QRect(514, 62, 20, 24));
+    Text(this, "実行まであと", QRect(24, 90, 100, 24));
+    Big(this, 1033, QRect(124, 88, 130, 26));
+    Text(this, "秒", QRect(258, 90, 20, 24));
+
+    Text(this, "実行するイベント", QRect(35, 126, 200, 18));
+    view_ = new MethodListView(this, 19311);
+    view_->setGeometry(35, 145, 520, 80);
+    view_->InitWatchColumns(&events_);
+    view_->setEnabled(false);
+
+    auto* standby = new QLabel(this);
+    standby->setObjectName(QStringLiteral("110"));
+    standby->setGeometry(303, 238, 180, 26);
+    standby->setPixmap(QPixmap(TheSkin().programFolder + QStringLiteral("object/standby.bmp")));
+    standby->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Text(this,
+         "*ご注意：このボタンを押すとWindowsをスタンバイモードに移行します。("
+         "次のタスク時間前に自動で"
+         "復帰します) "
+         "他に実行中のソフトウェアがある場合、安全のためそのソフトウェアの処理が終わるまで"
+         "待つかソフトウェアを保存終了させてから実行してください。",
+         QRect(20, 268, 555, 56));
+
+    ComputeNextTaskAndShow();
+    timer_ = startTimer(1000);
+}
+
+TaskWatchDialog::~TaskWatchDialog() {
+    if (timer_ != 0)
+        killTimer(timer_);
+    if (opened_)
+        App().modalDialog = 0;
+}
+
+void TaskWatchDialog::Run(QWidget* owner) {
+    TaskWatchDialog dialog(owner);
+    if (!dialog.Opened())
+        return;
+    dialog.exec();
+}
+
+QLabel* TaskWatchDialog::Static(int id) const {
+    return findChild<QLabel*>(QString::number(id));
+}
+
+void TaskWatchDialog::ComputeNextTaskAndShow() {
+    NextTask next = ComputeNextTask(App().tasks, CurrentClock().Now());
+    display_ = DisplayOf(next, App().tasks);
+    Static(1020)->setText(FromCp932(display_.name));
+    Static(1028)->setText(FromCp932(display_.year));
+    Static(1029)->setText(FromCp932(display_.month));
+    Static(1030)->setText(FromCp932(display_.day));
+    Static(1031)->setText(FromCp932(display_.hour));
+    Static(1032)->setText(FromCp932(display_.minute));
+    Static(1033)->setText(FromCp932(display_.seconds));
+    if (next.found)
+        events_.LoadEventFile(App().tasks.At(next.index).EventDataFile);
+}
+
+void TaskWatchDialog::Tick() {
+    ComputeNextTaskAndShow();
+    if (!StandbyCycleTick(App(), display_))
+        return;
+    ResumeDialog resume(this);
+    resume.exec();
+    if (App().standbyArmed == 1)
+        StandbyUntilNextTask();
+}
+
+void TaskWatchDialog::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == timer_)
+        Tick();
+}
+
+void TaskWatchDialog::mousePressEvent(QMouseEvent* event) {
+    QPoint p = event->position().toPoint();
+    if (event->button() != Qt::LeftButton)
+        return;  // a right press is consumed
+    if (p.x() >= 303 && p.x() <= 482 && p.y() >= 238 && p.y() <= 263)
+        PressStandby();
+}
+
+void TaskWatchDialog::PressStandby() {
+    long long seconds = std::atoll(display_.seconds.c_str());
+    const char* text;
+    PromptIcon icon = PromptIcon::Exclamation;
+    if (display_.name == "None") {
+        text =
+            "次に実行されるタスクがありません。スタンバイに移行できますが、自動で復帰しません。"
+            "よろしいですか？";
+    } else if (seconds <= 600) {
+        text =
+            "次のタスクまでの時間が少なくなっています。スタンバイに移行できますが、自動復帰が"
+            "間に合わない可能性があります。よろしいですか？";
+    } else {
+        text =
+            "Windowsをスタンバイモードに移行します。次のタスク実行前に自動で復帰します。"
+            "よろしいですか？";
+        icon = PromptIcon::Question;
+    }
+    if (ShowPrompt(this, J(text), J("省電力モードへ移行"), PromptButtons::YesNo, icon) !=
+        PromptAnswer::Yes) {
+        return;
+    }
+    StandbyUntilNextTask();
+    App().standbyArmed = 1;
+}
+
+void TaskWatchDialog::StandbyUntilNextTask() {
+    WakeTime w = WakeTimeFor(display_);
+    if (!ThePower().SuspendWithWakeTimer(w.year, w.month, w.day, w.hour, w.minute, 0)) {
+        // The cycle goes on as after a wake, but the user learns that the machine stayed up.
+        AddMessage(J("スタンバイに移行できませんでした（この環境では省電力モードが使えません）"));
+    }
+}
+
+ResumeDialog::ResumeDialog(QWidget* owner) : QDialog(owner) {
+    WriteLog("Restart Dialog _ Show", true);
+    setWindowTitle(QString::fromUtf8("スタンバイモードから復帰"));
+    resize(400, 130);
+    Text(this, "スタンバイモードから復帰しました", QRect(16, 12, 290, 20));
+    label_ = Big(this, 1045, QRect(16, 40, 60, 28));
+    Text(this, "秒後に再度スタンバイモードに自動移行します", QRect(80, 44, 300, 20));
+    auto* cancel = new QPushButton(QString::fromUtf8("中止"), this);
+    cancel->setObjectName(QStringLiteral("2"));
+    cancel->setGeometry(160, 88, 80, 28);
+    connect(cancel, &QPushButton::clicked, this, &ResumeDialog::reject);
+    CentreOverMainWindow(this, owner);
+    timer_ = startTimer(1000);
+}
+
+ResumeDialog::~ResumeDialog() {
+    WriteLog("Restart Dialog _ Close", true);
+    killTimer(timer_);
+}
+
+void ResumeDialog::Tick() {
+    --countdown_;
+    label_->setText(QString::number(countdown_));
+    if (countdown_ <= 0) {
+        WriteLog("Restart Dialog _ Restart Timeout", true);
+        done(QDialog::Accepted);
+    }
+}
+
+void ResumeDialog::reject() {
+    WriteLog("Restart Dialog _ Pushed Cancel", true);
+    App().standbyArmed = 0;
+    QDialog::reject();
+}
+
+void ResumeDialog::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == timer_)
+        Tick();
+}
+
+void ResumeDialog::closeEvent(QCloseEvent* event) {
+    // The close box ends the dialog as the countdown does: standby follows at once.
+    event->accept();
+    done(QDialog::Accepted);
+}
+
+}  // namespace quillrun

@@ -1,0 +1,214 @@
+// The Task watch and the standby cycle, offscreen, with a fake power and a set clock.
+#include "gui/tasks/task_watch_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/config/configuration.h"
+#include "core/platform/cp932.h"
+#include "gui/app/gui_prompter.h"
+#include "gui/app/main_window.h"
+#include "gui/recording/method_list_view.h"
+#include "gui/recording/record_page.h"
+#include "gui/skin/skin.h"
+#include "gui/tasks/linux_power.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+struct FakePower : Power {
+    std::vector<std::string> suspends;
+    bool refuse = false;
+    bool SuspendWithWakeTimer(int y, int mo, int d, int h, int mi, int s) override {
+        suspends.push_back(std::to_string(y) + "/" + std::to_string(mo) + "/" + std::to_string(d) +
+                           " " + std::to_string(h) + ":" + std::to_string(mi) + ":" +
+                           std::to_string(s));
+        return !refuse;
+    }
+};
+
+TaskRecord Daily(const std::string& name, int hour, int minute, const std::string& file) {
+    TaskRecord t;
+    t.SetName(name);
+    t.SetDataFile(file);
+    t.EventTime_Year = t.EventTime_Month = t.EventTime_Day = -1;
+    t.EventTime_Hour = hour;
+    t.EventTime_Minute = minute;
+    return t;
+}
+
+class TaskWatchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        LoadConfiguration(App(), dir_.Path());
+        App().SetStartPage("about:blank");
+        App().settings.OutputDebugTrace = 1;
+        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
+        SetPower(&power_);
+        SetPromptHook(
+            [this](const std::string& text, const std::string&, PromptButtons, PromptIcon) {
+                prompts_.push_back(text);
+                return PromptAnswer::Yes;
+            });
+        test::WriteFile(dir_ / "event/a.evf", "1\tURL\thttp://h/a\t\t\r\n2\t\t\t\t\r\n");
+        App().tasks.Append(Daily("A", 10, 0, dir_ / "event/a.evf"));
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+    }
+    void TearDown() override {
+        window_.reset();
+        SetPower(nullptr);
+        SetPromptHook(nullptr);
+        App().tasks.Clear();
+        App().standbyArmed = App().taskFired = 0;
+        App().modalDialog = 0;
+        SetActivityLog("", nullptr);
+    }
+    void At(int h, int m, int s) { clock_.Set(LocalTime{2026, 12, 6, h, m, s, 0}); }
+    // Runs `act` on the resume dialog when it opens inside `trigger`.
+    void WithResumeDialog(std::function<void(ResumeDialog&)> act, std::function<void()> trigger) {
+        resumeSeen_ = false;
+        QTimer::singleShot(0, [this, act] {
+            auto* resume = qobject_cast<ResumeDialog*>(QApplication::activeModalWidget());
+            if (resume == nullptr)
+                return;
+            resumeSeen_ = true;
+            act(*resume);
+        });
+        trigger();
+    }
+
+    test::TempFolder dir_;
+    test::ScopedProgramFolder program_{dir_.Path()};
+    test::FixedClock clock_{LocalTime{2026, 12, 6, 9, 30, 0, 0}};
+    test::ScopedClock scoped_{clock_};
+    FakePower power_;
+    std::vector<std::string> prompts_;
+    std::unique_ptr<MainWindow> window_;
+    bool resumeSeen_ = false;
+};
+
+}  // namespace
+
+TEST_F(TaskWatchTest, OpensOnCtrlRightPressOnceAndShowsTheNextTask) {
+    int opened = 0;
+    QTimer::singleShot(0, [&] {
+        auto* watch = qobject_cast<TaskWatchDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(watch, nullptr);
+        ++opened;
+        EXPECT_EQ(watch->windowTitle(), QString::fromUtf8("タスクウォッチ"));
+        EXPECT_EQ(watch->Static(1020)->text(), QStringLiteral("A"));
+        EXPECT_EQ(watch->Static(1031)->text(), QStringLiteral("10"));
+        EXPECT_EQ(watch->Static(1032)->text(), QStringLiteral("0"));
+        EXPECT_EQ(watch->Static(1033)->text(), QStringLiteral("1800"));
+        EXPECT_EQ(watch->Static(1033)->font().pixelSize(), 18);
+        EXPECT_EQ(watch->EventView()->topLevelItemCount(), 4);
+        EXPECT_FALSE(watch->EventView()->isEnabled());
+        if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR")) {
+            watch->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/task-watch.png"));
+        }
+        // A second Ctrl + right press while it is open opens nothing more.
+        QTest::mousePress(watch, Qt::RightButton, Qt::ControlModifier, QPoint(20, 20));
+        EXPECT_EQ(QApplication::activeModalWidget(), watch);
+        At(9, 30, 1);
+        watch->Tick();
+        EXPECT_EQ(watch->Static(1033)->text(), QStringLiteral("1799"));
+        watch->close();
+    });
+    QTest::mousePress(window_.get(), Qt::RightButton, Qt::ControlModifier, QPoint(300, 300));
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(App().modalDialog, 0);
+}
+
+TEST_F(TaskWatchTest, TheStandbyCycleWithTheNextTaskTwentyMinutesOn) {
+    App().tasks.Append(Daily("B", 10, 20, dir_ / "event/a.evf"));
+    TaskWatchDialog watch(window_.get());
+    ASSERT_TRUE(watch.Opened());
+    watch.PressStandby();
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_EQ(prompts_[0], J("Windowsをスタンバイモードに移行します。次のタスク実行前に自動で復帰し"
+                             "ます。よろしいですか？"));
+    EXPECT_EQ(power_.suspends, (std::vector<std::string>{"2026/12/6 9:55:0"}));
+    EXPECT_EQ(App().standbyArmed, 1);
+
+    At(9, 59, 59);
+    watch.Tick();
+    EXPECT_EQ(App().taskFired, 1);
+    At(10, 0, 30);  // A has run; B is 1170 seconds away
+    WithResumeDialog(
+        [](ResumeDialog& resume) {
+            EXPECT_EQ(resume.windowTitle(), QString::fromUtf8("スタンバイモードから復帰"));
+            EXPECT_TRUE(resume.CountdownLabel()->text().isEmpty());  // the first second
+            resume.Tick();
+            EXPECT_EQ(resume.CountdownLabel()->text(), QStringLiteral("59"));
+            if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR")) {
+                resume.grab().save(QString::fromLocal8Bit(folder) +
+                                   QStringLiteral("/resume-dialog.png"));
+            }
+            for (int i = 0; i < 59; ++i)
+                resume.Tick();
+        },
+        [&] { watch.Tick(); });
+    EXPECT_TRUE(resumeSeen_);
+    EXPECT_EQ(App().taskFired, 0);
+    ASSERT_EQ(power_.suspends.size(), 2u);
+    EXPECT_EQ(power_.suspends[1], "2026/12/6 10:15:0");
+    std::string log = test::ReadFile(dir_ / "quillrun.log");
+    EXPECT_NE(log.find("Restart Dialog _ Restart Timeout"), std::string::npos);
+
+    // The close box sends the machine to standby at once, as the countdown does.
+    At(10, 19, 59);
+    watch.Tick();
+    At(10, 20, 30);
+    WithResumeDialog([](ResumeDialog& resume) { resume.close(); }, [&] { watch.Tick(); });
+    EXPECT_TRUE(resumeSeen_);
+    EXPECT_EQ(power_.suspends.size(), 3u);
+    EXPECT_EQ(App().standbyArmed, 1);
+}
+
+TEST_F(TaskWatchTest, NoResumeDialogWhileTheNextTaskIsCloseAndCancelEndsTheCycle) {
+    App().tasks.Append(Daily("C", 10, 8, dir_ / "event/a.evf"));
+    TaskWatchDialog watch(window_.get());
+    App().standbyArmed = 1;
+    At(9, 59, 59);
+    watch.Tick();
+    EXPECT_EQ(App().taskFired, 1);
+    At(10, 0, 30);  // C is 450 seconds away: stay awake
+    WithResumeDialog([](ResumeDialog&) {}, [&] { watch.Tick(); });
+    EXPECT_FALSE(resumeSeen_);
+    EXPECT_EQ(App().taskFired, 1);
+
+    At(10, 7, 59);
+    watch.Tick();
+    At(10, 8, 30);  // C has run; A is tomorrow
+    WithResumeDialog([](ResumeDialog& resume) { resume.reject(); }, [&] { watch.Tick(); });
+    EXPECT_TRUE(resumeSeen_);
+    EXPECT_EQ(App().standbyArmed, 0);
+    EXPECT_TRUE(power_.suspends.empty());
+    EXPECT_NE(test::ReadFile(dir_ / "quillrun.log").find("Restart Dialog _ Pushed Cancel"),
+              std::string::npos);
+
+    // A refused suspend is said in the message list; the cycle goes on.
+    power_.refuse = true;
+    watch.StandbyUntilNextTask();
+    QApplication::processEvents();
+    MethodListView* messages = window_->recordPage()->messageList();
+    bool said = false;
+    for (int i = 0; i < messages->topLevelItemCount(); ++i) {
+        said = said || messages->topLevelItem(i)->text(1).contains(
+                           QString::fromUtf8("スタンバイに移行できませんでした"));
+    }
+    EXPECT_TRUE(said);
+}
+
+}  // namespace quillrun
