@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
@@ -54,6 +55,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     // The program's own routing of input, ahead of the widgets.
     router_ = new InputRouter(this);
     router_->recordPage = record_;
+    task_->SetRecordedEvents(&record_->events());
+    router_->taskEventList = task_->eventList();
+    router_->taskListBox = task_->taskListBox();
+    router_->taskEdit = [this] { task_->EditFocusedEvent(); };
+    router_->taskDelete = [this] { task_->OnDeleteKey(); };
     router_->openTaskWatch = [this] {
         TaskWatchDialog::Run(current_ ? static_cast<QWidget*>(current_) : this);
     };

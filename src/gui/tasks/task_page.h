@@ -1,19 +1,87 @@
-// The Task page (tab 2). Its forms and lists come with the task editing; until then the page
-// shows its toolbar over the wallpaper.
+// The Task page (tab 2): the form of one task, the list of all tasks with register, update,
+// copy and delete, the events of the task in the form, import and export, and what happens
+// when the user comes from a recording or leaves the page.
 #pragma once
 
+#include <QPoint>
+
+#include "core/recording/event_list.h"
+#include "core/tasks/task_form.h"
 #include "gui/skin/page.h"
 
+class QLineEdit;
+class QComboBox;
+class QRadioButton;
+class QListWidget;
+class QPushButton;
+
 namespace quillrun {
+
+class MethodListView;
 
 class TaskPage : public Page {
     Q_OBJECT
   public:
     explicit TaskPage(QWidget* parent);
+    ~TaskPage() override;
     int ToolbarTab() const override;
 
-    // A left press on the main window, passed on after the main window has handled it.
-    void OnMainWindowLeftPress(const QPoint& position);
+    // The Record page's event list, which a recording hands over.
+    void SetRecordedEvents(EventList* recorded) { recorded_ = recorded; }
+
+    QLineEdit* nameEdit() const { return name_; }
+    QComboBox* combo(int field) const { return combos_[field]; }
+    QRadioButton* socketButton() const { return socket_; }
+    QRadioButton* ieButton() const { return ie_; }
+    QListWidget* taskListBox() const { return list_; }
+    MethodListView* eventList() const { return eventView_; }
+    EventList& events() { return events_; }
+    int currentTask() const { return current_; }
+
+    // A left press on the page, or on the main window after it handled it.
+    void HandleLeftPress(const QPoint& position);
+    void OnMainWindowLeftPress(const QPoint& position) { HandleLeftPress(position); }
+
+    void Register();
+    void Update();
+    void Copy();
+    void Delete();
+    void SelectionChanged();
+    void ImportEvents();
+    void ExportEvents();
+    void DeleteFocusedEvent();
+    void EditFocusedEvent();
+    // Delete pressed with the focus on the task list box or the event list.
+    void OnDeleteKey();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    TaskForm Form() const;
+    void ShowForm(const TaskForm& form);
+    void FillTaskListBox();
+    void SelectInList(int index);
+    void ShowTask(int index);
+    void CommitTaskForm(int index);
+    // Stores the form into the task of the name in the edit; false when there is none.
+    bool StoreFormByName(bool leaving);
+    void OfferTakeOver();
+    bool RefuseName(NameProblem problem);
+
+    QLineEdit* name_ = nullptr;
+    QComboBox* combos_[5] = {};
+    QRadioButton* socket_ = nullptr;
+    QRadioButton* ie_ = nullptr;
+    QListWidget* list_ = nullptr;
+    MethodListView* eventView_ = nullptr;
+    EventList events_;
+    EventList* recorded_ = nullptr;
+    int current_ = -1;
+    int previousTab_ = 0;
+    bool filling_ = false;
 };
 
 }  // namespace quillrun

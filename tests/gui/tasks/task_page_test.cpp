@@ -1,0 +1,213 @@
+// The Task page offscreen, with answered prompts.
+#include "gui/tasks/task_page.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+#include <cstdlib>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/config/configuration.h"
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/platform/ini.h"
+#include "core/skin/skin_geometry.h"
+#include "gui/app/gui_prompter.h"
+#include "gui/app/main_window.h"
+#include "gui/recording/record_page.h"
+#include "gui/skin/skin.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+class TaskPageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        LoadConfiguration(App(), dir_.Path());
+        App().SetStartPage("about:blank");
+        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
+        SetPromptHook(
+            [this](const std::string& text, const std::string& caption, PromptButtons, PromptIcon) {
+                prompts_.push_back(Cp932ToUtf8(caption) + "|" + Cp932ToUtf8(text));
+                return answer_;
+            });
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        page_ = window_->taskPage();
+    }
+    void TearDown() override {
+        window_.reset();
+        SetPromptHook(nullptr);
+        App().tasks.Clear();
+        App().currentTab = 0;
+        SetActivityLog("", nullptr);
+    }
+    void Form(const char* name, int hourEntry, int minuteEntry, bool socket) {
+        page_->nameEdit()->setText(QString::fromUtf8(name));
+        page_->combo(3)->setCurrentIndex(hourEntry);
+        page_->combo(4)->setCurrentIndex(minuteEntry);
+        (socket ? page_->socketButton() : page_->ieButton())->setChecked(true);
+    }
+    std::string Names() {
+        std::string names;
+        for (int i = 0; i < App().tasks.Count(); ++i)
+            names += Cp932ToUtf8(App().tasks.At(i).EventName) + ";";
+        return names;
+    }
+    // A press on the main window's tab strip, as the user switches tabs.
+    void ClickTab(int y) {
+        QTest::mouseClick(window_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(50, y));
+    }
+
+    test::TempFolder dir_;
+    test::ScopedProgramFolder program_{dir_.Path()};
+    std::unique_ptr<MainWindow> window_;
+    TaskPage* page_ = nullptr;
+    std::vector<std::string> prompts_;
+    PromptAnswer answer_ = PromptAnswer::Yes;
+};
+
+}  // namespace
+
+TEST_F(TaskPageTest, RegisterUpdateCopyAndDelete) {
+    ClickTab(300);
+    page_->Register();  // empty name
+    EXPECT_EQ(prompts_.back(), "未入力の項目があります|タスク名を入力してください");
+
+    page_->nameEdit()->setText(QStringLiteral("None"));
+    page_->Register();
+    EXPECT_EQ(prompts_.back(), "処理中断|Noneはシステムが利用するタスク名のため、利用できません");
+
+    page_->nameEdit()->setText(QStringLiteral("every"));  // nothing else set: every minute, IE
+    page_->events().Clear();
+    page_->events().AddEvent(kMethodUrl, "http://h/a", "");
+    page_->events().AppendEmptyPair();
+    page_->Register();
+    EXPECT_EQ(prompts_.back(),
+              "内容を確認し、登録する場合は「はい(Ｙ)」を押してください|"
+              "タスク every を 毎年 毎月 毎日 毎時 毎分 に実行します");
+    ASSERT_EQ(App().tasks.Count(), 1);
+    EXPECT_EQ(App().tasks.At(0).EventExecType, kExecIE);
+    EXPECT_EQ(App().tasks.At(0).EventTime_Minute, -1);
+    EXPECT_EQ(std::string(App().tasks.At(0).EventDataFile), dir_ / "event/every.evf");
+    EXPECT_EQ(test::ReadFile(dir_ / "event/every.evf"), "1\tURL\thttp://h/a\t\t\r\n2\t\t\t\t\r\n");
+
+    Form("b", 8, 31, true);  // 07:30, Socket
+    page_->Register();
+    Form(u8"表示", 0, 0, true);
+    page_->Register();
+    EXPECT_EQ(Names(), "every;b;表示;");
+    EXPECT_EQ(App().tasks.At(1).EventTime_Hour, 7);
+    EXPECT_EQ(App().tasks.At(1).EventTime_Minute, 30);
+    EXPECT_EQ(page_->taskListBox()->count(), 3);
+    if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR")) {
+        window_->grab().save(QString::fromLocal8Bit(folder) + QStringLiteral("/task-page.png"));
+    }
+
+    // Update: a rename to a taken name is refused and the old name comes back.
+    page_->taskListBox()->setCurrentRow(1);
+    page_->nameEdit()->setText(QStringLiteral("every"));
+    page_->Update();
+    EXPECT_EQ(prompts_.back(), "処理中断|同一の名前のタスクを登録できません");
+    EXPECT_EQ(page_->nameEdit()->text(), QStringLiteral("b"));
+    page_->nameEdit()->setText(QStringLiteral("b2"));
+    page_->Update();
+    EXPECT_EQ(Names(), "every;b2;表示;");
+    EXPECT_TRUE(FileExists(dir_ / "event/b2.evf"));
+    EXPECT_TRUE(FileExists(dir_ / "event/b.evf"));  // the old file stays
+    page_->nameEdit()->clear();
+    page_->Update();  // an empty name is refused, not stored as "event/.evf"
+    EXPECT_EQ(prompts_.back(), "未入力の項目があります|タスク名を入力してください");
+    EXPECT_FALSE(FileExists(dir_ / "event/.evf"));
+    page_->taskListBox()->setCurrentRow(0);  // leaving it for another task: refused too
+    EXPECT_EQ(prompts_.back(), "未入力の項目があります|タスク名を入力してください");
+    EXPECT_EQ(page_->nameEdit()->text(), QStringLiteral("b2"));
+    EXPECT_FALSE(FileExists(dir_ / "event/.evf"));
+
+    // Copy: "every" with "every(0)" taken proposes "every(1)" and copies the event file.
+    page_->taskListBox()->setCurrentRow(0);
+    page_->Copy();
+    EXPECT_EQ(prompts_.back(), "コピー確認|タスク「every」をタスク「every(0)」としてコピーします");
+    page_->taskListBox()->setCurrentRow(0);
+    page_->Copy();
+    EXPECT_EQ(Names(), "every;b2;表示;every(0);every(1);");
+    EXPECT_EQ(test::ReadFile(dir_ / "event/every(1).evf"),
+              test::ReadFile(dir_ / "event/every.evf"));
+
+    // Delete the last (the new last shows), a middle one (its follower shows), then all.
+    page_->taskListBox()->setCurrentRow(4);
+    page_->Delete();
+    EXPECT_EQ(prompts_.back(),
+              "削除確認|タスク「every(1)」を削除する場合は「はい(Ｙ)」を選択してください");
+    EXPECT_FALSE(FileExists(dir_ / "event/every(1).evf"));
+    EXPECT_EQ(page_->nameEdit()->text(), QStringLiteral("every(0)"));
+    page_->taskListBox()->setCurrentRow(1);
+    page_->Delete();
+    EXPECT_EQ(page_->nameEdit()->text(), QString::fromUtf8("表示"));
+    EXPECT_EQ(Names(), "every;表示;every(0);");
+    while (App().tasks.Count() > 0) {
+        page_->taskListBox()->setCurrentRow(0);
+        page_->Delete();
+    }
+    EXPECT_TRUE(page_->nameEdit()->text().isEmpty());
+    EXPECT_EQ(page_->events().RowCount(), 2);  // only the empty pair
+    page_->Delete();
+    EXPECT_EQ(prompts_.back(), "処理中断|登録済みのタスクが一つもありません");
+}
+
+TEST_F(TaskPageTest, TabSwitchesTakeRecordingsOverAndStoreTheForm) {
+    EventList& recorded = window_->recordPage()->events();
+    recorded.Clear();
+    recorded.AddEvent(kMethodGet, "http://www.example.jp:8080/search", "q=1");
+    recorded.AppendEmptyPair();
+
+    ClickTab(100);  // browsing view
+    ClickTab(300);  // Task page from tab 0: nothing offered
+    EXPECT_TRUE(prompts_.empty());
+    ClickTab(200);  // recording view
+    ClickTab(300);
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_EQ(prompts_[0],
+              "Question|記録したイベントがあります。イベントを移してタスクを新規作成しますか？");
+    EXPECT_EQ(page_->nameEdit()->text(), QString::fromUtf8("新規 [www.example.jp_8080]"));
+    EXPECT_EQ(recorded.RowCount(), 0);
+    EXPECT_EQ(page_->events().UrlOf(0), "http://www.example.jp:8080/search");
+    EXPECT_EQ(test::ReadFile(dir_ / "event/to_task.evf"),
+              "1\tGET\thttp://www.example.jp:8080/search\tq=1\t\r\n2\t\t\t\t\r\n");
+    page_->Register();
+    ASSERT_EQ(App().tasks.Count(), 1);
+
+    // Leaving the page stores the form into the task of that name.
+    page_->combo(3)->setCurrentIndex(10);  // 09
+    ClickTab(500);
+    EXPECT_EQ(App().tasks.At(0).EventTime_Hour, 9);
+    std::string evf = Cp932ToUtf8(App().tasks.At(0).EventDataFile);
+    EXPECT_NE(evf.find("新規 [www.example.jp_8080].evf"), std::string::npos);
+
+    // A second take-over of the same host gets " (2)".
+    recorded.AddEvent(kMethodSet, "submit=go", "input=a:1,click=,");
+    ClickTab(200);
+    ClickTab(300);
+    EXPECT_EQ(page_->nameEdit()->text(), QString::fromUtf8("新規 [setrequest]"));
+
+    // At the end, the configuration holds exactly the registered task.
+    SaveConfiguration(App());
+    IniDocument ini;
+    ini.Load(App().configPath);
+    EXPECT_EQ(ini.GetString("Event", "Total", "", 260), "1");
+    EXPECT_EQ(Cp932ToUtf8(ini.GetString("Event0", "EventName", "", 260)),
+              "新規 [www.example.jp_8080]");
+    EXPECT_EQ(ini.GetString("Event0", "EventTime_Hour", "", 260), "9");
+    std::string dummy;
+    EXPECT_FALSE(ini.Find("Event1", "EventName", dummy));
+}
+
+}  // namespace quillrun
