@@ -2,6 +2,7 @@
 
 #include "core/platform/cp932.h"
 #include "core/platform/paths.h"
+#include "core/recording/event_list.h"
 #include "core/replay/charset_converter.h"
 #include "core/replay/url_encoding.h"
 
@@ -9,6 +10,7 @@ namespace quillrun {
 namespace {
 
 constexpr std::size_t kOutputWidth = 20480;
+constexpr std::size_t kTextWidthOfRequest = 10240;
 
 std::string Convert(const char* option, const std::string& text) {
     CharsetConverter converter;
@@ -42,6 +44,18 @@ std::string EscapeLineBreaks(const std::string& text) {
 CurrentRequest& TheCurrentRequest() {
     static CurrentRequest request;
     return request;
+}
+
+void FillCurrentRequest(const EventList& list, int headRow) {
+    CurrentRequest& request = TheCurrentRequest();
+    int pair = headRow / 2;
+    request.number = EventNumberText(pair + 1);
+    std::string method = list.MethodOf(pair);
+    int code = EventMethodCode(method);
+    request.method = code == kMethodNone ? kMethodUrl : code;
+    request.url = list.UrlOf(pair);
+    request.data =
+        method == "URL" ? std::string() : CutToWidth(list.DataOf(pair), kTextWidthOfRequest);
 }
 
 int& TheEditorTarget() {

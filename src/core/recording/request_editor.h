@@ -18,6 +18,13 @@ struct CurrentRequest {
 };
 CurrentRequest& TheCurrentRequest();
 
+class EventList;
+
+// Fills the current request from the pair at headRow, as both pages do before opening the
+// editor: method code from the method text (anything else is "URL"), URL, and data (empty for
+// "URL", at most 10239 bytes).
+void FillCurrentRequest(const EventList& list, int headRow);
+
 // Which list OK writes to: 2 the Record page's, 3 the Task page's.
 int& TheEditorTarget();
 

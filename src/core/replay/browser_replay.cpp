@@ -9,17 +9,7 @@
 #include "core/replay/url_split.h"
 
 namespace quillrun {
-namespace {
-
-// A multipart body's boundary is its first line without the leading "--".
-std::string BoundaryOf(const std::string& body) {
-    if (body.compare(0, 2, "--") != 0)
-        return std::string();
-    std::size_t end = body.find_first_of("\r\n");
-    return body.substr(2, (end == std::string::npos ? body.size() : end) - 2);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 RowNavigation NavigationForRow(const EventLine& row) {
     RowNavigation n;
@@ -37,7 +27,7 @@ RowNavigation NavigationForRow(const EventLine& row) {
             UrlDecode(n.postData, 0, true);
             // A server cannot split the parts without the boundary, which the stored body
             // holds in its first line.
-            std::string boundary = BoundaryOf(n.postData);
+            std::string boundary = MultipartBoundary(n.postData);
             n.header = "Content-Type: multipart/form-data";
             if (!boundary.empty())
                 n.header += "; boundary=" + boundary;

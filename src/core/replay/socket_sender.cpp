@@ -28,17 +28,6 @@ SocketSenderOptions Options() {
     return g_options;
 }
 
-// The boundary of a multipart body is its first line without the leading "--". The stored
-// content type carries none, and a server cannot split the parts without it.
-std::string BoundaryOf(const std::string& body) {
-    if (body.compare(0, 2, "--") != 0)
-        return std::string();
-    std::size_t end = body.find_first_of("\r\n");
-    if (end == std::string::npos)
-        end = body.size();
-    return body.substr(2, end - 2);
-}
-
 void StoreCookie(const std::string& response, const UrlParts& url) {
     std::string cookieText, domain, path;
     ParseSetCookie(response, cookieText, domain, path);
@@ -64,7 +53,7 @@ std::string FormatSocketRequest(const SocketRequest& request) {
         std::string type = "application/x-www-form-urlencoded";
         if (request.data.find("form-data") != std::string::npos) {
             type = "multipart/form-data";
-            std::string boundary = BoundaryOf(request.data);
+            std::string boundary = MultipartBoundary(request.data);
             if (!boundary.empty())
                 type += "; boundary=" + boundary;
         }

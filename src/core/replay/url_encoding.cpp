@@ -66,6 +66,13 @@ std::string EncodeText(std::string_view source, std::uint16_t keep) {
 
 }  // namespace
 
+std::string MultipartBoundary(const std::string& body) {
+    if (body.compare(0, 2, "--") != 0)
+        return std::string();
+    std::size_t end = body.find_first_of("\r\n");
+    return body.substr(2, (end == std::string::npos ? body.size() : end) - 2);
+}
+
 unsigned char HexPairToByte(char high, char low) {
     return static_cast<unsigned char>(HexValue(high) * 16 + HexValue(low));
 }

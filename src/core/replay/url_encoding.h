@@ -34,6 +34,11 @@ void UrlDecode(std::string& text, std::uint16_t keep, bool keepZeroBytes = false
 // data); returns false when the text was longer and has been cut.
 bool PercentEncodeAll(std::string& text);
 
+// The boundary of a multipart body: its first line without the leading "--" (empty when the
+// body does not start with "--"). Replays add it to the content type, which a server needs to
+// split the parts.
+std::string MultipartBoundary(const std::string& body);
+
 // The byte of two upper-case hex digits; a character outside "0123456789ABCDEF" counts 0.
 unsigned char HexPairToByte(char high, char low);
 

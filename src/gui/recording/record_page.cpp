@@ -15,6 +15,7 @@
 #include "gui/app/gui_prompter.h"
 #include "gui/browser/dom_automation.h"
 #include "gui/browser/web_engine_browser.h"
+#include "gui/recording/event_file_dialogs.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page_playback.h"
 #include "gui/recording/request_editor_dialog.h"
@@ -207,24 +208,11 @@ bool RecordPage::ConfirmStopRecording() {
 void RecordPage::OpenEventFile() {
     if (!ConfirmStopRecording())
         return;
-    QString path =
-        AskEventFilePath(this, false, QString::fromUtf8("イベントのインポート先を選択してください"),
-                         FromCp932(ProgramFolder()));
-    if (path.isEmpty())
-        return;
-    events_.LoadEventFile(CutToWidth(ToCp932(path), kPathWidth));
+    ImportEventFile(this, events_);
 }
 
 void RecordPage::SaveEventFileAs() {
-    QString path = AskEventFilePath(this, true,
-                                    QString::fromUtf8("イベントのエクスポート先を選択してください"),
-                                    FromCp932(ProgramFolder()));
-    if (path.isEmpty())
-        return;
-    std::string file = CutToWidth(ToCp932(path), kPathWidth);
-    if (file.find(".evf") == std::string::npos)
-        file = CutToWidth(file, kPathWidth - 4) + ".evf";
-    events_.SaveEventFile(file);
+    ExportEventFile(this, events_);
 }
 
 void RecordPage::OnAddressEnter() {
@@ -248,13 +236,7 @@ void RecordPage::EditFocusedEvent() {
         return;
     if (!ConfirmStopRecording())
         return;
-    CurrentRequest& request = TheCurrentRequest();
-    request.number = EventNumberText(row / 2 + 1);
-    std::string method = events_.MethodOf(row / 2);
-    int code = EventMethodCode(method);
-    request.method = code == kMethodNone ? kMethodUrl : code;
-    request.url = events_.UrlOf(row / 2);
-    request.data = method == "URL" ? std::string() : CutToWidth(events_.DataOf(row / 2), 10240);
+    FillCurrentRequest(events_, row);
     TheEditorTarget() = 2;
     RequestEditorDialog::Run(this, events_, row);
 }

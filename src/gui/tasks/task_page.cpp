@@ -18,6 +18,7 @@
 #include "core/recording/request_editor.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"
+#include "gui/recording/event_file_dialogs.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/request_editor_dialog.h"
 #include "gui/skin/skin.h"
@@ -419,24 +420,11 @@ void TaskPage::mousePressEvent(QMouseEvent* event) {
 }
 
 void TaskPage::ImportEvents() {
-    QString path =
-        AskEventFilePath(this, false, QString::fromUtf8("イベントのインポート先を選択してください"),
-                         FromCp932(ProgramFolder()));
-    if (path.isEmpty())
-        return;
-    events_.LoadEventFile(CutToWidth(ToCp932(path), kPathWidth));
+    ImportEventFile(this, events_);
 }
 
 void TaskPage::ExportEvents() {
-    QString path = AskEventFilePath(this, true,
-                                    QString::fromUtf8("イベントのエクスポート先を選択してください"),
-                                    FromCp932(ProgramFolder()));
-    if (path.isEmpty())
-        return;
-    std::string file = CutToWidth(ToCp932(path), kPathWidth);
-    if (file.find(".evf") == std::string::npos)
-        file = CutToWidth(file, kPathWidth - 4) + ".evf";
-    events_.SaveEventFile(file);
+    ExportEventFile(this, events_);
 }
 
 void TaskPage::DeleteFocusedEvent() {
@@ -458,13 +446,7 @@ void TaskPage::EditFocusedEvent() {
     int row = eventView_->FocusRow();
     if (row < 0 || row % 2 != 0)
         return;
-    CurrentRequest& request = TheCurrentRequest();
-    request.number = EventNumberText(row / 2 + 1);
-    std::string method = events_.MethodOf(row / 2);
-    int code = EventMethodCode(method);
-    request.method = code == kMethodNone ? kMethodUrl : code;
-    request.url = events_.UrlOf(row / 2);
-    request.data = method == "URL" ? std::string() : CutToWidth(events_.DataOf(row / 2), 10240);
+    FillCurrentRequest(events_, row);
     TheEditorTarget() = 3;
     RequestEditorDialog::Run(this, events_, row);
 }
