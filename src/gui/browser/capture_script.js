@@ -5,13 +5,32 @@
   window.__quillrunCapture = true;
   var bridge = null;
   var waiting = [];
-  new QWebChannel(qt.webChannelTransport, function (channel) {
-    bridge = channel.objects.quillrunCapture;
-    waiting.forEach(function (text) { bridge.formSubmitted(text); });
-    waiting = [];
-  });
+  var hasChannel = typeof qt !== 'undefined' && qt.webChannelTransport;
+  if (hasChannel) {
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+      bridge = channel.objects.quillrunCapture;
+      waiting.forEach(function (text) { bridge.formSubmitted(text); });
+      waiting = [];
+    });
+    // Frames have no channel of their own: they pass their reports up to the top document.
+    window.addEventListener('message', function (e) {
+      if (e.source === window) return;  // only what comes up from a frame
+      if (e.data && typeof e.data.__quillrunCapture === 'string') send(e.data.__quillrunCapture);
+    }, true);
+  }
   function send(text) {
-    if (bridge) bridge.formSubmitted(text); else waiting.push(text);
+    if (!hasChannel) {
+      window.top.postMessage({ __quillrunCapture: text }, '*');
+    } else if (bridge) {
+      bridge.formSubmitted(text);
+    } else {
+      waiting.push(text);
+    }
+  }
+  // A frame's document has completed: the host hears it as the top document's completion
+  // is heard (the engine reports only the top one).
+  if (window !== window.top) {
+    window.addEventListener('load', function () { send(JSON.stringify({ frameLoaded: true })); });
   }
   var lastSubmitter = null;
   // The submit button of the submission under way; the entry list may be reported more than

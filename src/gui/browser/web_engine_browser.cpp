@@ -53,6 +53,10 @@ QUrl UrlFromText(const std::string& cp932) {
 
 void CaptureBridge::formSubmitted(const QString& json) {
     QJsonObject info = QJsonDocument::fromJson(json.toUtf8()).object();
+    if (info.value(QStringLiteral("frameLoaded")).toBool()) {
+        browser_->FrameLoaded();
+        return;
+    }
     FormSubmission form;
     form.enctype = info.value(QStringLiteral("enctype")).toString().toStdString();
     form.acceptCharset = info.value(QStringLiteral("acceptCharset")).toString().toStdString();
@@ -164,6 +168,10 @@ WebEngineBrowser::~WebEngineBrowser() {
 void WebEngineBrowser::NavigationStarting() {
     if (events_)
         events_->BeforeNavigate2(nullptr);
+}
+
+void WebEngineBrowser::FrameLoaded() {
+    if (events_) events_->DocumentComplete();
 }
 
 void WebEngineBrowser::FormBodyCaptured(const std::string& body) {

@@ -85,6 +85,7 @@ class WebEngineBrowser : public QObject, public Browser {
     // Called by the page and the bridge.
     void NavigationStarting();
     void FormBodyCaptured(const std::string& body);
+    void FrameLoaded();
 
   private:
     QWebEngineProfile* profile_ = nullptr;

@@ -72,6 +72,14 @@ test::Reply Serve(const test::ReceivedRequest& r) {
             Page("<form method=post action=\"/result?done=1\">"
                  "<input name=a value=1><button id=go>go</button></form>"));
     }
+    if (path == "/frames.html") {
+        return test::Reply::Ok(Page("<p>top</p><iframe src=\"/frame-form.html\"></iframe>"));
+    }
+    if (path == "/frame-form.html") {
+        return test::Reply::Ok(Page("<form method=post action=\"/frame-post.cgi\">"
+                                    "<input name=f value=in-frame><button id=go>go</button>"
+                                    "</form>"));
+    }
     if (path == "/blank.html") {
         return test::Reply::Ok(Page("<a id=l target=_blank href=\"/popup.html\">pop</a>"));
     }
@@ -193,6 +201,18 @@ TEST_F(RecordPageBrowserTest, PostFormsRecordTheBodyTheServerReceived) {
     Click("go");
     ASSERT_TRUE(WaitForEvents(8));
     EXPECT_EQ(Event(7), "GET|" + Url("/result") + "|done=1");
+}
+
+TEST_F(RecordPageBrowserTest, AFormInAFrameRecordsItsBodyUnderTheTopAddress) {
+    Go("/frames.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    QTest::qWait(500);
+    EXPECT_EQ(Events().PairCount(), 1);  // the frame's completion repeats the page
+    page_->browser()->RunScript(QStringLiteral(
+        "document.querySelector('iframe').contentDocument.getElementById('go').click()"));
+    ASSERT_TRUE(WaitForEvents(2));
+    EXPECT_EQ(LastRequestTo("/frame-post.cgi").body, "f=in-frame");
+    EXPECT_EQ(Event(1), "POST|" + Url("/frames.html") + "|f=in-frame");
 }
 
 TEST_F(RecordPageBrowserTest, MultipartFormsRecordTheWholeBodyPercentEncoded) {
