@@ -21,6 +21,7 @@
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "tests/gui/gui_program_test.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -55,13 +56,10 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     return test::Reply::Ok(Html("<p>" + path + "</p>"));
 }
 
-class BrowserReplayGuiTest : public ::testing::Test {
+class BrowserReplayGuiTest : public test::GuiProgramTest {
   protected:
     void SetUp() override {
-        dir_.MakeProgramFolders();
-        LoadConfiguration(App(), dir_.Path());
-        App().SetStartPage("about:blank");
-        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
+        GuiProgramTest::SetUp();
         ThePendingFormAction() = PendingFormAction();
         window_ = std::make_unique<MainWindow>();
         window_->show();
@@ -76,6 +74,7 @@ class BrowserReplayGuiTest : public ::testing::Test {
         App().playing = 0;
         ThePendingFormAction() = PendingFormAction();
         SetActivityLog("", nullptr);
+        GuiProgramTest::TearDown();
     }
     WebEngineBrowser& browser() { return *page_->browser(); }
     std::string Url(const std::string& path) { return server_.Url(path); }
@@ -94,8 +93,6 @@ class BrowserReplayGuiTest : public ::testing::Test {
     }
     QString Dom(const QString& expression) { return browser().RunScript(expression).toString(); }
 
-    test::TempFolder dir_;
-    test::ScopedProgramFolder program_{dir_.Path()};
     test::LoopbackHttpServer server_{Serve};
     std::vector<test::ReceivedRequest> requests_;
     std::unique_ptr<MainWindow> window_;

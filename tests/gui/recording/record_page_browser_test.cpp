@@ -21,6 +21,7 @@
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "tests/gui/gui_program_test.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -76,9 +77,10 @@ test::Reply Serve(const test::ReceivedRequest& r) {
         return test::Reply::Ok(Page("<p>top</p><iframe src=\"/frame-form.html\"></iframe>"));
     }
     if (path == "/frame-form.html") {
-        return test::Reply::Ok(Page("<form method=post action=\"/frame-post.cgi\">"
-                                    "<input name=f value=in-frame><button id=go>go</button>"
-                                    "</form>"));
+        return test::Reply::Ok(
+            Page("<form method=post action=\"/frame-post.cgi\">"
+                 "<input name=f value=in-frame><button id=go>go</button>"
+                 "</form>"));
     }
     if (path == "/blank.html") {
         return test::Reply::Ok(Page("<a id=l target=_blank href=\"/popup.html\">pop</a>"));
@@ -88,13 +90,10 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     return test::Reply::Ok(Page("<p>page " + path + "</p>"));
 }
 
-class RecordPageBrowserTest : public ::testing::Test {
+class RecordPageBrowserTest : public test::GuiProgramTest {
   protected:
     void SetUp() override {
-        dir_.MakeProgramFolders();
-        LoadConfiguration(App(), dir_.Path());
-        App().SetStartPage("about:blank");
-        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
+        GuiProgramTest::SetUp();
         window_ = std::make_unique<MainWindow>();
         window_->show();
         page_ = window_->recordPage();
@@ -108,6 +107,7 @@ class RecordPageBrowserTest : public ::testing::Test {
         App().recording = 0;
         App().currentTab = 0;
         SetActivityLog("", nullptr);
+        GuiProgramTest::TearDown();
     }
 
     EventList& Events() { return page_->events(); }
@@ -132,8 +132,6 @@ class RecordPageBrowserTest : public ::testing::Test {
         return found;
     }
 
-    test::TempFolder dir_;
-    test::ScopedProgramFolder program_{dir_.Path()};
     test::LoopbackHttpServer server_{Serve};
     std::unique_ptr<MainWindow> window_;
     RecordPage* page_ = nullptr;

@@ -24,19 +24,17 @@
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "tests/gui/gui_program_test.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
 namespace {
 
-class RequestEditorDialogTest : public ::testing::Test {
+class RequestEditorDialogTest : public test::GuiProgramTest {
   protected:
     void SetUp() override {
-        dir_.MakeProgramFolders();
-        LoadConfiguration(App(), dir_.Path());
-        App().SetStartPage("about:blank");
+        GuiProgramTest::SetUp();
         App().settings.OutputDebugTrace = 1;
-        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
         SetPromptHook(
             [this](const std::string& text, const std::string&, PromptButtons, PromptIcon) {
                 prompts_.push_back(text);
@@ -53,6 +51,7 @@ class RequestEditorDialogTest : public ::testing::Test {
         App().modalDialog = 0;
         App().currentTab = 0;
         SetActivityLog("", nullptr);
+        GuiProgramTest::TearDown();
     }
     // Runs `act` on the dialog while it is open (its own event loop runs meanwhile).
     void EditRow(int row, std::function<void(RequestEditorDialog&)> act) {
@@ -75,8 +74,6 @@ class RequestEditorDialogTest : public ::testing::Test {
         }
     }
 
-    test::TempFolder dir_;
-    test::ScopedProgramFolder program_{dir_.Path()};
     std::unique_ptr<MainWindow> window_;
     RecordPage* page_ = nullptr;
     std::vector<std::string> prompts_;

@@ -22,18 +22,16 @@
 #include "gui/app/main_window.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "tests/gui/gui_program_test.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
 namespace {
 
-class TaskPageTest : public ::testing::Test {
+class TaskPageTest : public test::GuiProgramTest {
   protected:
     void SetUp() override {
-        dir_.MakeProgramFolders();
-        LoadConfiguration(App(), dir_.Path());
-        App().SetStartPage("about:blank");
-        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
+        GuiProgramTest::SetUp();
         SetPromptHook(
             [this](const std::string& text, const std::string& caption, PromptButtons, PromptIcon) {
                 prompts_.push_back(Cp932ToUtf8(caption) + "|" + Cp932ToUtf8(text));
@@ -49,6 +47,7 @@ class TaskPageTest : public ::testing::Test {
         App().tasks.Clear();
         App().currentTab = 0;
         SetActivityLog("", nullptr);
+        GuiProgramTest::TearDown();
     }
     void Form(const char* name, int hourEntry, int minuteEntry, bool socket) {
         page_->nameEdit()->setText(QString::fromUtf8(name));
@@ -67,8 +66,6 @@ class TaskPageTest : public ::testing::Test {
         QTest::mouseClick(window_.get(), Qt::LeftButton, Qt::NoModifier, QPoint(50, y));
     }
 
-    test::TempFolder dir_;
-    test::ScopedProgramFolder program_{dir_.Path()};
     std::unique_ptr<MainWindow> window_;
     TaskPage* page_ = nullptr;
     std::vector<std::string> prompts_;

@@ -20,6 +20,7 @@
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
 #include "gui/tasks/linux_power.h"
+#include "tests/gui/gui_program_test.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
@@ -46,14 +47,11 @@ TaskRecord Daily(const std::string& name, int hour, int minute, const std::strin
     return t;
 }
 
-class TaskWatchTest : public ::testing::Test {
+class TaskWatchTest : public test::GuiProgramTest {
   protected:
     void SetUp() override {
-        dir_.MakeProgramFolders();
-        LoadConfiguration(App(), dir_.Path());
-        App().SetStartPage("about:blank");
+        GuiProgramTest::SetUp();
         App().settings.OutputDebugTrace = 1;
-        TheSkin().Create(QStringLiteral(QUILLRUN_TEST_DIST_DIR));
         SetPower(&power_);
         SetPromptHook(
             [this](const std::string& text, const std::string&, PromptButtons, PromptIcon) {
@@ -73,6 +71,7 @@ class TaskWatchTest : public ::testing::Test {
         App().standbyArmed = App().taskFired = 0;
         App().modalDialog = 0;
         SetActivityLog("", nullptr);
+        GuiProgramTest::TearDown();
     }
     void At(int h, int m, int s) { clock_.Set(LocalTime{2026, 12, 6, h, m, s, 0}); }
     // Runs `act` on the resume dialog when it opens inside `trigger`.
@@ -88,8 +87,6 @@ class TaskWatchTest : public ::testing::Test {
         trigger();
     }
 
-    test::TempFolder dir_;
-    test::ScopedProgramFolder program_{dir_.Path()};
     test::FixedClock clock_{LocalTime{2026, 12, 6, 9, 30, 0, 0}};
     test::ScopedClock scoped_{clock_};
     FakePower power_;
