@@ -39,6 +39,20 @@ ScopedProgramFolder::~ScopedProgramFolder() {
     SetProgramFolder(saved_);
 }
 
+TaskRecord MakeTask(const std::string& name, int year, int month, int day, int hour, int minute,
+                    int execType) {
+    TaskRecord t;
+    t.SetName(name);
+    t.SetDataFile("/q/event/" + name + ".evf");
+    t.EventTime_Year = year;
+    t.EventTime_Month = month;
+    t.EventTime_Day = day;
+    t.EventTime_Hour = hour;
+    t.EventTime_Minute = minute;
+    t.EventExecType = execType;
+    return t;
+}
+
 std::string ReadFile(const std::string& path) {
     std::string content;
     ReadWholeFile(path, content);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/platform/clock.h"
+#include "core/tasks/task_list.h"
 
 namespace quillrun::test {
 
@@ -51,6 +52,10 @@ class ScopedProgramFolder {
   private:
     std::string saved_;
 };
+
+// A task named `name` with its event file under /q/event/ and the given time pattern.
+TaskRecord MakeTask(const std::string& name, int year, int month, int day, int hour, int minute,
+                    int execType = kExecSocket);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);

@@ -54,6 +54,10 @@ bool ParseEventLine(std::string_view line, EventLine& out) {
     return true;
 }
 
+bool ParseReplayRow(std::string_view line, EventLine& out) {
+    return ParseEventLine(line, out) && !out.method.empty() && !out.url.empty();
+}
+
 std::vector<std::string> SplitEventFileLines(const std::string& content) {
     std::vector<std::string> lines;
     std::string current;

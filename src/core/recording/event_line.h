@@ -42,6 +42,10 @@ struct EventLine {
 // runs to the end of this line, never into another one.
 bool ParseEventLine(std::string_view line, EventLine& out);
 
+// A row both replay engines can act on: the line has a tab, and its method and URL are not
+// empty. False ends a replay (the trailing empty pair ends it this way).
+bool ParseReplayRow(std::string_view line, EventLine& out);
+
 // The lines of an event file as a text-mode reader sees them: CR LF read as "\n", each piece
 // at most kEventLineRead bytes, "\n" kept at the end of the pieces that had one.
 std::vector<std::string> SplitEventFileLines(const std::string& content);

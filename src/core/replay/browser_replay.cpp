@@ -71,9 +71,7 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         return;
     for (const std::string& line : lines) {
         EventLine row;
-        if (!ParseEventLine(line, row))
-            return;
-        if (row.method.empty() || row.url.empty())
+        if (!ParseReplayRow(line, row))
             return;
         std::string key;
         if (row.method != "SET") {

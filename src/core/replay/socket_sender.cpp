@@ -107,9 +107,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
 
     for (const std::string& line : lines) {
         EventLine row;
-        if (!ParseEventLine(line, row))
-            return;
-        if (row.method.empty() || row.url.empty())
+        if (!ParseReplayRow(line, row))
             return;
         UrlParts url;
         if (!SplitUrl(row.url, url))

@@ -2,19 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/temp_folder.h"
+
 namespace quillrun {
 namespace {
 
-TaskRecord Task(const std::string& name, int y, int mo, int d, int h, int mi) {
-    TaskRecord t;
-    t.SetName(name);
-    t.SetDataFile("/q/event/" + name + ".evf");
-    t.EventTime_Year = y;
-    t.EventTime_Month = mo;
-    t.EventTime_Day = d;
-    t.EventTime_Hour = h;
-    t.EventTime_Minute = mi;
-    return t;
+TaskRecord Task(const std::string& name, int y, int mo, int d, int h, int mi, int exec = 0) {
+    return test::MakeTask(name, y, mo, d, h, mi, exec);
 }
 
 std::string Shown(const TaskList& tasks, const LocalTime& now) {

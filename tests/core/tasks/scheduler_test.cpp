@@ -27,16 +27,7 @@ struct RecordingHost : SchedulerHost {
 };
 
 TaskRecord Task(const std::string& name, int y, int mo, int d, int h, int mi, int exec = 0) {
-    TaskRecord t;
-    t.SetName(name);
-    t.SetDataFile("/q/event/" + name + ".evf");
-    t.EventTime_Year = y;
-    t.EventTime_Month = mo;
-    t.EventTime_Day = d;
-    t.EventTime_Hour = h;
-    t.EventTime_Minute = mi;
-    t.EventExecType = exec;
-    return t;
+    return test::MakeTask(name, y, mo, d, h, mi, exec);
 }
 
 LocalTime T(int y, int mo, int d, int h, int mi, int s) {
