@@ -17,6 +17,10 @@ struct Settings {
     std::int32_t OutputDebugTrace = 0;
     std::int32_t CGITestMode = 0;
     std::int32_t AutoIEClose = 1;
+    // Optional limits of the socket sender in seconds (0: 10 s to connect, 30 s without a byte).
+    // Read when the file has them, never written, so a first-run file stays as it was.
+    std::int32_t SocketConnectTimeout = 0;
+    std::int32_t SocketReceiveTimeout = 0;
 };
 
 struct AppState {

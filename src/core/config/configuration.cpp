@@ -1,5 +1,6 @@
 #include "core/config/configuration.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "core/config/activity_log.h"
@@ -48,6 +49,11 @@ int HighestEventSection(const std::string& fileText) {
         }
     }
     return highest;
+}
+
+// An optional limit in seconds: 0 (the default) when absent or not positive, at most a day.
+std::int32_t TimeoutSeconds(const IniDocument& ini, const char* key) {
+    return std::clamp(ini.GetInt("CONFIG", key, 0), 0, 86400);
 }
 
 void CreateConfigurationFile(AppState& app) {
@@ -102,6 +108,8 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings.AutoIEClose = ini.GetInt("CONFIG", "AutoIEClose", 1);
     app.settings.OutputDebugTrace = ini.GetInt("CONFIG", "OutputDebugTrace", 0) == 1 ? 1 : 0;
     app.settings.CGITestMode = ini.GetInt("CONFIG", "CGITestMode", 0) == 1 ? 1 : 0;
+    app.settings.SocketConnectTimeout = TimeoutSeconds(ini, "SocketConnectTimeout");
+    app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
     int count = ini.GetInt("Event", "Total", 0);
 
     // A count beyond every section of the file would only add empty tasks that never run;

@@ -30,6 +30,33 @@ LocalTime SystemClock::Now() const {
     return t;
 }
 
+long long ToEpochMilliseconds(const LocalTime& t) {
+    struct tm parts {};
+    parts.tm_year = t.year - 1900;
+    parts.tm_mon = t.month - 1;
+    parts.tm_mday = t.day;
+    parts.tm_hour = t.hour;
+    parts.tm_min = t.minute;
+    parts.tm_sec = t.second;
+    return static_cast<long long>(timegm(&parts)) * 1000 + t.millisecond;
+}
+
+LocalTime FromEpochMilliseconds(long long ms) {
+    long long seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    time_t whole = static_cast<time_t>(seconds);
+    struct tm parts {};
+    gmtime_r(&whole, &parts);
+    LocalTime t;
+    t.year = parts.tm_year + 1900;
+    t.month = parts.tm_mon + 1;
+    t.day = parts.tm_mday;
+    t.hour = parts.tm_hour;
+    t.minute = parts.tm_min;
+    t.second = parts.tm_sec;
+    t.millisecond = static_cast<int>(ms - seconds * 1000);
+    return t;
+}
+
 const Clock& CurrentClock() {
     return *g_clock.load();
 }

@@ -25,6 +25,11 @@ class SystemClock : public Clock {
     LocalTime Now() const override;
 };
 
+// The fields as a count of milliseconds on a calendar without time zones (the fields taken as
+// UTC), for differences between two local times and for stepping over month and year ends.
+long long ToEpochMilliseconds(const LocalTime& t);
+LocalTime FromEpochMilliseconds(long long ms);
+
 // The clock the program reads: the system clock unless a test installed another.
 const Clock& CurrentClock();
 void SetCurrentClock(const Clock* clock);  // nullptr restores the system clock

@@ -115,6 +115,42 @@ bool AppendToFile(const std::string& path, const std::string& content) {
     return WriteWithFlags(path, content, O_CREAT | O_APPEND);
 }
 
+FileIdentity IdentityOf(const std::string& path) {
+    FileIdentity id;
+    struct stat st;
+    if (::stat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return id;
+    id.exists = true;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    id.size = static_cast<std::int64_t>(st.st_size);
+    return id;
+}
+
+bool AppendWhole(const std::string& path, const std::string& content, FileIdentity& after) {
+    int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = WriteAll(fd, content);
+    if (!ok && ::ftruncate(fd, st.st_size) != 0) {
+        // Nothing more can be done; the caller reports the failed write.
+    }
+    if (ok) {
+        after.exists = true;
+        after.device = static_cast<std::uint64_t>(st.st_dev);
+        after.inode = static_cast<std::uint64_t>(st.st_ino);
+        after.size =
+            static_cast<std::int64_t>(st.st_size) + static_cast<std::int64_t>(content.size());
+    }
+    ok = (::close(fd) == 0) && ok;
+    return ok;
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(NativePath(folder).c_str());

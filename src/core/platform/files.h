@@ -22,6 +22,23 @@ bool WriteFileAtomically(const std::string& path, const std::string& content);
 // Plain overwrite (create or truncate).
 bool WriteWholeFile(const std::string& path, const std::string& content);
 bool AppendToFile(const std::string& path, const std::string& content);
+
+// Which file a path names now and how long it is, to tell whether it changed since.
+struct FileIdentity {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    bool operator==(const FileIdentity& o) const {
+        return exists == o.exists && device == o.device && inode == o.inode && size == o.size;
+    }
+    bool operator!=(const FileIdentity& o) const { return !(*this == o); }
+};
+FileIdentity IdentityOf(const std::string& path);
+
+// Appends content to an existing file whole or not at all: a write that fails part way (a full
+// disk) is cut back off. On success `after` is the file's identity after the append.
+bool AppendWhole(const std::string& path, const std::string& content, FileIdentity& after);
 // Names (CP932) of the entries of a folder, without "." and "..", in the order the file system
 // gives them.
 std::vector<std::string> ListFolder(const std::string& folder);

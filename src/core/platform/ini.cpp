@@ -53,6 +53,14 @@ const char kCrLf[] = "\r\n";
 
 }  // namespace
 
+std::string ProfileValueAsRead(std::string_view written) {
+    return StripQuotes(Trim(written));
+}
+
+std::string ProfileNameKey(std::string_view name) {
+    return Lower(Trim(name));
+}
+
 int LeadingInteger(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && IsProfileSpace(static_cast<unsigned char>(text[i])))
@@ -220,6 +228,19 @@ void IniDocument::SetString(std::string_view section, std::string_view key,
     if (at == 0 && s->named && s->header.eol.empty())
         s->header.eol = kCrLf;
     s->items.insert(s->items.begin() + static_cast<std::ptrdiff_t>(at), std::move(added));
+}
+
+std::vector<std::pair<std::string, std::string>> IniDocument::Entries(
+    std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> entries;
+    const Section* s = FindSection(section);
+    if (s == nullptr)
+        return entries;
+    for (const Item& item : s->items) {
+        if (item.isEntry)
+            entries.emplace_back(item.name, StripQuotes(item.value));
+    }
+    return entries;
 }
 
 std::string IniDocument::Serialize() const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillrun {
@@ -37,6 +38,9 @@ class IniDocument {
 
     // WritePrivateProfileString with a value.
     void SetString(std::string_view section, std::string_view key, std::string_view value);
+
+    // The entries of the first section of that name, in file order: (key name, value as read).
+    std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 
     std::string Serialize() const;
     // Writes the document to path through a temporary file and a rename.
@@ -73,6 +77,11 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
                          const std::string& path);
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path);
+
+// What reading gives back for a value written as `written`: trimmed, surrounding quotes dropped.
+std::string ProfileValueAsRead(std::string_view written);
+// A key or section name as the profile functions compare it (trimmed, ASCII lower case).
+std::string ProfileNameKey(std::string_view name);
 
 // The leading decimal integer of text (optional blanks, optional sign, digits); 0 without one.
 int LeadingInteger(std::string_view text);

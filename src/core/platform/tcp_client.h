@@ -1,10 +1,39 @@
-// Blocking IPv4 TCP exchanges, one connection per request.
+// Blocking IPv4 TCP exchanges, one connection per request, with every wait bounded.
 #pragma once
+
+#include <netinet/in.h>
 
 #include <cstdint>
 #include <string>
 
 namespace quillrun {
+
+// Why an exchange stopped short.
+enum class NetFailure {
+    None,
+    Resolve,
+    Socket,
+    Connect,
+    ConnectTimeout,
+    Send,
+    SendTimeout,
+    ReceiveTimeout
+};
+
+struct NetTimeouts {
+    int connectMilliseconds = 10000;
+    // The longest a send or a receive may go without moving a byte.
+    int idleMilliseconds = 30000;
+};
+
+// The first IPv4 address of a name (or a dotted address), through a short-lived process-wide
+// cache: an address found shortly before (by PrefetchHostAddress or an earlier row) is used
+// again without asking the resolver, so a due request does not wait for it.
+bool ResolveHostAddress(const std::string& host, in_addr& address);
+// Resolves now and keeps the address for the next two minutes.
+void PrefetchHostAddress(const std::string& host);
+// Forgets every kept address.
+void ClearHostAddressCache();
 
 class TcpConnection {
   public:
@@ -13,17 +42,21 @@ class TcpConnection {
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 
-    // A dotted address, else the first IPv4 address the name resolves to; then connects.
-    // False when the name does not resolve or the connection fails.
-    bool Connect(const std::string& host, std::uint16_t port);
+    // Resolves the host and connects. False when the name does not resolve or the connection
+    // fails or is not made within the connect timeout.
+    bool Connect(const std::string& host, std::uint16_t port, const NetTimeouts& timeouts = {});
     // Sends all of data, also what a first send call did not take.
     bool SendAll(const std::string& data);
-    // Receives until the peer closes, an error, or `limit` bytes are held.
+    // Receives until the peer closes, an error, `limit` bytes are held, or nothing came for
+    // the idle timeout.
     std::string ReceiveUpTo(std::size_t limit);
     void Close();
+    NetFailure failure() const { return failure_; }
 
   private:
     int fd_ = -1;
+    NetTimeouts timeouts_;
+    NetFailure failure_ = NetFailure::None;
 };
 
 }  // namespace quillrun

@@ -1,6 +1,7 @@
 #include "core/replay/socket_sender.h"
 
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "core/platform/paths.h"
 #include "core/platform/tcp_client.h"
 #include "core/recording/event_line.h"
+#include "core/recording/message_sink.h"
 #include "core/replay/cookie_store.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/url_encoding.h"
@@ -40,7 +42,46 @@ void StoreCookie(const std::string& response, const UrlParts& url) {
     SaveCookieFile(cookieText, CookieFilePath(domain, path));
 }
 
+// The message-list line of a row whose exchange ran out of time; empty for other outcomes.
+std::string TimeoutMessage(const Exchange& exchange, const NetTimeouts& limits,
+                           const std::string& address) {
+    auto seconds = [](int ms) {
+        char text[32];
+        std::snprintf(text, sizeof(text), "%d.%03d", ms / 1000, ms % 1000);
+        return std::string(text);
+    };
+    switch (exchange.failure) {
+        case NetFailure::ConnectTimeout:
+            return J("接続がタイムアウトしました（") + seconds(limits.connectMilliseconds) +
+                   J(" 秒）: ") + address;
+        case NetFailure::SendTimeout:
+            return J("送信がタイムアウトしました（") + seconds(limits.idleMilliseconds) +
+                   J(" 秒）: ") + address;
+        case NetFailure::ReceiveTimeout:
+            return J("応答がタイムアウトしました（") + seconds(limits.idleMilliseconds) +
+                   J(" 秒、受信 ") + std::to_string(exchange.response.size()) + J(" バイト）: ") +
+                   address;
+        default:
+            return std::string();
+    }
+}
+
 }  // namespace
+
+NetTimeouts SocketTimeouts() {
+    SocketSenderOptions options = Options();
+    NetTimeouts limits;
+    const Settings& settings = App().settings;
+    if (options.connectTimeoutMilliseconds > 0)
+        limits.connectMilliseconds = options.connectTimeoutMilliseconds;
+    else if (settings.SocketConnectTimeout > 0)
+        limits.connectMilliseconds = settings.SocketConnectTimeout * 1000;
+    if (options.receiveTimeoutMilliseconds > 0)
+        limits.idleMilliseconds = options.receiveTimeoutMilliseconds;
+    else if (settings.SocketReceiveTimeout > 0)
+        limits.idleMilliseconds = settings.SocketReceiveTimeout * 1000;
+    return limits;
+}
 
 void SetSocketSenderOptions(const SocketSenderOptions& options) {
     std::lock_guard<std::mutex> lock(g_optionsLock);
@@ -85,12 +126,15 @@ void StoreResponse(const std::string& response) {
 Exchange TcpExchange(const std::string& host, std::uint16_t port, const std::string& text) {
     Exchange result;
     TcpConnection connection;
-    if (!connection.Connect(host, port))
+    if (!connection.Connect(host, port, SocketTimeouts()) || !connection.SendAll(text)) {
+        result.failure = connection.failure();
         return result;
-    if (!connection.SendAll(text))
-        return result;
+    }
+    // A receive that ran out of time counts as received, with the bytes held, as an error
+    // while receiving does.
     result.response = connection.ReceiveUpTo(kReceiveLimit);
     result.received = true;
+    result.failure = connection.failure();
     return result;
 }
 
@@ -144,6 +188,10 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         WriteLog(J("HTTPリクエスト送信 http://") + url.host + "/" + url.path +
                      " cookie:" + request.cookie + " port:" + std::to_string(port),
                  false);
+        std::string timedOut =
+            TimeoutMessage(exchange, SocketTimeouts(), "http://" + url.host + url.path);
+        if (!timedOut.empty())
+            AddMessage(timedOut);
         if (exchange.received) {
             StoreResponse(exchange.response);
             StoreCookie(exchange.response, url);
@@ -152,6 +200,26 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
         }
     }
+}
+
+void PrefetchEventFileHosts(const std::string& eventFile) {
+    std::vector<std::string> lines;
+    if (!ReadEventFileLines(eventFile, lines))
+        return;
+    std::vector<std::string> hosts;
+    for (const std::string& line : lines) {
+        EventLine row;
+        UrlParts url;
+        if (!ParseReplayRow(line, row) || !SplitUrl(row.url, url))
+            break;
+        bool seen = false;
+        for (const std::string& h : hosts)
+            seen = seen || h == url.host;
+        if (!seen && url.host.size() < kPathWidth)
+            hosts.push_back(url.host);
+    }
+    for (const std::string& host : hosts)
+        PrefetchHostAddress(host);
 }
 
 void StartSocketReplayThread(const std::string& eventFile) {

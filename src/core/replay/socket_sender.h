@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "core/platform/tcp_client.h"
+
 namespace quillrun {
 
 constexpr std::size_t kReceiveLimit = 10240;
@@ -15,7 +17,13 @@ constexpr int kResponseFilesMax = 101;  // numbers 0 to 100
 struct SocketSenderOptions {
     std::uint16_t port = 0;        // 0: 80, or 50000 in CGI test mode
     int pauseMilliseconds = 1000;  // after every row that reached the request stage
+    // 0: the settings' SocketConnectTimeout / SocketReceiveTimeout seconds, else 10 s and 30 s.
+    int connectTimeoutMilliseconds = 0;
+    int receiveTimeoutMilliseconds = 0;
 };
+
+// The connect and idle limits in force: the options, else the settings, else the defaults.
+NetTimeouts SocketTimeouts();
 
 // Tests reach a loopback server on its own port and shorten the pause.
 void SetSocketSenderOptions(const SocketSenderOptions& options);
@@ -41,6 +49,7 @@ void StoreResponse(const std::string& response);
 struct Exchange {
     bool received = false;
     std::string response;
+    NetFailure failure = NetFailure::None;
 };
 using ExchangeFunction =
     std::function<Exchange(const std::string& host, std::uint16_t port, const std::string& text)>;
@@ -56,6 +65,10 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
 // The thread procedure: replays the event file; returns at its end or at the first row that
 // ends the replay.
 void SocketReplayThread(std::string eventFile);
+
+// Resolves the hosts of an event file's rows ahead of its run, so that the run's first request
+// does not wait for the resolver.
+void PrefetchEventFileHosts(const std::string& eventFile);
 
 // Starts SocketReplayThread on a detached thread that owns its copy of the path.
 void StartSocketReplayThread(const std::string& eventFile);

@@ -1,5 +1,7 @@
 #include "gui/app/gui_scheduler_host.h"
 
+#include <thread>
+
 #include "core/replay/socket_sender.h"
 
 namespace quillrun {
@@ -11,6 +13,11 @@ void GuiSchedulerHost::AddMessage(const std::string& text) {
 
 void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
     StartSocketReplayThread(eventFile);
+}
+
+void GuiSchedulerHost::PrepareSocketReplay(const std::string& eventFile) {
+    // The resolver may take seconds; the user-interface thread never waits for it.
+    std::thread(PrefetchEventFileHosts, eventFile).detach();
 }
 
 void GuiSchedulerHost::ShowReplayView() {

@@ -21,6 +21,7 @@ class GuiSchedulerHost : public SchedulerHost {
     void StartSocketReplay(const std::string& eventFile) override;
     void ShowReplayView() override;
     void RunBrowserReplay(const std::string& eventFile) override;
+    void PrepareSocketReplay(const std::string& eventFile) override;
 
   private:
     MessageSink sink_;

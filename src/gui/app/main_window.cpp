@@ -72,14 +72,23 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
             EventLoopWaiter waiter;
             BrowserReplayFile(eventFile, *record_->browser(), waiter);
         });
-    schedulerTimer_ = startTimer(1000);
+    tickTimer_ = new QTimer(this);
+    tickTimer_->setSingleShot(true);
+    tickTimer_->setTimerType(Qt::PreciseTimer);
+    connect(tickTimer_, &QTimer::timeout, this, [this] {
+        // Armed before the tick runs: a browser replay inside it runs the message loop, and the
+        // ticks of the following seconds must go on meanwhile.
+        tickTimer_->start(MillisecondsToNextTick(CurrentClock().Now()));
+        OnProgramTimer(10000);
+    });
+    tickTimer_->start(MillisecondsToNextTick(CurrentClock().Now()));
     closerTimer_ = startTimer(500);
     PlacePages();
 }
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(router_);
-    killTimer(schedulerTimer_);
+    tickTimer_->stop();
     killTimer(closerTimer_);
     tray_->Remove();
     SetMessageSink(nullptr);
@@ -163,9 +172,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == schedulerTimer_) {
-        OnProgramTimer(10000);
-    } else if (event->timerId() == closerTimer_) {
+    if (event->timerId() == closerTimer_) {
         OnProgramTimer(10001);
     }
 }
@@ -176,6 +183,10 @@ void MainWindow::OnProgramTimer(int id) {
     } else if (id == 10001) {
         CloseBrowserDialog(App().settings.AutoIEClose);
     }
+}
+
+int MainWindow::SchedulerTickRemaining() const {
+    return tickTimer_->isActive() ? tickTimer_->remainingTime() : -1;
 }
 
 void MainWindow::GoToTray() {

@@ -2,6 +2,7 @@
 // owner of the pages and of the two timers, and the way to the tray and back.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -49,7 +50,8 @@ class MainWindow : public QWidget {
     // The timers by their program identifiers: 10000 the scheduler tick, 10001 the browser
     // dialog closer; other identifiers do nothing.
     void OnProgramTimer(int id);
-    int SchedulerTimerQtId() const { return schedulerTimer_; }
+    // Milliseconds until the scheduler tick fires next (-1 when it is not armed).
+    int SchedulerTickRemaining() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -67,7 +69,9 @@ class MainWindow : public QWidget {
     Page* current_ = nullptr;
     TrayIcon* tray_ = nullptr;
     InputRouter* router_ = nullptr;
-    int schedulerTimer_ = 0;
+    // The scheduler tick: a precise single shot, armed again before every tick for just past the
+    // next whole second, so it neither drifts nor keeps the phase the window was created at.
+    QTimer* tickTimer_ = nullptr;
     int closerTimer_ = 0;
     bool inTray_ = false;
     Scheduler scheduler_;

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QWebEngineScript>
 
 #include "gui/browser/web_engine_browser.h"
@@ -104,7 +105,18 @@ QString FormActionScript(const FormActionPlan& plan) {
 }
 
 void WebDomAutomation::Carry(const FormActionPlan& plan) {
-    browser_.page()->runJavaScript(FormActionScript(plan), QWebEngineScript::ApplicationWorld);
+    if (plan.clicks.empty() && !plan.submit) {
+        browser_.page()->runJavaScript(FormActionScript(plan), QWebEngineScript::ApplicationWorld);
+        return;
+    }
+    // A click or submit may start a navigation: the replay's next row waits for it.
+    browser_.FormActionCarried();
+    QPointer<WebEngineBrowser> browser(&browser_);
+    browser_.page()->runJavaScript(FormActionScript(plan), QWebEngineScript::ApplicationWorld,
+                                   [browser](const QVariant&) {
+                                       if (browser)
+                                           browser->FormActionConfirmed();
+                                   });
 }
 
 }  // namespace quillrun

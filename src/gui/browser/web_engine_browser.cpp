@@ -151,9 +151,12 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
 
     view_ = new QWebEngineView(parent);
     view_->setPage(page_);
-    connect(page_, &QWebEnginePage::loadStarted, this, [this] { loading_ = true; });
+    clock_.start();
+    connect(page_, &QWebEnginePage::loadStarted, this, [this] { tracker_.LoadStarted(); });
+    connect(page_, &QWebEnginePage::urlChanged, this, [this] { tracker_.UrlChangedWithoutLoad(); });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
-        loading_ = false;
+        // Not busy from here on, so that a form action carried out now keeps it busy anew.
+        tracker_.LoadFinished();
         if (events_)
             events_->DocumentComplete();
     });
@@ -171,7 +174,8 @@ void WebEngineBrowser::NavigationStarting() {
 }
 
 void WebEngineBrowser::FrameLoaded() {
-    if (events_) events_->DocumentComplete();
+    if (events_)
+        events_->DocumentComplete();
 }
 
 void WebEngineBrowser::FormBodyCaptured(const std::string& body) {
@@ -180,7 +184,18 @@ void WebEngineBrowser::FormBodyCaptured(const std::string& body) {
 }
 
 void WebEngineBrowser::Navigate(const std::string& url) {
-    page_->load(UrlFromText(url));
+    QUrl target = UrlFromText(url);
+    if (target.isValid())
+        tracker_.NavigationRequested(clock_.elapsed());
+    page_->load(target);
+}
+
+void WebEngineBrowser::FormActionCarried() {
+    tracker_.FormActionCarried(clock_.elapsed());
+}
+
+void WebEngineBrowser::FormActionConfirmed() {
+    tracker_.FormActionConfirmed(clock_.elapsed());
 }
 
 void WebEngineBrowser::NavigateWithPost(const std::string& url, const std::string& postData,
@@ -197,6 +212,8 @@ void WebEngineBrowser::NavigateWithPost(const std::string& url, const std::strin
             value.pop_back();
         request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
     }
+    if (request.url().isValid())
+        tracker_.NavigationRequested(clock_.elapsed());
     page_->load(request);
 }
 
@@ -227,7 +244,7 @@ std::string WebEngineBrowser::LocationURL() const {
 }
 
 bool WebEngineBrowser::Busy() const {
-    return loading_;
+    return tracker_.Busy(clock_.elapsed());
 }
 
 void WebEngineBrowser::Exec(BrowserCommand command) {

@@ -4,12 +4,14 @@
 // errors as top-level boxes with the titles the dialog closer looks for.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QWebEnginePage>
 
 #include "core/browser/browser.h"
+#include "core/browser/navigation_tracker.h"
 
 class QWebEngineView;
 class QWebEngineProfile;
@@ -82,6 +84,11 @@ class WebEngineBrowser : public QObject, public Browser {
     // loop (never from inside the browser's own callbacks).
     QVariant RunScript(const QString& script, int timeoutMilliseconds = 10000);
 
+    // A form action's clicks or submits are about to run (and, confirmed, have run): the
+    // browser stays busy for the navigation they may start.
+    void FormActionCarried();
+    void FormActionConfirmed();
+
     // Called by the page and the bridge.
     void NavigationStarting();
     void FormBodyCaptured(const std::string& body);
@@ -94,8 +101,10 @@ class WebEngineBrowser : public QObject, public Browser {
     QWebChannel* channel_ = nullptr;
     CaptureBridge* bridge_ = nullptr;
     BrowserEvents* events_ = nullptr;
-    bool loading_ = false;
     std::string home_;
+    // Busy from the request of a navigation until it has finished.
+    mutable NavigationTracker tracker_;
+    QElapsedTimer clock_;
 };
 
 // Turns an address typed or recorded (CP932) into a URL.

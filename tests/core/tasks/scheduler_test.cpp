@@ -133,24 +133,82 @@ TEST_F(SchedulerTest, NoTasksReturnsAtOnce) {
     EXPECT_TRUE(TickAt(T(2026, 1, 1, 0, 0, 0)).empty());
 }
 
-TEST_F(SchedulerTest, TicksDuringABrowserReplayDoNothingAndTheirMinuteIsNotRunLate) {
+TEST_F(SchedulerTest, DuringABrowserReplaySocketTasksStartOnTimeAndIeTasksRunRightAfter) {
     Add(Task("ie", -1, -1, -1, -1, -1, kExecIE));
     Add(Task("sock", -1, -1, -1, -1, -1));
-    int nested = 0;
+    Add(Task("gone", -1, -1, -1, -1, -1));
+    test::FixedClock clock(T(2026, 1, 1, 0, 0, 0));
+    test::ScopedClock scoped(clock);
+    int replays = 0;
+    Calls duringReplay;
     host_.duringBrowserReplay = [&] {
-        if (nested++ > 0)
+        if (replays++ > 0)
             return;
-        // The replay runs the message loop; the next minute's second 0 passes meanwhile.
-        RecordingHost inner;
-        scheduler_.Tick(app_, T(2026, 1, 1, 0, 1, 0), inner);
-        EXPECT_TRUE(inner.calls.empty());
-        // The Task page deletes the tasks during the replay.
-        app_.tasks.Remove(1);
+        // The replay runs the message loop: the next two minutes' second 0 pass meanwhile, on
+        // the same host, as the main window's ticks do.
+        std::size_t before = host_.calls.size();
+        scheduler_.Tick(app_, T(2026, 1, 1, 0, 1, 0), host_);
+        scheduler_.Tick(app_, T(2026, 1, 1, 0, 1, 1), host_);  // same minute: nothing
+        scheduler_.Tick(app_, T(2026, 1, 1, 0, 2, 0), host_);
+        duringReplay.assign(host_.calls.begin() + static_cast<std::ptrdiff_t>(before),
+                            host_.calls.end());
+        // The Task page deletes a task during the replay.
+        app_.tasks.Remove(2);
+        clock.Set(LocalTime{2026, 1, 1, 0, 2, 12, 345});
     };
     Calls calls = TickAt(T(2026, 1, 1, 0, 0, 0));
-    EXPECT_EQ(calls.size(), 3u);  // the deleted task is not started from a stale index
-    EXPECT_TRUE(TickAt(T(2026, 1, 1, 0, 1, 1)).empty());
-    EXPECT_EQ(TickAt(T(2026, 1, 1, 0, 2, 0)).size(), 3u);
+
+    std::string sock = "msg " + J("イベント実行 sock");
+    std::string gone = "msg " + J("イベント実行 gone");
+    EXPECT_EQ(duringReplay,
+              (Calls{sock, "socket /q/event/sock.evf", gone, "socket /q/event/gone.evf",
+                     "msg " + J("ie は前の回が再生待ちのため、00:02 の回は実行しません"), sock,
+                     "socket /q/event/sock.evf", gone, "socket /q/event/gone.evf"}));
+    // After the first replay: the deleted task is not started from a stale index, and the IE
+    // task of 00:01 runs at once, saying how late it is.
+    Calls after(calls.begin() + 3 + static_cast<std::ptrdiff_t>(duringReplay.size()), calls.end());
+    EXPECT_EQ(
+        after,
+        (Calls{sock, "socket /q/event/sock.evf", "msg " + J("イベント実行 ie"),
+               "msg " + J("ie はブラウザ再生の終わりを待ったため 72.345 秒遅れて開始しました"),
+               "view", "ie /q/event/ie.evf"}));
+    EXPECT_EQ(replays, 2);
+    std::string log = test::ReadFile(dir_ / "quillrun.log");
+    EXPECT_EQ(log.find(J("秒遅れ")), std::string::npos);  // the log keeps its own lines only
+
+    // The minutes acted on during the replay are not acted on again.
+    EXPECT_TRUE(TickAt(T(2026, 1, 1, 0, 2, 1)).empty());
+    EXPECT_EQ(TickAt(T(2026, 1, 1, 0, 3, 0)).size(), 5u);
+}
+
+TEST(SchedulerTiming, TheTickIsArmedForJustPastTheNextWholeSecond) {
+    for (int ms : {0, 1, 250, 500, 998, 999}) {
+        LocalTime now{2026, 12, 31, 23, 59, 59, ms};
+        int delay = MillisecondsToNextTick(now);
+        // Lands within two milliseconds after the boundary, never before it.
+        EXPECT_GE(ms + delay, 1001) << ms;
+        EXPECT_LE(ms + delay, 1002) << ms;
+        LocalTime fired = FromEpochMilliseconds(ToEpochMilliseconds(now) + delay);
+        EXPECT_EQ(fired.year, 2027);
+        EXPECT_EQ(fired.second, 0);
+        EXPECT_LE(fired.millisecond, 1);
+    }
+}
+
+TEST_F(SchedulerTest, SocketTasksOfTheNextMinuteArePreparedOnceAheadOfSecondZero) {
+    struct PreparingHost : RecordingHost {
+        std::vector<std::string> prepared;
+        void PrepareSocketReplay(const std::string& file) override { prepared.push_back(file); }
+    } host;
+    Add(Task("newyear", 2027, 1, 1, 0, 0));
+    Add(Task("ie", -1, -1, -1, -1, -1, kExecIE));
+    Add(Task("later", -1, -1, -1, -1, 5));
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 54), host);
+    EXPECT_TRUE(host.prepared.empty());
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 55), host);
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 56), host);
+    EXPECT_EQ(host.prepared, (std::vector<std::string>{"/q/event/newyear.evf"}));
+    EXPECT_TRUE(host.calls.empty());
 }
 
 }  // namespace quillrun
