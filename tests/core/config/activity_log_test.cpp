@@ -8,6 +8,7 @@
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
+#include "core/recording/message_sink.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
@@ -110,6 +111,64 @@ TEST(ActivityLogTrim, DeletesOnlyFilesLargerThan10240Bytes) {
     WriteLog("x", false);
     EXPECT_EQ(test::ReadFile(path), "[log]\r\nLogged_2026/12/06 01:02:03.004=x\r\n");
     SetActivityLog("", nullptr);
+}
+
+// The profile writer's way of writing one entry, to compare the appends against.
+void WriteLikeTheProfileWriter(const std::string& path, const std::string& message,
+                               const LocalTime& t) {
+    IniDocument doc;
+    doc.Load(path);
+    for (int n = 1; n <= 99; ++n) {
+        if (doc.GetString("log", LogKey(t, n), "", 260).empty()) {
+            doc.SetString("log", LogKey(t, n), message);
+            doc.Save(path);
+            return;
+        }
+    }
+}
+
+TEST_F(ActivityLogTest, AppendsGiveTheProfileWritersBytesWhateverTheFileHolds) {
+    const std::string starts[] = {
+        "",
+        "[log]\r\nLogged_2007/01/05 13:04:09.007=a\r\n",
+        "[log]\r\nLogged_2007/01/05 13:04:09.007=a\r\n\r\n; note\r\n",
+        "[log]\r\nLogged_2007/01/05 13:04:09.007=a",
+        "[log]\r\nLogged_2007/01/05 13:04:09.007=\r\nLogged_2007/01/05 13:04:09.008=b\r\n",
+        "[log]\r\nLogged_2007/01/05 13:04:09.007=a\r\n[other]\r\nk=v\r\n",
+        "[LOG]\nlogged_2007/01/05 13:04:09.007-2=\"q\"\n",
+    };
+    std::string reference = dir_ / "reference.log";
+    for (const std::string& start : starts) {
+        SetActivityLog(path_, &trace_);
+        test::WriteFile(path_, start);
+        test::WriteFile(reference, start);
+        int step = 0;
+        for (int ms : {7, 7, 8, 7, 9, 9}) {
+            clock_.Set(At(ms));
+            std::string message = "m" + std::to_string(step++);
+            WriteLog(message, false);
+            WriteLikeTheProfileWriter(reference, message, At(ms));
+            if (step == 3) {
+                // The user edits the file between two entries.
+                test::WriteFile(path_, test::ReadFile(path_) + "; kept\r\n");
+                test::WriteFile(reference, test::ReadFile(reference) + "; kept\r\n");
+            }
+        }
+        EXPECT_EQ(test::ReadFile(path_), test::ReadFile(reference)) << start;
+        RemoveFile(path_);
+        RemoveFile(reference);
+    }
+}
+
+TEST_F(ActivityLogTest, AFailedWriteIsSaidOnceInTheMessageList) {
+    std::vector<std::string> messages;
+    SetMessageSink([&](const std::string& text) { messages.push_back(text); });
+    SetActivityLog(dir_ / "no-such-folder/quillrun.log", &trace_);
+    WriteLog("a", false);
+    WriteLog("b", false);
+    SetMessageSink(nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("quillrun.log"), std::string::npos);
 }
 
 }  // namespace quillrun

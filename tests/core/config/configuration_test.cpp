@@ -54,6 +54,25 @@ TEST(Configuration, FirstRunCreatesTheFileWithItsDefaultsInOrder) {
     EXPECT_EQ(app.currentTab, 0);
 }
 
+TEST(Configuration, SocketTimeoutsAreReadWhenPresentAndNeverWritten) {
+    test::TempFolder dir;
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    std::string firstRun = test::ReadFile(app.configPath);
+    EXPECT_TRUE(SaveConfiguration(app));
+    EXPECT_EQ(test::ReadFile(app.configPath), firstRun);  // no timeout keys appear
+    EXPECT_EQ(app.settings.SocketConnectTimeout, 0);
+
+    std::string withKeys = "[CONFIG]\r\nSocketConnectTimeout=4\r\nSocketReceiveTimeout=-3\r\n";
+    test::WriteFile(app.configPath, withKeys);
+    LoadConfiguration(app, dir.Path());
+    EXPECT_EQ(app.settings.SocketConnectTimeout, 4);
+    EXPECT_EQ(app.settings.SocketReceiveTimeout, 0);  // not positive: the default
+    EXPECT_TRUE(SaveConfiguration(app));
+    std::string saved = test::ReadFile(app.configPath);
+    EXPECT_EQ(saved.rfind(withKeys, 0), 0u);  // the user's lines stay as they were
+}
+
 TEST(Configuration, ReadsSettingsAndTasksWithTheirDefaults) {
     test::TempFolder dir;
     std::string name = J("朝の予約");

@@ -1,6 +1,10 @@
 #include "core/replay/socket_sender.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
@@ -200,6 +204,77 @@ TEST_F(SocketSenderTest, ClosedAndSlowConnectionsCountAsReceived) {
     Replay("1\tURL\thttp://127.0.0.1/closed\t\t\r\n2\tURL\thttp://127.0.0.1/slow\t\t\r\n");
     EXPECT_EQ(test::ReadFile(ResponseFilePath(0)), "");
     EXPECT_NE(test::ReadFile(ResponseFilePath(1)).find("slow"), std::string::npos);
+}
+
+TEST_F(SocketSenderTest, ASilentServerTimesOutAndTheNextRowIsStillSent) {
+    SocketSenderOptions options;
+    options.port = server_.Port();
+    options.pauseMilliseconds = 0;
+    options.receiveTimeoutMilliseconds = 200;
+    SetSocketSenderOptions(options);
+    server_.SetHandler([](const test::ReceivedRequest& r) {
+        test::Reply reply = test::Reply::Ok("fine");
+        if (r.target.rfind("/silent", 0) == 0)
+            reply.delayMilliseconds = 1500;
+        return reply;
+    });
+    Replay("1\tURL\thttp://127.0.0.1/silent\t\t\r\n2\tURL\thttp://127.0.0.1/next\t\t\r\n");
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], J("応答がタイムアウトしました（0.200 秒、受信 0 バイト）: ") +
+                                "http://127.0.0.1/silent");
+    ASSERT_TRUE(server_.WaitForRequests(2, 5000));
+    EXPECT_EQ(server_.Requests()[1].target, "/next?");
+    // Both rows have their log line; the second got its answer.
+    std::string log = Log();
+    EXPECT_NE(log.find("/silent"), std::string::npos);
+    EXPECT_NE(log.find("/next"), std::string::npos);
+    EXPECT_NE(test::ReadFile(ResponseFilePath(1)).find("fine"), std::string::npos);
+}
+
+TEST_F(SocketSenderTest, AConnectionThatIsNeverAcceptedTimesOut) {
+    // A listening socket whose queue is full drops every further connection attempt unanswered.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t length = sizeof(address);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        fillers.push_back(fd);
+    }
+    SocketSenderOptions options;
+    options.port = ntohs(address.sin_port);
+    options.pauseMilliseconds = 0;
+    options.connectTimeoutMilliseconds = 300;
+    SetSocketSenderOptions(options);
+    Replay("1\tURL\thttp://127.0.0.1/a\t\t\r\n");
+    for (int fd : fillers)
+        ::close(fd);
+    ::close(listener);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0],
+              J("接続がタイムアウトしました（0.300 秒）: ") + "http://127.0.0.1/a");
+    EXPECT_NE(Log().find("/a"), std::string::npos);
+    EXPECT_FALSE(FileExists(ResponseFilePath(0)));
+}
+
+TEST(SocketTimeouts, SettingsInSecondsAndTheDefaults) {
+    SetSocketSenderOptions({});
+    App().settings.SocketConnectTimeout = 0;
+    App().settings.SocketReceiveTimeout = 0;
+    EXPECT_EQ(SocketTimeouts().connectMilliseconds, 10000);
+    EXPECT_EQ(SocketTimeouts().idleMilliseconds, 30000);
+    App().settings.SocketConnectTimeout = 3;
+    App().settings.SocketReceiveTimeout = 7;
+    EXPECT_EQ(SocketTimeouts().connectMilliseconds, 3000);
+    EXPECT_EQ(SocketTimeouts().idleMilliseconds, 7000);
+    App().settings.SocketConnectTimeout = 0;
+    App().settings.SocketReceiveTimeout = 0;
 }
 
 TEST(FormatSocketRequest, GetWithACookieCarriesItAfterTheUserAgent) {
