@@ -48,6 +48,15 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     std::string path = r.target.substr(0, r.target.find('?'));
     if (path == "/set.html")
         return test::Reply::Ok(Html(kSetPage));
+    if (path == "/postform.html") {
+        return test::Reply::Ok(Html("<form method=post action=\"/posted\"><input name=q>"
+                                    "<input type=submit value=\"Go\"></form>"));
+    }
+    if (path == "/posted") {
+        test::Reply reply = test::Reply::Ok(Html("posted"));
+        reply.delayMilliseconds = 700;
+        return reply;
+    }
     if (path == "/slow") {
         test::Reply reply = test::Reply::Ok(Html("slow"));
         reply.delayMilliseconds = 3000;
@@ -176,6 +185,26 @@ TEST_F(BrowserReplayGuiTest, SetStepsFillClickAndSubmit) {
     EXPECT_EQ(Find("/got1")->target, "/got1?tindrel=yes&q=xyz&sel=a");
     EXPECT_EQ(Find("/got2")->method, "POST");
     EXPECT_EQ(Find("/got2")->body, "z=2");
+}
+
+TEST_F(BrowserReplayGuiTest, TheFormASetRowSubmitsReachesTheServerBeforeTheNextRow) {
+    ReplayFile("1\tSET\tsubmit=Go\tinput=q:v1,click=,\t\r\n"
+               "2\tURL\t" + Url("/postform.html") + "\t\t\r\n"
+               "3\tGET\t" + Url("/after") + "\tn=1\t\r\n"
+               "4\t\t\t\t\r\n");
+    requests_ = server_.Requests();
+    std::vector<std::string> order;
+    for (const auto& r : requests_) {
+        if (r.target != "/favicon.ico")
+            order.push_back(r.method + " " + r.target);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"GET /postform.html", "POST /posted",
+                                               "GET /after?n=1"}));
+    const test::ReceivedRequest* posted = Find("/posted");
+    ASSERT_NE(posted, nullptr);
+    EXPECT_EQ(posted->body, "q=v1");
+    // The row after the SET row saw the submitted form's result page.
+    EXPECT_EQ(browser().LocationURL(), Url("/after?n=1"));
 }
 
 TEST_F(BrowserReplayGuiTest, PlaybackMarksEachEventAndStopsAtTheEmptyPair) {
