@@ -10,6 +10,8 @@ how long after second 0 each task's first request arrived, then a summary agains
     python3 bench/on_time.py [BUILD_DIR] [MINUTES]       (defaults: build, 3)
 
 The Socket task uses CGI test mode, so the server listens on port 50000 of 127.0.0.1.
+ONTIME_OFFSCREEN=1 runs the program on the offscreen platform instead of Xvfb;
+ONTIME_STDERR=FILE keeps the program's standard error.
 """
 import os
 import shutil
@@ -114,11 +116,15 @@ def main():
         if xvfb.poll() is not None or time.time() > deadline:
             raise RuntimeError("Xvfb did not start")
         time.sleep(0.05)
-    env = dict(os.environ, DISPLAY=display, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime)
-    env.pop("QT_QPA_PLATFORM", None)
+    # A home of its own: the browser profile (cache, cookies) starts empty and leaves nothing.
+    env = dict(os.environ, DISPLAY=display, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
+    if not os.environ.get("ONTIME_OFFSCREEN"):
+        env.pop("QT_QPA_PLATFORM", None)
+    else:
+        env["QT_QPA_PLATFORM"] = "offscreen"
     program = subprocess.Popen([os.path.join(folder, "quillrun")], env=env, cwd=folder,
                                stdout=subprocess.DEVNULL,
-                               stderr=open(os.path.join(runtime, "stderr.log"), "wb"))
+                               stderr=open(os.environ.get("ONTIME_STDERR", os.path.join(runtime, "stderr.log")), "wb"))
     try:
         # Measure whole minutes that begin after the program is up.
         time.sleep(5)
