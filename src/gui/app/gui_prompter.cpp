@@ -2,8 +2,6 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <cstdio>
-#include <cstdlib>
 
 #include "gui/text.h"
 
@@ -39,12 +37,6 @@ PromptAnswer ShowPrompt(QWidget* owner, const std::string& text, const std::stri
                         PromptButtons buttons, PromptIcon icon) {
     if (Hook())
         return Hook()(text, caption, buttons, icon);
-    // A program started by the tests answers every box itself and says what it showed.
-    if (std::getenv("QUILLRUN_TEST_ANSWER_PROMPTS") != nullptr) {
-        std::fprintf(stderr, "prompt: %s: %s\n", FromCp932(caption).toUtf8().constData(),
-                     FromCp932(text).toUtf8().constData());
-        return buttons == PromptButtons::YesNo ? PromptAnswer::Yes : PromptAnswer::Ok;
-    }
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     switch (icon) {
         case PromptIcon::Stop:

@@ -185,6 +185,10 @@ void MainWindow::OnProgramTimer(int id) {
     }
 }
 
+void MainWindow::StoreForms() {
+    task_->StoreFormByName(false);
+}
+
 int MainWindow::SchedulerTickRemaining() const {
     return tickTimer_->isActive() ? tickTimer_->remainingTime() : -1;
 }

@@ -50,6 +50,8 @@ class MainWindow : public QWidget {
     // The timers by their program identifiers: 10000 the scheduler tick, 10001 the browser
     // dialog closer; other identifiers do nothing.
     void OnProgramTimer(int id);
+    // Stores what the pages hold in their forms into the task list (before the file is saved).
+    void StoreForms();
     // Milliseconds until the scheduler tick fires next (-1 when it is not armed).
     int SchedulerTickRemaining() const;
 

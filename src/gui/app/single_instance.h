@@ -1,5 +1,6 @@
-// One program per user: the first start listens on a local socket named after "quillrun"; a
-// second start finds it, says so, asks the first to come back from the tray and ends.
+// One program per user: the first start takes a per-user lock that no second start can take or
+// remove, and listens on a local socket named after "quillrun"; a second start finds the lock
+// held, says so, asks the first through the socket to come back from the tray and ends.
 #pragma once
 
 #include <QObject>
@@ -14,7 +15,13 @@ class SingleInstance : public QObject {
   public:
     explicit SingleInstance(QObject* parent = nullptr);
 
+    ~SingleInstance() override;
+
     static QString ServerName();
+    // The per-user lock that only one program holds: a file in the user's runtime folder, else
+    // in the home folder. False when another program holds it.
+    bool TakeLock();
+    static QString LockPath();
     // True when another instance answers.
     static bool OtherInstanceRuns();
     // Sends the running instance the tray callback with a left-button press (4099, 0, 513).
@@ -27,6 +34,7 @@ class SingleInstance : public QObject {
 
   private:
     QLocalServer* server_ = nullptr;
+    int lockFd_ = -1;
 };
 
 }  // namespace quillrun

@@ -53,6 +53,8 @@ class TaskPage : public Page {
     void EditFocusedEvent();
     // Delete pressed with the focus on the task list box or the event list.
     void OnDeleteKey();
+    // Stores the form into the task of the name in the edit; false when there is none.
+    bool StoreFormByName(bool leaving);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -66,8 +68,6 @@ class TaskPage : public Page {
     void SelectInList(int index);
     void ShowTask(int index);
     void CommitTaskForm(int index);
-    // Stores the form into the task of the name in the edit; false when there is none.
-    bool StoreFormByName(bool leaving);
     void OfferTakeOver();
     bool RefuseName(NameProblem problem);
 

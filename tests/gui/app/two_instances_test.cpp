@@ -15,12 +15,15 @@
 namespace quillrun {
 namespace {
 
-QProcess* Start(const std::string& program, const std::string& tmp, QObject* parent) {
+// Each start has its own TMPDIR (where the local socket lives) unless told otherwise; the
+// runtime folder, where the lock lives, is the one given.
+QProcess* Start(const std::string& program, const std::string& tmp, QObject* parent,
+                const std::string& runtime) {
     auto* process = new QProcess(parent);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(tmp));
-    env.insert(QStringLiteral("QUILLRUN_TEST_ANSWER_PROMPTS"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime));
     process->setProcessEnvironment(env);
     process->start(QString::fromStdString(program), {});
     return process;
@@ -33,8 +36,8 @@ TEST(TwoInstances, SecondStartIsRefusedTouchesNoFileAndBringsTheFirstBack) {
     test::TempFolder sockets;
     dir.MakeProgramFolders();
     std::string program = dir / "quillrun";
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLRUN_TEST_DIST_DIR "quillrun"),
-                            QString::fromStdString(program)));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(QUILLRUN_TEST_PROGRAM), QString::fromStdString(program)));
     test::WriteFile(
         dir / "quillrun.ini",
         "[CONFIG]\r\nstartpage=about:blank\r\nStartUpInTask=1\r\n[Event]\r\nTotal=0\r\n");
@@ -42,8 +45,9 @@ TEST(TwoInstances, SecondStartIsRefusedTouchesNoFileAndBringsTheFirstBack) {
     test::WriteFile(dir / "cookies/quillrun.sin", "old\r\n");
     test::WriteFile(dir / "quillrun.log", std::string(20000, 'o'));
 
+    test::TempFolder runtime;
     QObject owner;
-    QProcess* first = Start(program, sockets.Path(), &owner);
+    QProcess* first = Start(program, sockets.Path(), &owner, runtime.Path());
     ASSERT_TRUE(first->waitForStarted(5000));
     std::string socket = sockets / ("quillrun-" + std::to_string(::getuid()));
     // Started: listening, and its own start has dropped the guard file and trimmed the log.
@@ -59,7 +63,7 @@ TEST(TwoInstances, SecondStartIsRefusedTouchesNoFileAndBringsTheFirstBack) {
     test::WriteFile(dir / "quillrun.log", std::string(20000, 'x'));
     std::string ini = test::ReadFile(dir / "quillrun.ini");
 
-    QProcess* second = Start(program, sockets.Path(), &owner);
+    QProcess* second = Start(program, sockets.Path(), &owner, runtime.Path());
     ASSERT_TRUE(second->waitForFinished(15000));
     EXPECT_EQ(second->exitCode(), 0);
     QString said = QString::fromUtf8(second->readAllStandardError());
@@ -77,6 +81,16 @@ TEST(TwoInstances, SecondStartIsRefusedTouchesNoFileAndBringsTheFirstBack) {
             return firstSaid.contains(QStringLiteral("shown again at a second start"));
         },
         10000));
+
+    // A start with another TMPDIR cannot see the socket, but the lock still refuses it (and it
+    // cannot remove the first one's socket either).
+    test::TempFolder otherTmp;
+    QProcess* third = Start(program, otherTmp.Path(), &owner, runtime.Path());
+    ASSERT_TRUE(third->waitForFinished(15000));
+    EXPECT_TRUE(QString::fromUtf8(third->readAllStandardError())
+                    .contains(QString::fromUtf8("既に起動しています")));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(socket)));
+    EXPECT_EQ(test::ReadFile(dir / "quillrun.ini"), ini);
 
     // SIGTERM is a normal end: the settings in memory are written back.
     WritePrivateProfileString("CONFIG", "startpage", "changed on disk", dir / "quillrun.ini");

@@ -20,6 +20,7 @@
 #include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/main_window.h"
+#include "gui/app/program.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
 #include "tests/gui/gui_program_test.h"
@@ -205,6 +206,17 @@ TEST_F(TaskPageTest, TabSwitchesTakeRecordingsOverAndStoreTheForm) {
     EXPECT_EQ(ini.GetString("Event0", "EventTime_Hour", "", 260), "9");
     std::string dummy;
     EXPECT_FALSE(ini.Find("Event1", "EventName", dummy));
+}
+
+TEST_F(TaskPageTest, ANormalEndStoresTheFormBeforeWritingTheFile) {
+    ClickTab(300);
+    Form("morning", 8, 30, true);
+    page_->Register();
+    ASSERT_EQ(App().tasks.Count(), 1);
+    // Changed in the form, not stored by leaving the page: the end of the run stores it.
+    page_->combo(3)->setCurrentIndex(12);  // 11
+    ASSERT_TRUE(SaveAtNormalEnd(*window_));
+    EXPECT_EQ(GetPrivateProfileString("Event0", "EventTime_Hour", "", 260, App().configPath), "11");
 }
 
 }  // namespace quillrun

@@ -1,0 +1,116 @@
+#include "gui/app/program.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/config/app_state.h"
+#include "core/config/configuration.h"
+#include "core/platform/cp932.h"
+#include "core/platform/paths.h"
+#include "gui/app/gui_prompter.h"
+#include "gui/app/main_window.h"
+#include "gui/app/single_instance.h"
+#include "gui/skin/skin.h"
+#include "gui/text.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnEndSignal(int) {
+    char byte = 1;
+    ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
+    (void)ignored;
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program normally: the message loop returns and the
+// settings and task list are saved as at a closed window.
+void QuitOnEndSignals(QApplication& application) {
+    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [&application] {
+        char byte;
+        ssize_t ignored = ::read(g_signalPipe[0], &byte, 1);
+        (void)ignored;
+        application.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(s, &action, nullptr);
+}
+
+}  // namespace
+
+namespace quillrun {
+
+int RunProgram(int argc, char** argv) {
+    // The browser engine refuses to run as root with its sandbox on.
+    if (::geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
+        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+        std::fprintf(stderr, "quillrun: running as root: the browser's sandbox is off\n");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(true);
+
+    // A second start touches no file of the running one: it says so, brings the running
+    // instance back and ends.
+    SingleInstance instance;
+    if (!instance.TakeLock()) {
+        ShowPrompt(nullptr, J("既に起動しています。２つ以上起動できません。"), J("処理中断"),
+                   PromptButtons::Ok, PromptIcon::Stop);
+        SingleInstance::RestoreOtherInstance();
+        return 0;
+    }
+    instance.Listen();
+
+    LoadConfiguration(App());
+    PrepareRunFiles(App());
+    if (!TheSkin().Create(FromCp932(App().programFolder))) {
+        ShowPrompt(nullptr, J("オブジェクトの読み込みに失敗しました"), "Error", PromptButtons::Ok,
+                   PromptIcon::Stop);
+    }
+    application.setWindowIcon(
+        QIcon(FromCp932(App().programFolder) + QStringLiteral("object/quillrun.png")));
+
+    MainWindow window;
+    QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    window.SizeForDesktop(desktop.width(), desktop.height());
+    QObject::connect(&instance, &SingleInstance::RestoreRequested, &window, [&window] {
+        std::fprintf(stderr, "quillrun: shown again at a second start\n");
+        window.ComeBackFromTray();
+    });
+    window.show();
+    if (App().settings.StartUpInTask == 1)
+        window.GoToTray();
+
+    QuitOnEndSignals(application);
+    // The end of the desktop session is a normal end too.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &application,
+                     [&window](QSessionManager&) { SaveAtNormalEnd(window); });
+    int result = application.exec();
+
+    SaveAtNormalEnd(window);
+    return result;
+}
+
+bool SaveAtNormalEnd(MainWindow& window) {
+    // The Task page's form goes into its task first, or a change made in it and not otherwise
+    // stored would be lost from the file.
+    window.StoreForms();
+    return SaveConfiguration(App());
+}
+
+}  // namespace quillrun
