@@ -1,5 +1,6 @@
 #include "gui/app/input_router.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -16,6 +17,12 @@ namespace {
 // The list a widget belongs to: the list itself or its viewport.
 bool IsOrInside(QObject* watched, QObject* list) {
     return list != nullptr && (watched == list || watched->parent() == list);
+}
+
+// The area of a list's rows: a press on its header (to size a column) is no press on the list.
+bool IsRowArea(QObject* watched, QObject* list) {
+    auto* area = qobject_cast<QAbstractScrollArea*>(list);
+    return area != nullptr && watched == area->viewport();
 }
 
 }  // namespace
@@ -56,9 +63,9 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) {
-            if (IsOrInside(watched, recordList) && watched != recordList) {
+            if (IsRowArea(watched, recordList)) {
                 recordPage->EditFocusedEvent();
-            } else if (IsOrInside(watched, taskEventList) && watched != taskEventList && taskEdit) {
+            } else if (IsRowArea(watched, taskEventList) && taskEdit) {
                 taskEdit();
             }
         }

@@ -37,10 +37,18 @@ void SetCheck(QCheckBox* box, const Check& check) {
     box->setEnabled(check.enabled);
 }
 
+// A multi-line edit holds its line breaks as LF; the program's texts have CR LF.
 void SetPlain(QPlainTextEdit* edit, const std::string& text) {
     QString value = FromCp932(text);
+    value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (edit->toPlainText() != value)
         edit->setPlainText(value);
+}
+
+std::string PlainText(const QPlainTextEdit* edit) {
+    QString value = edit->toPlainText();
+    value.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return ToCp932(value);
 }
 
 void SetLine(QLineEdit* edit, const std::string& text) {
@@ -234,6 +242,14 @@ void RequestEditorDialog::Build() {
         m.SelectValueEntry(index);
         Refresh();
     });
+    // Typing a name into the box leaves the list without a selection: the value shown is kept
+    // for the entry that was selected, and no entry takes what is typed next.
+    connect(valueNames_->lineEdit(), &QLineEdit::textEdited, this, [this, &m] {
+        if (refreshing_)
+            return;
+        ReadTexts();
+        m.SelectValueEntry(-1);
+    });
     connect(addPress_, &QPushButton::clicked, this, [this, &m] {
         ReadTexts();
         m.AddPressEntry();
@@ -249,7 +265,7 @@ void RequestEditorDialog::Build() {
 void RequestEditorDialog::ReadTexts() {
     RequestEditorModel& m = *model_;
     m.url = ToCp932(url_->text());
-    m.decoded = ToCp932(decoded_->toPlainText());
+    m.decoded = PlainText(decoded_);
     m.outputCode = outputCode_->currentIndex();
     m.noEncode.checked = noEncode_->isChecked();
     m.noConvertOut.checked = noConvertOut_->isChecked();
@@ -260,7 +276,7 @@ void RequestEditorDialog::ReadTexts() {
     m.keepQuestion.checked = keepQuestion_->isChecked();
     m.multipart.checked = multipart_->isChecked();
     m.valueNameText = ToCp932(valueNames_->currentText());
-    m.valueText = ToCp932(value_->toPlainText());
+    m.valueText = PlainText(value_);
     m.pressNameText = ToCp932(pressNames_->currentText());
     m.submitText = ToCp932(submit_->text());
 }

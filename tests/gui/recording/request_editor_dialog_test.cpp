@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -134,6 +135,74 @@ TEST_F(RequestEditorDialogTest, TheEmptyPairBecomesASetEventAndANewEmptyPairFoll
     // Cancel writes nothing.
     EditRow(0, [](RequestEditorDialog& d) { Get<QPushButton>(d, 1009)->click(); });
     EXPECT_EQ(events.DataOf(0), "input=q:abc,click=go,");
+}
+
+TEST_F(RequestEditorDialogTest, LineBreaksInTheEditedDataAreCrLf) {
+    EventList& events = page_->events();
+    events.Clear();
+    events.AddEvent(kMethodPost, "http://h/p.cgi", "a=x%0D%0Ay");
+    events.AppendEmptyPair();
+    EditRow(0, [](RequestEditorDialog& d) {
+        auto* data = Get<QPlainTextEdit>(d, 1008);
+        EXPECT_EQ(data->toPlainText(), QStringLiteral("a=x\ny"));
+        // The user adds a line at the end, with the keyboard.
+        data->setFocus();
+        data->moveCursor(QTextCursor::End);
+        QTest::keyClick(data, Qt::Key_Return);
+        QTest::keyClicks(data, QStringLiteral("z"));
+        Get<QPushButton>(d, 1010)->click();
+    });
+    EXPECT_EQ(events.DataOf(0), "a=x%0D%0Ay%0D%0Az");
+}
+
+TEST_F(RequestEditorDialogTest, TypingANewValueNameLeavesTheSelectedEntryItsValue) {
+    EventList& events = page_->events();
+    events.Clear();
+    events.AddEvent(kMethodSet, "submit=", "input=q:abc,click=go,");
+    events.AppendEmptyPair();
+    prompts_.clear();
+    EditRow(0, [](RequestEditorDialog& d) {
+        auto* names = Get<QComboBox>(d, 1045);
+        EXPECT_EQ(names->currentText(), QStringLiteral("q"));
+        names->lineEdit()->selectAll();
+        QTest::keyClicks(names->lineEdit(), QStringLiteral("z"));
+        Get<QPlainTextEdit>(d, 1013)->setPlainText(QStringLiteral("v"));
+        Get<QPushButton>(d, 1023)->click();
+        Get<QPushButton>(d, 1010)->click();
+    });
+    EXPECT_EQ(events.DataOf(0), "input=q:abc,z:v,click=go,");
+}
+
+TEST_F(RequestEditorDialogTest, APressOnTheListHeaderOpensNoEditor) {
+    EventList& events = page_->events();
+    events.Clear();
+    events.AddEvent(kMethodUrl, "http://h/a.html", "");
+    events.AppendEmptyPair();
+    int opened = 0;
+    auto closeIfOpened = [&opened] {
+        if (auto* dialog = qobject_cast<RequestEditorDialog*>(QApplication::activeModalWidget())) {
+            ++opened;
+            dialog->reject();
+        }
+    };
+    MethodListView* list = page_->eventList();
+    list->SetFocusRow(0);
+    QTimer::singleShot(200, closeIfOpened);
+    // The user drags the border of the first column to size it.
+    QWidget* header = list->header()->viewport();
+    QPoint border(list->header()->sectionSize(0) - 1, 5);
+    QTest::mousePress(header, Qt::LeftButton, Qt::NoModifier, border);
+    QTest::mouseMove(header, border + QPoint(30, 0));
+    QTest::mouseRelease(header, Qt::LeftButton, Qt::NoModifier, border + QPoint(30, 0));
+    QTest::mouseClick(header, Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
+    QTest::qWait(300);
+    EXPECT_EQ(opened, 0);
+    // A press on a row opens it.
+    QTimer::singleShot(200, closeIfOpened);
+    QRect row = list->visualItemRect(list->topLevelItem(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+    QTest::qWait(300);
+    EXPECT_EQ(opened, 1);
 }
 
 TEST_F(RequestEditorDialogTest, ASecondModalDialogIsRefused) {
