@@ -58,10 +58,6 @@ void FillCurrentRequest(const EventList& list, int headRow) {
         method == "URL" ? std::string() : CutToWidth(list.DataOf(pair), kTextWidthOfRequest);
 }
 
-int& TheEditorTarget() {
-    static int target = 2;
-    return target;
-}
 
 bool& SetNoticeShown() {
     static bool shown = false;

@@ -25,8 +25,6 @@ class EventList;
 // "URL", at most 10239 bytes).
 void FillCurrentRequest(const EventList& list, int headRow);
 
-// Which list OK writes to: 2 the Record page's, 3 the Task page's.
-int& TheEditorTarget();
 
 struct Check {
     bool checked = false;

@@ -9,7 +9,6 @@
 #include "core/replay/url_split.h"
 
 namespace quillrun {
-namespace {}  // namespace
 
 RowNavigation NavigationForRow(const EventLine& row) {
     RowNavigation n;

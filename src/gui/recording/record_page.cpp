@@ -143,9 +143,7 @@ void RecordPage::ShowListOfView() {
     MethodListView* hidden = recordView ? messages_ : eventView_;
     if (hidden->width() != 0 || hidden->height() != 0)
         hidden->resize(0, 0);
-    QRect before = shown->geometry();
     shown->FitToParent(this);
-    (void)before;
 }
 
 void RecordPage::mousePressEvent(QMouseEvent* event) {
@@ -237,7 +235,6 @@ void RecordPage::EditFocusedEvent() {
     if (!ConfirmStopRecording())
         return;
     FillCurrentRequest(events_, row);
-    TheEditorTarget() = 2;
     RequestEditorDialog::Run(this, events_, row);
 }
 

@@ -18,10 +18,12 @@
 namespace quillrun {
 namespace {
 
+void OpenWithTheDesktop(const QString& url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
+
 std::function<void(const QString&)>& HelpOpener() {
-    static std::function<void(const QString&)> opener = [](const QString& url) {
-        QDesktopServices::openUrl(QUrl(url));
-    };
+    static std::function<void(const QString&)> opener = OpenWithTheDesktop;
     return opener;
 }
 
@@ -117,7 +119,8 @@ int SettingsPage::ToolbarTab() const {
 }
 
 void SettingsPage::SetHelpOpener(std::function<void(const QString&)> opener) {
-    HelpOpener() = std::move(opener);
+    // No opener puts the desktop's back.
+    HelpOpener() = opener ? std::move(opener) : OpenWithTheDesktop;
 }
 
 void SettingsPage::OpenHelp() {

@@ -19,7 +19,7 @@ class SettingsPage : public Page {
     explicit SettingsPage(QWidget* parent);
     int ToolbarTab() const override;
 
-    // How the help page is opened; tests replace it.
+    // How the help page is opened; tests replace it (nullptr puts the desktop's opener back).
     static void SetHelpOpener(std::function<void(const QString& url)> opener);
     void OpenHelp();
 

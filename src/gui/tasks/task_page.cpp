@@ -447,7 +447,6 @@ void TaskPage::EditFocusedEvent() {
     if (row < 0 || row % 2 != 0)
         return;
     FillCurrentRequest(events_, row);
-    TheEditorTarget() = 3;
     RequestEditorDialog::Run(this, events_, row);
 }
 
