@@ -29,6 +29,11 @@ void NavigationTracker::LoadFinished() {
     loading_ = false;
 }
 
+void NavigationTracker::Stopped() {
+    expect_ = Expect::Nothing;
+    loading_ = false;
+}
+
 void NavigationTracker::UrlChangedWithoutLoad() {
     if (expect_ != Expect::Nothing && !started_ && !loading_)
         expect_ = Expect::Nothing;

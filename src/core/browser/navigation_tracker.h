@@ -26,6 +26,8 @@ class NavigationTracker {
     // The engine began and ended loading the top document (its loadStarted and loadFinished).
     void LoadStarted();
     void LoadFinished();
+    // The user stopped the browser: whatever was asked for or loading has ended.
+    void Stopped();
     // The top address changed without a load (a jump within the page).
     void UrlChangedWithoutLoad();
 

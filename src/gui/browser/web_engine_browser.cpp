@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineHttpRequest>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -154,6 +155,11 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
     clock_.start();
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { tracker_.LoadStarted(); });
     connect(page_, &QWebEnginePage::urlChanged, this, [this] { tracker_.UrlChangedWithoutLoad(); });
+    // A stopped load ends without loadFinished.
+    connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
+            tracker_.LoadFinished();
+    });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
         // Not busy from here on, so that a form action carried out now keeps it busy anew.
         tracker_.LoadFinished();
@@ -224,6 +230,7 @@ void WebEngineBrowser::GoForward() {
     page_->triggerAction(QWebEnginePage::Forward);
 }
 void WebEngineBrowser::Stop() {
+    tracker_.Stopped();
     page_->triggerAction(QWebEnginePage::Stop);
 }
 void WebEngineBrowser::Refresh() {

@@ -158,8 +158,10 @@ void RecordPage::mousePressEvent(QMouseEvent* event) {
 }
 
 void RecordPage::PressToolbarButton(int k) {
-    if (App().currentTab != kTabRecord)
-        return;  // the browsing buttons need the browser
+    if (App().currentTab != kTabRecord) {
+        PressBrowsingButton(k);
+        return;
+    }
     switch (k) {
         case 0:
             ToggleRecording();
@@ -172,6 +174,33 @@ void RecordPage::PressToolbarButton(int k) {
             break;
         case 3:
             SaveEventFileAs();
+            break;
+        default:
+            break;
+    }
+}
+
+void RecordPage::PressBrowsingButton(int k) {
+    if (browser_ == nullptr)
+        return;
+    switch (k) {
+        case 0:
+            browser_->GoBack();
+            break;
+        case 1:
+            browser_->GoForward();
+            break;
+        case 2:
+            address_->setText(FromCp932(StoppedText()));
+            browser_->Stop();
+            break;
+        case 3:
+            address_->setText(FromCp932(LoadingText()));
+            browser_->Refresh();
+            break;
+        case 4:
+            address_->setText(FromCp932(LoadingText()));
+            browser_->GoHome();
             break;
         default:
             break;

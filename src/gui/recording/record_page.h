@@ -38,6 +38,8 @@ class RecordPage : public Page, private BrowserEvents {
 
     // The toolbar button k of the current view.
     void PressToolbarButton(int k);
+    // The browsing view's buttons: back, forward, stop, refresh, home.
+    void PressBrowsingButton(int k);
     // Enter in the address box.
     void OnAddressEnter();
     // Delete on the event list: deletes the focused event when its head row has the focus.

@@ -21,6 +21,15 @@ TEST(NavigationTracker, ANavigationThatStartsLateIsWaitedFor) {
     EXPECT_TRUE(t.Busy(2000 + NavigationTracker::kNavigationStartLimitMilliseconds - 1));
     EXPECT_FALSE(t.Busy(2000 + NavigationTracker::kNavigationStartLimitMilliseconds));
 
+    // A stop ends a wait for a navigation asked for and for one under way.
+    t.NavigationRequested(3000);
+    t.Stopped();
+    EXPECT_FALSE(t.Busy(3001));
+    t.NavigationRequested(4000);
+    t.LoadStarted();
+    t.Stopped();
+    EXPECT_FALSE(t.Busy(4001));
+
     // A jump within the page changes the address without a load.
     t.NavigationRequested(20000);
     t.UrlChangedWithoutLoad();

@@ -85,6 +85,11 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     if (path == "/blank.html") {
         return test::Reply::Ok(Page("<a id=l target=_blank href=\"/popup.html\">pop</a>"));
     }
+    if (path == "/slow.html") {
+        test::Reply reply = test::Reply::Ok(Page("<p>slow</p>"));
+        reply.delayMilliseconds = 4000;
+        return reply;
+    }
     if (path == "/alert.html")
         return test::Reply::Ok(Page("<script>alert('hello')</script>"));
     return test::Reply::Ok(Page("<p>page " + path + "</p>"));
@@ -274,6 +279,46 @@ TEST_F(RecordPageBrowserTest, NewWindowsNeverOpenAndAlertsAreBrowserBoxes) {
     EXPECT_EQ(seenTitle, QStringLiteral("Microsoft Internet Explorer"));
     EXPECT_TRUE(stillThere);
     EXPECT_EQ(FindBrowserDialog(), nullptr);
+}
+
+TEST_F(RecordPageBrowserTest, TheBrowsingViewsButtonsDriveTheBrowser) {
+    page_->ToggleRecording();  // recording off: only browsing here
+    window_->SelectTab(kTabBrowse);
+    WebEngineBrowser& browser = *page_->browser();
+    auto press = [&](int k) {
+        QTest::mouseClick(page_, Qt::LeftButton, Qt::NoModifier, QPoint(89 * k + 40, 15));
+    };
+    auto settled = [&](const std::string& location) {
+        return QTest::qWaitFor(
+            [&] { return !browser.Busy() && browser.LocationURL() == location; }, 20000);
+    };
+    Go("/one.html");
+    ASSERT_TRUE(settled(Url("/one.html")));
+    Go("/two.html");
+    ASSERT_TRUE(settled(Url("/two.html")));
+    press(0);  // back
+    ASSERT_TRUE(settled(Url("/one.html")));
+    press(1);  // forward
+    ASSERT_TRUE(settled(Url("/two.html")));
+
+    server_.ClearRequests();
+    press(3);  // refresh
+    EXPECT_EQ(page_->addressBox()->text(), QString::fromUtf8("Loading.. 読み込んでいます"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return LastRequestTo("/two.html").method == "GET"; }, 20000));
+    ASSERT_TRUE(settled(Url("/two.html")));
+
+    press(4);  // home: the start page
+    EXPECT_EQ(page_->addressBox()->text(), QString::fromUtf8("Loading.. 読み込んでいます"));
+    ASSERT_TRUE(settled("about:blank"));
+
+    Go("/slow.html");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return browser.Busy(); }, 5000));
+    press(2);  // stop
+    EXPECT_EQ(page_->addressBox()->text(), QString::fromUtf8("Stoped.. ページ読み込みを中止しました"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !browser.Busy(); }, 5000));
+    // The next tick of the address timer shows the location again.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !page_->addressBox()->text().startsWith(QStringLiteral("Stoped")); }, 3000));
 }
 
 }  // namespace quillrun
