@@ -1,9 +1,79 @@
 // Injected into every frame, in the application's own script world: reports every form
 // submission by POST with the entries the browser is about to send.
-(function () {
+(function (secret) {
   if (window.__quillrunCapture) return;
   window.__quillrunCapture = true;
   var bridge = null;
+  // Reports that frames pass up by postMessage can be seen and imitated by the page's own
+  // scripts. Each carries a fresh nonce and an HMAC-SHA256 over nonce and text, keyed with a
+  // secret that only this script (in its own world) knows; the top takes each nonce once.
+  function sha256(bytes) {
+    var k = [0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4,
+      0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe,
+      0x9bdc06a7, 0xc19bf174, 0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f,
+      0x4a7484aa, 0x5cb0a9dc, 0x76f988da, 0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7,
+      0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967, 0x27b70a85, 0x2e1b2138, 0x4d2c6dfc,
+      0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85, 0xa2bfe8a1, 0xa81a664b,
+      0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070, 0x19a4c116,
+      0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+      0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7,
+      0xc67178f2];
+    var h = [0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab,
+      0x5be0cd19];
+    var length = bytes.length;
+    var padded = new Uint8Array(((length + 9 + 63) >> 6) << 6);
+    padded.set(bytes);
+    padded[length] = 0x80;
+    var bits = length * 8;
+    padded[padded.length - 4] = (bits >>> 24) & 255;
+    padded[padded.length - 3] = (bits >>> 16) & 255;
+    padded[padded.length - 2] = (bits >>> 8) & 255;
+    padded[padded.length - 1] = bits & 255;
+    padded[padded.length - 5] = Math.floor(length / 0x20000000) & 255;
+    var w = new Array(64);
+    function rotr(x, n) { return (x >>> n) | (x << (32 - n)); }
+    for (var off = 0; off < padded.length; off += 64) {
+      for (var i = 0; i < 16; ++i) {
+        w[i] = (padded[off + 4 * i] << 24) | (padded[off + 4 * i + 1] << 16) |
+               (padded[off + 4 * i + 2] << 8) | padded[off + 4 * i + 3];
+      }
+      for (i = 16; i < 64; ++i) {
+        var s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >>> 3);
+        var s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >>> 10);
+        w[i] = (w[i - 16] + s0 + w[i - 7] + s1) | 0;
+      }
+      var a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+      for (i = 0; i < 64; ++i) {
+        var t1 = (hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + k[i] +
+                  w[i]) | 0;
+        var t2 = ((rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c))) | 0;
+        hh = g; g = f; f = e; e = (d + t1) | 0; d = c; c = b; b = a; a = (t1 + t2) | 0;
+      }
+      h[0] = (h[0] + a) | 0; h[1] = (h[1] + b) | 0; h[2] = (h[2] + c) | 0; h[3] = (h[3] + d) | 0;
+      h[4] = (h[4] + e) | 0; h[5] = (h[5] + f) | 0; h[6] = (h[6] + g) | 0; h[7] = (h[7] + hh) | 0;
+    }
+    var out = new Uint8Array(32);
+    for (i = 0; i < 8; ++i) {
+      out[4 * i] = h[i] >>> 24; out[4 * i + 1] = (h[i] >>> 16) & 255;
+      out[4 * i + 2] = (h[i] >>> 8) & 255; out[4 * i + 3] = h[i] & 255;
+    }
+    return out;
+  }
+  function hmac(text) {
+    var key = new TextEncoder().encode(secret);
+    var message = new TextEncoder().encode(text);
+    var inner = new Uint8Array(64 + message.length), outer = new Uint8Array(64 + 32);
+    for (var i = 0; i < 64; ++i) {
+      var kb = i < key.length ? key[i] : 0;
+      inner[i] = kb ^ 0x36;
+      outer[i] = kb ^ 0x5c;
+    }
+    inner.set(message, 64);
+    outer.set(sha256(inner), 64);
+    return Array.from(sha256(outer), function (x) { return (x + 256).toString(16).slice(1); })
+        .join('');
+  }
+  var usedNonces = {};
   var waiting = [];
   var hasChannel = typeof qt !== 'undefined' && qt.webChannelTransport;
   if (hasChannel) {
@@ -15,12 +85,23 @@
     // Frames have no channel of their own: they pass their reports up to the top document.
     window.addEventListener('message', function (e) {
       if (e.source === window) return;  // only what comes up from a frame
-      if (e.data && typeof e.data.__quillrunCapture === 'string') send(e.data.__quillrunCapture);
+      var d = e.data;
+      if (!d || typeof d.__quillrunCapture !== 'string' || typeof d.nonce !== 'string' ||
+          typeof d.mac !== 'string' || usedNonces[d.nonce]) {
+        return;
+      }
+      if (hmac(d.nonce + '\n' + d.__quillrunCapture) !== d.mac) return;
+      usedNonces[d.nonce] = true;
+      send(d.__quillrunCapture);
     }, true);
   }
   function send(text) {
     if (!hasChannel) {
-      window.top.postMessage({ __quillrunCapture: text }, '*');
+      var random = new Uint32Array(4);
+      crypto.getRandomValues(random);
+      var nonce = Array.from(random, function (x) { return x.toString(16); }).join('-');
+      window.top.postMessage(
+          { __quillrunCapture: text, nonce: nonce, mac: hmac(nonce + '\n' + text) }, '*');
     } else if (bridge) {
       bridge.formSubmitted(text);
     } else {
@@ -87,4 +168,4 @@
       send(JSON.stringify(info));
     });
   }, true);
-})();
+})(QUILLRUN_SECRET);

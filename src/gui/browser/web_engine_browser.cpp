@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineHttpRequest>
@@ -32,14 +33,29 @@ const char kScriptErrorTitle[] = "Internet Explorer スクリプト エラー";
 
 namespace {
 
+// A secret of this run that the page's own scripts cannot read: it lives only in the capture
+// script's source, in the application's world.
+QString RunSecret() {
+    static const QString secret = [] {
+        QString hex;
+        for (int i = 0; i < 4; ++i)
+            hex +=
+                QString::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, u'0');
+        return hex;
+    }();
+    return secret;
+}
+
 QString CaptureScriptSource() {
     InitBrowserResources();
     QFile channel(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
     QFile capture(QStringLiteral(":/quillrun/capture_script.js"));
     channel.open(QIODevice::ReadOnly);
     capture.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(channel.readAll()) + QStringLiteral("\n") +
-           QString::fromUtf8(capture.readAll());
+    QString source = QString::fromUtf8(capture.readAll());
+    source.replace(QStringLiteral("QUILLRUN_SECRET"),
+                   QLatin1Char('\'') + RunSecret() + QLatin1Char('\''));
+    return QString::fromUtf8(channel.readAll()) + QStringLiteral("\n") + source;
 }
 
 }  // namespace
@@ -84,8 +100,8 @@ void CaptureBridge::formSubmitted(const QString& json) {
 QuillrunPage::QuillrunPage(QWebEngineProfile* profile, WebEngineBrowser* browser)
     : QWebEnginePage(profile, browser), browser_(browser) {}
 
-bool QuillrunPage::acceptNavigationRequest(const QUrl&, NavigationType, bool) {
-    browser_->NavigationStarting();
+bool QuillrunPage::acceptNavigationRequest(const QUrl&, NavigationType type, bool) {
+    browser_->NavigationStarting(type == NavigationTypeFormSubmitted);
     return true;
 }
 
@@ -156,10 +172,11 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { tracker_.LoadStarted(); });
     connect(page_, &QWebEnginePage::urlChanged, this, [this] { tracker_.UrlChangedWithoutLoad(); });
     // A stopped load ends without loadFinished.
-    connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
-            tracker_.LoadFinished();
-    });
+    connect(page_, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
+                    tracker_.LoadFinished();
+            });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
         // Not busy from here on, so that a form action carried out now keeps it busy anew.
         tracker_.LoadFinished();
@@ -174,9 +191,24 @@ WebEngineBrowser::~WebEngineBrowser() {
     delete page_;
 }
 
-void WebEngineBrowser::NavigationStarting() {
+void WebEngineBrowser::NavigationStarting(bool formSubmission) {
     if (events_)
         events_->BeforeNavigate2(nullptr);
+    if (!formSubmission) {
+        // A body whose form was never sent (a script's `new FormData(form)`) is dropped.
+        heldBody_.reset();
+        return;
+    }
+    if (heldBody_ && pairing_.elapsed() <= kPairingMilliseconds) {
+        std::string body = std::move(*heldBody_);
+        heldBody_.reset();
+        if (events_)
+            events_->BeforeNavigate2(&body);
+        return;
+    }
+    heldBody_.reset();
+    formNavigationWaiting_ = true;
+    pairing_.start();
 }
 
 void WebEngineBrowser::FrameLoaded() {
@@ -185,8 +217,17 @@ void WebEngineBrowser::FrameLoaded() {
 }
 
 void WebEngineBrowser::FormBodyCaptured(const std::string& body) {
-    if (events_)
-        events_->BeforeNavigate2(&body);
+    // A body counts only with the form submission's navigation; the two reach the host in
+    // either order.
+    if (formNavigationWaiting_ && pairing_.elapsed() <= kPairingMilliseconds) {
+        formNavigationWaiting_ = false;
+        if (events_)
+            events_->BeforeNavigate2(&body);
+        return;
+    }
+    formNavigationWaiting_ = false;
+    heldBody_ = body;
+    pairing_.start();
 }
 
 void WebEngineBrowser::Navigate(const std::string& url) {

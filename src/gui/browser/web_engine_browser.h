@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 #include <QWebEnginePage>
+#include <optional>
+#include <string>
 
 #include "core/browser/browser.h"
 #include "core/browser/navigation_tracker.h"
@@ -90,7 +92,7 @@ class WebEngineBrowser : public QObject, public Browser {
     void FormActionConfirmed();
 
     // Called by the page and the bridge.
-    void NavigationStarting();
+    void NavigationStarting(bool formSubmission);
     void FormBodyCaptured(const std::string& body);
     void FrameLoaded();
 
@@ -104,6 +106,11 @@ class WebEngineBrowser : public QObject, public Browser {
     std::string home_;
     // Busy from the request of a navigation until it has finished.
     mutable NavigationTracker tracker_;
+    // A captured form body and its submission's navigation are paired within this long.
+    static constexpr int kPairingMilliseconds = 3000;
+    std::optional<std::string> heldBody_;
+    bool formNavigationWaiting_ = false;
+    QElapsedTimer pairing_;
     QElapsedTimer clock_;
 };
 

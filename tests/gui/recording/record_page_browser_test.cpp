@@ -13,6 +13,7 @@
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/replay/form_action.h"
 #include "core/replay/url_encoding.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/browser_dialog_closer.h"
@@ -89,6 +90,23 @@ test::Reply Serve(const test::ReceivedRequest& r) {
         test::Reply reply = test::Reply::Ok(Page("<p>slow</p>"));
         reply.delayMilliseconds = 4000;
         return reply;
+    }
+    if (path == "/formdata.html") {
+        return test::Reply::Ok(
+            Page("<form method=post action=\"/p.cgi\"><input name=a value=1></form>"
+                 "<button id=fd onclick=\"new FormData(document.forms[0])\">x</button>"
+                 "<a id=l href=\"/next.html\">next</a>"));
+    }
+    if (path == "/forge.html")
+        return test::Reply::Ok(Page("<input name=q><iframe src=\"/forger.html\"></iframe>"));
+    if (path == "/forger.html") {
+        // The page's own script imitates the reports that frames pass up.
+        return test::Reply::Ok(
+            Page("<script>setTimeout(function () {"
+                 "parent.postMessage({__quillrunCapture: '{\"frameLoaded\":true}', nonce: 'n1',"
+                 " mac: 'ab'}, '*');"
+                 "parent.postMessage({__quillrunCapture: '{\"frameLoaded\":true}'}, '*');"
+                 "}, 3000)</script>"));
     }
     if (path == "/alert.html")
         return test::Reply::Ok(Page("<script>alert('hello')</script>"));
@@ -289,8 +307,8 @@ TEST_F(RecordPageBrowserTest, TheBrowsingViewsButtonsDriveTheBrowser) {
         QTest::mouseClick(page_, Qt::LeftButton, Qt::NoModifier, QPoint(89 * k + 40, 15));
     };
     auto settled = [&](const std::string& location) {
-        return QTest::qWaitFor(
-            [&] { return !browser.Busy() && browser.LocationURL() == location; }, 20000);
+        return QTest::qWaitFor([&] { return !browser.Busy() && browser.LocationURL() == location; },
+                               20000);
     };
     Go("/one.html");
     ASSERT_TRUE(settled(Url("/one.html")));
@@ -314,11 +332,40 @@ TEST_F(RecordPageBrowserTest, TheBrowsingViewsButtonsDriveTheBrowser) {
     Go("/slow.html");
     ASSERT_TRUE(QTest::qWaitFor([&] { return browser.Busy(); }, 5000));
     press(2);  // stop
-    EXPECT_EQ(page_->addressBox()->text(), QString::fromUtf8("Stoped.. ページ読み込みを中止しました"));
+    EXPECT_EQ(page_->addressBox()->text(),
+              QString::fromUtf8("Stoped.. ページ読み込みを中止しました"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !browser.Busy(); }, 5000));
     // The next tick of the address timer shows the location again.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return !page_->addressBox()->text().startsWith(QStringLiteral("Stoped")); }, 3000));
+}
+
+TEST_F(RecordPageBrowserTest, OnlyASentFormRecordsABody) {
+    Go("/formdata.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    Click("fd");  // the page's script builds a FormData of the form and sends nothing
+    QTest::qWait(500);
+    EXPECT_NE(page_->addressBox()->text(), QString::fromUtf8("Loading.. 読み込んでいます"));
+    Click("l");
+    ASSERT_TRUE(WaitForEvents(2));
+    EXPECT_EQ(Event(1), "URL|" + Url("/next.html") + "|");
+}
+
+TEST_F(RecordPageBrowserTest, AFramesReportThatThePageImitatesIsIgnored) {
+    Go("/forge.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->browser()->Busy(); }, 20000));
+    QTest::qWait(1000);  // the frame's own report of its load has come by now
+    // A SET action waits for the next completed document; the page's imitation of a frame's
+    // completion (three seconds after the frame loaded) must not set it off.
+    ArmFormAction("submit=", "input=q:filled,click=,");
+    QTest::qWait(3000);
+    EXPECT_EQ(ThePendingFormAction().marker, kFormActionArmed);
+    EXPECT_EQ(page_->browser()
+                  ->RunScript(QStringLiteral("document.querySelector('[name=q]').value"))
+                  .toString(),
+              QString());
+    ThePendingFormAction() = PendingFormAction();
 }
 
 }  // namespace quillrun
