@@ -4,13 +4,20 @@
 
 namespace quillrun {
 
+enum class SuspendResult {
+    Resumed,           // suspended, and back after the wake
+    WakeTimerRefused,  // the wake timer could not be armed: the machine was not suspended
+    SuspendRefused,    // the system refused to suspend
+};
+
 class Power {
   public:
     virtual ~Power() = default;
-    // Arms the wake timer for the local time given and suspends the machine. Returns after the
-    // wake; false when the suspend was refused (it then returns at once).
-    virtual bool SuspendWithWakeTimer(int year, int month, int day, int hour, int minute,
-                                      int second) = 0;
+    // Arms the wake timer for the local time given and suspends the machine; returns after the
+    // wake. A wake timer that cannot be armed suspends nothing: the machine would not come
+    // back for the task.
+    virtual SuspendResult SuspendWithWakeTimer(int year, int month, int day, int hour, int minute,
+                                               int second) = 0;
 };
 
 }  // namespace quillrun

@@ -39,15 +39,15 @@ bool ArmRtcWakeAlarm(qint64 epochSeconds) {
 
 }  // namespace
 
-bool LinuxPower::SuspendWithWakeTimer(int year, int month, int day, int hour, int minute,
-                                      int second) {
+SuspendResult LinuxPower::SuspendWithWakeTimer(int year, int month, int day, int hour, int minute,
+                                               int second) {
     QDateTime wake(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime);
-    if (wake.isValid())
-        ArmRtcWakeAlarm(wake.toSecsSinceEpoch());
+    if (wake.isValid() && !ArmRtcWakeAlarm(wake.toSecsSinceEpoch()))
+        return SuspendResult::WakeTimerRefused;
 
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
-        return false;
+        return SuspendResult::SuspendRefused;
     ResumeWatcher watcher;
     bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
                 QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
@@ -57,11 +57,11 @@ bool LinuxPower::SuspendWithWakeTimer(int year, int month, int day, int hour, in
                            QStringLiteral("org.freedesktop.login1.Manager"), bus);
     QDBusReply<void> reply = manager.call(QStringLiteral("Suspend"), false);
     if (!reply.isValid())
-        return false;
+        return SuspendResult::SuspendRefused;
     // Back when logind says the machine has resumed (at most a day, should the signal be lost).
     QTimer::singleShot(24 * 3600 * 1000, &watcher.loop, &QEventLoop::quit);
     watcher.loop.exec();
-    return true;
+    return SuspendResult::Resumed;
 }
 
 Power& ThePower() {

@@ -8,8 +8,8 @@ namespace quillrun {
 
 class LinuxPower : public Power {
   public:
-    bool SuspendWithWakeTimer(int year, int month, int day, int hour, int minute,
-                              int second) override;
+    SuspendResult SuspendWithWakeTimer(int year, int month, int day, int hour, int minute,
+                                       int second) override;
 };
 
 // The power of the running program (tests install a fake).

@@ -89,7 +89,7 @@ TaskWatchDialog::TaskWatchDialog(QWidget* owner) : QDialog(owner) {
     standby->setPixmap(QPixmap(TheSkin().programFolder + QStringLiteral("object/standby.bmp")));
     standby->setAttribute(Qt::WA_TransparentForMouseEvents);
     Text(this,
-         "*ご注意：このボタンを押すとWindowsをスタンバイモードに移行します。("
+         "*ご注意：このボタンを押すとコンピューターをスタンバイモードに移行します。("
          "次のタスク時間前に自動で"
          "復帰します) "
          "他に実行中のソフトウェアがある場合、安全のためそのソフトウェアの処理が終わるまで"
@@ -138,8 +138,8 @@ void TaskWatchDialog::Tick() {
         return;
     ResumeDialog resume(this);
     resume.exec();
-    if (App().standbyArmed == 1)
-        StandbyUntilNextTask();
+    if (App().standbyArmed == 1 && !StandbyUntilNextTask())
+        App().standbyArmed = 0;
 }
 
 void TaskWatchDialog::timerEvent(QTimerEvent* event) {
@@ -169,7 +169,7 @@ void TaskWatchDialog::PressStandby() {
             "間に合わない可能性があります。よろしいですか？";
     } else {
         text =
-            "Windowsをスタンバイモードに移行します。次のタスク実行前に自動で復帰します。"
+            "コンピューターをスタンバイモードに移行します。次のタスク実行前に自動で復帰します。"
             "よろしいですか？";
         icon = PromptIcon::Question;
     }
@@ -177,16 +177,31 @@ void TaskWatchDialog::PressStandby() {
         PromptAnswer::Yes) {
         return;
     }
-    StandbyUntilNextTask();
-    App().standbyArmed = 1;
+    // Without a wake timer the machine would sleep through its tasks: no cycle then.
+    if (StandbyUntilNextTask())
+        App().standbyArmed = 1;
 }
 
-void TaskWatchDialog::StandbyUntilNextTask() {
+bool TaskWatchDialog::StandbyUntilNextTask() {
     WakeTime w = WakeTimeFor(display_);
-    if (!ThePower().SuspendWithWakeTimer(w.year, w.month, w.day, w.hour, w.minute, 0)) {
-        // The cycle goes on as after a wake, but the user learns that the machine stayed up.
-        AddMessage(J("スタンバイに移行できませんでした（この環境では省電力モードが使えません）"));
+    switch (ThePower().SuspendWithWakeTimer(w.year, w.month, w.day, w.hour, w.minute, 0)) {
+        case SuspendResult::Resumed:
+            return true;
+        case SuspendResult::SuspendRefused:
+            // The cycle goes on as after a wake, but the user learns that the machine stayed up.
+            AddMessage(
+                J("スタンバイに移行できませんでした（この環境では省電力モードが使えません）"));
+            return true;
+        case SuspendResult::WakeTimerRefused:
+            break;
     }
+    std::string why =
+        J("復帰用のタイマー（/sys/class/rtc/rtc0/wakealarm）を設定できないため、"
+          "スタンバイに移行しません。このままでは次のタスクの前に復帰できません。"
+          "設定の方法は README をご覧ください。");
+    AddMessage(why);
+    ShowPrompt(this, why, J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
+    return false;
 }
 
 ResumeDialog::ResumeDialog(QWidget* owner) : QDialog(owner) {

@@ -31,7 +31,9 @@ class TaskWatchDialog : public QDialog {
     void Tick();
     // The standby button.
     void PressStandby();
-    void StandbyUntilNextTask();
+    // Suspends until the wake time of the next task; false when the wake timer could not be
+    // armed (nothing was suspended and the user was told why).
+    bool StandbyUntilNextTask();
 
   protected:
     void timerEvent(QTimerEvent* event) override;

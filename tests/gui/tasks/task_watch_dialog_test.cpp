@@ -28,12 +28,12 @@ namespace {
 
 struct FakePower : Power {
     std::vector<std::string> suspends;
-    bool refuse = false;
-    bool SuspendWithWakeTimer(int y, int mo, int d, int h, int mi, int s) override {
+    SuspendResult result = SuspendResult::Resumed;
+    SuspendResult SuspendWithWakeTimer(int y, int mo, int d, int h, int mi, int s) override {
         suspends.push_back(std::to_string(y) + "/" + std::to_string(mo) + "/" + std::to_string(d) +
                            " " + std::to_string(h) + ":" + std::to_string(mi) + ":" +
                            std::to_string(s));
-        return !refuse;
+        return result;
     }
 };
 
@@ -133,8 +133,9 @@ TEST_F(TaskWatchTest, TheStandbyCycleWithTheNextTaskTwentyMinutesOn) {
     ASSERT_TRUE(watch.Opened());
     watch.PressStandby();
     ASSERT_EQ(prompts_.size(), 1u);
-    EXPECT_EQ(prompts_[0], J("Windowsをスタンバイモードに移行します。次のタスク実行前に自動で復帰し"
-                             "ます。よろしいですか？"));
+    EXPECT_EQ(prompts_[0],
+              J("コンピューターをスタンバイモードに移行します。次のタスク実行前に自動で復帰し"
+                "ます。よろしいですか？"));
     EXPECT_EQ(power_.suspends, (std::vector<std::string>{"2026/12/6 9:55:0"}));
     EXPECT_EQ(App().standbyArmed, 1);
 
@@ -196,16 +197,28 @@ TEST_F(TaskWatchTest, NoResumeDialogWhileTheNextTaskIsCloseAndCancelEndsTheCycle
               std::string::npos);
 
     // A refused suspend is said in the message list; the cycle goes on.
-    power_.refuse = true;
-    watch.StandbyUntilNextTask();
+    power_.result = SuspendResult::SuspendRefused;
+    EXPECT_TRUE(watch.StandbyUntilNextTask());
     QApplication::processEvents();
     MethodListView* messages = window_->recordPage()->messageList();
-    bool said = false;
-    for (int i = 0; i < messages->topLevelItemCount(); ++i) {
-        said = said || messages->topLevelItem(i)->text(1).contains(
-                           QString::fromUtf8("スタンバイに移行できませんでした"));
-    }
-    EXPECT_TRUE(said);
+    auto said = [&](const char* text) {
+        for (int i = 0; i < messages->topLevelItemCount(); ++i) {
+            if (messages->topLevelItem(i)->text(1).contains(QString::fromUtf8(text)))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(said("スタンバイに移行できませんでした"));
+
+    // A wake timer that cannot be armed: no standby and no cycle, with the reason in a box and
+    // in the message list.
+    power_.result = SuspendResult::WakeTimerRefused;
+    prompts_.clear();
+    EXPECT_FALSE(watch.StandbyUntilNextTask());
+    QApplication::processEvents();
+    EXPECT_TRUE(said("復帰用のタイマー"));
+    ASSERT_FALSE(prompts_.empty());
+    EXPECT_NE(prompts_.back().find(J("復帰用のタイマー")), std::string::npos);
 }
 
 }  // namespace quillrun
