@@ -28,8 +28,14 @@ bool HasJisEscape(std::string_view text) {
     return false;
 }
 
-bool IsValidUtf8(std::string_view text, bool& hasJapanese) {
-    hasJapanese = false;
+// The code of a text is chosen by weighing the evidence for each: every character that reads
+// validly in a code counts for it (kana and the common kanji more, as Japanese text is full of
+// them), every byte that cannot be read counts heavily against it, and a character cut off at
+// the very end (a response cut at the receive limit) counts neither way.
+constexpr long kInvalid = -10;
+
+long Utf8Score(std::string_view text) {
+    long score = 0;
     std::size_t i = 0;
     while (i < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[i]);
@@ -37,95 +43,101 @@ bool IsValidUtf8(std::string_view text, bool& hasJapanese) {
             ++i;
             continue;
         }
-        int extra;
-        std::uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= text.size())
-            return false;
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char t = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((t & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))) {
-            return false;
-        }
-        if (cp >= 0x3000 && cp <= 0x9FFF)
-            hasJapanese = true;
-        if (cp >= 0xFF00 && cp <= 0xFFEF)
-            hasJapanese = true;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
-
-bool IsValidShiftJis(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80 || (c >= 0xA1 && c <= 0xDF))
-            continue;
-        if (!IsSjisLeadByte(c) || i + 1 >= text.size())
-            return false;
-        unsigned char t = static_cast<unsigned char>(text[++i]);
-        if (t < 0x40 || t == 0x7F || t > 0xFC)
-            return false;
-    }
-    return true;
-}
-
-bool IsEucByte(unsigned char c) {
-    return c >= 0xA1 && c <= 0xFE;
-}
-
-bool IsValidEucJp(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80)
-            continue;
-        auto at = [&](std::size_t k) -> unsigned char {
-            return k < text.size() ? static_cast<unsigned char>(text[k]) : 0;
-        };
-        if (c == 0x8E) {  // half-width katakana
-            unsigned char t = at(i + 1);
-            if (t < 0xA1 || t > 0xDF)
-                return false;
+        std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                             : c >= 0xE0 && c <= 0xEF ? 3
+                             : c >= 0xF0 && c <= 0xF4 ? 4
+                                                      : 0;
+        if (length == 0) {
+            score += kInvalid;
             ++i;
-        } else if (c == 0x8F) {  // JIS X 0212
-            if (!IsEucByte(at(i + 1)) || !IsEucByte(at(i + 2)))
-                return false;
-            i += 2;
-        } else if (IsEucByte(c)) {
-            if (!IsEucByte(at(i + 1)))
-                return false;
-            ++i;
-        } else {
-            return false;
+            continue;
         }
+        std::size_t k = 1;
+        while (k < length && i + k < text.size() &&
+               (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80) {
+            ++k;
+        }
+        if (k < length) {
+            if (i + k < text.size())
+                score += kInvalid;  // cut short inside the text
+            i += k;
+            continue;
+        }
+        unsigned code = length == 2 ? (c & 0x1F) : length == 3 ? (c & 0x0F) : (c & 0x07);
+        for (std::size_t j = 1; j < length; ++j)
+            code = (code << 6) | (static_cast<unsigned char>(text[i + j]) & 0x3F);
+        bool japanese = (code >= 0x3000 && code <= 0x30FF) || (code >= 0x4E00 && code <= 0x9FFF) ||
+                        (code >= 0xFF00 && code <= 0xFFEF);
+        // Three valid bytes in a row are rare by chance in the other codes.
+        score += japanese ? 4 : 2;
+        i += length;
     }
-    return true;
+    return score;
 }
 
-// Shift_JIS uses the bytes 0x80-0xA0 as lead bytes all the time (kana, most kanji); EUC-JP only
-// uses 0x8E and 0x8F there.
-bool HasShiftJisOnlyBytes(std::string_view text) {
-    for (unsigned char c : text) {
-        if (c >= 0x80 && c <= 0xA0 && c != 0x8E && c != 0x8F)
-            return true;
+long ShiftJisScore(std::string_view text) {
+    long score = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+        } else if (c >= 0xA1 && c <= 0xDF) {
+            score += 1;  // half-width katakana
+            ++i;
+        } else if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+            if (i + 1 >= text.size())
+                break;  // a lead byte cut off at the end
+            unsigned char t = static_cast<unsigned char>(text[i + 1]);
+            if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) {
+                score += (c == 0x82 || c == 0x83) ? 3 : 2;  // hiragana and katakana rows
+                i += 2;
+            } else {
+                score += kInvalid;
+                ++i;
+            }
+        } else {
+            score += kInvalid;
+            ++i;
+        }
     }
-    return false;
+    return score;
+}
+
+long EucJpScore(std::string_view text) {
+    long score = 0;
+    std::size_t i = 0;
+    auto high = [](unsigned char b) { return b >= 0xA1 && b <= 0xFE; };
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = high(c) ? 2 : c == 0x8E ? 2 : c == 0x8F ? 3 : 0;
+        if (length == 0) {
+            score += kInvalid;
+            ++i;
+            continue;
+        }
+        if (i + length > text.size())
+            break;  // cut off at the end
+        bool valid = true;
+        for (std::size_t j = 1; j < length; ++j)
+            valid = valid && high(static_cast<unsigned char>(text[i + j]));
+        if (c == 0x8E)
+            valid = valid && static_cast<unsigned char>(text[i + 1]) <= 0xDF;
+        if (!valid) {
+            score += kInvalid;
+            ++i;
+            continue;
+        }
+        // Hiragana and katakana rows weigh most: read as Shift_JIS, every EUC-JP pair is two
+        // plausible half-width katakana, which must not outweigh them.
+        score += c == 0x8F ? 1 : (c == 0xA4 || c == 0xA5) ? 4 : 2;
+        i += length;
+    }
+    return score;
 }
 
 const char* IconvName(JapaneseCode code) {
@@ -161,8 +173,6 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// ISO-2022-JP holds JIS X 0208 only: the Windows variants of a few symbols become their JIS
-// code points, and half-width katakana become full-width ones.
 std::string PrepareForJis(const std::string& utf8) {
     static const char32_t kFullWidthKana[] =
         U"。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
@@ -212,25 +222,15 @@ std::string PrepareForJis(const std::string& utf8) {
 }  // namespace
 
 JapaneseCode DetectJapaneseCode(std::string_view text) {
-    bool ascii = IsAscii(text);
-    if (ascii)
+    if (IsAscii(text))
         return HasJisEscape(text) ? JapaneseCode::Iso2022Jp : JapaneseCode::Ascii;
-
-    bool utf8Japanese = false;
-    bool utf8 = IsValidUtf8(text, utf8Japanese);
-    bool sjis = IsValidShiftJis(text);
-    bool euc = IsValidEucJp(text);
-    if (utf8 && (utf8Japanese || (!sjis && !euc)))
+    // On equal evidence UTF-8 goes first, then Shift_JIS, the program's own code.
+    long utf8 = Utf8Score(text);
+    long sjis = ShiftJisScore(text);
+    long euc = EucJpScore(text);
+    if (utf8 >= sjis && utf8 >= euc)
         return JapaneseCode::Utf8;
-    if (sjis && euc)
-        return HasShiftJisOnlyBytes(text) ? JapaneseCode::ShiftJis : JapaneseCode::EucJp;
-    if (sjis)
-        return JapaneseCode::ShiftJis;
-    if (euc)
-        return JapaneseCode::EucJp;
-    if (utf8)
-        return JapaneseCode::Utf8;
-    return HasShiftJisOnlyBytes(text) ? JapaneseCode::ShiftJis : JapaneseCode::EucJp;
+    return sjis >= euc ? JapaneseCode::ShiftJis : JapaneseCode::EucJp;
 }
 
 void CharsetConverter::SetOption(std::string_view option) {

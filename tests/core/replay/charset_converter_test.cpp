@@ -35,6 +35,39 @@ TEST(CharsetConverter, DetectsTheFourCodes) {
     EXPECT_EQ(DetectJapaneseCode(J("ｱｲｳ")), JapaneseCode::ShiftJis);
 }
 
+TEST(CharsetConverter, DetectionWeighsTheEvidence) {
+    std::string utf8Long;
+    while (utf8Long.size() < 10240)
+        utf8Long += "SID=\xE5\x80\xA4; ";  // 値 in UTF-8
+    std::string sjisSentence = J("本日は晴天なり。ﾃｽﾄ ABC 123 表示");
+    struct Case {
+        const char* what;
+        std::string text;
+        JapaneseCode code;
+    } cases[] = {
+        {"plain ASCII", "a=b&c=d", JapaneseCode::Ascii},
+        {"JIS with escapes", In("j", J("日本語")), JapaneseCode::Iso2022Jp},
+        {"UTF-8 cut inside a character at the receive limit", utf8Long.substr(0, 10240),
+         JapaneseCode::Utf8},
+        {"UTF-8 cut after one byte of a character", std::string(kUtf8) + "\xE6",
+         JapaneseCode::Utf8},
+        {"half-width katakana in Shift_JIS", J("ｱｲ"), JapaneseCode::ShiftJis},
+        {"UTF-8 without Japanese", "caf\xC3\xA9", JapaneseCode::Utf8},
+        {"Shift_JIS mixed with ASCII and half-width kana", sjisSentence, JapaneseCode::ShiftJis},
+        {"EUC-JP of the same", In("e", sjisSentence), JapaneseCode::EucJp},
+        {"EUC-JP kanji only", In("e", J("漢字")), JapaneseCode::EucJp},
+        {"UTF-8 of the same", Cp932ToUtf8(sjisSentence), JapaneseCode::Utf8},
+        {"Shift_JIS whose second byte is a backslash", J("表ソ"), JapaneseCode::ShiftJis},
+        {"Shift_JIS cut after a lead byte", J("あいう").substr(0, 5), JapaneseCode::ShiftJis},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DetectJapaneseCode(c.text), c.code) << c.what;
+    // What is detected converts back to the same characters.
+    CharsetConverter toSjis;
+    toSjis.SetOption("s");
+    EXPECT_EQ(toSjis.Convert(utf8Long.substr(0, 10240)).substr(0, 6), "SID=" + J("値"));
+}
+
 TEST(CharsetConverter, RoundTripsThroughEveryCode) {
     std::string sjis = Utf8ToCp932(kUtf8);
     for (const char* option : {"e", "-e", "w", "j", "s"}) {
