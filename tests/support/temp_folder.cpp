@@ -27,7 +27,7 @@ TempFolder::~TempFolder() {
 
 void TempFolder::MakeProgramFolders() const {
     for (const char* name : {"event", "cookies", "response", "object", "help"}) {
-        ::mkdir((path_ + name).c_str(), 0755);
+        ::mkdir((path_ + name).c_str(), 0700);
     }
 }
 

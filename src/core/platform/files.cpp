@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 
 #include "core/platform/cp932.h"
 
@@ -27,13 +28,41 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
+// The program's files hold sessions, recorded form data and pages: a file it creates is the
+// user's alone. A file that exists keeps the mode it has.
+constexpr mode_t kPrivateFileMode = 0600;
+
 bool WriteWithFlags(const std::string& path, const std::string& content, int flags) {
-    int fd = ::open(NativePath(path).c_str(), flags | O_WRONLY | O_CLOEXEC, 0644);
+    int fd = ::open(NativePath(path).c_str(), flags | O_WRONLY | O_CLOEXEC, kPrivateFileMode);
     if (fd < 0)
         return false;
     bool ok = WriteAll(fd, content);
-    ::close(fd);
+    ok = (::close(fd) == 0) && ok;
     return ok;
+}
+
+// The file a save replaces: the target of a symbolic link (so the link stays a link), else
+// the path itself.
+std::string SaveTarget(const std::string& native) {
+    struct stat st;
+    if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return native;
+    char* resolved = ::realpath(native.c_str(), nullptr);
+    if (resolved == nullptr)
+        return native;
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
+void SyncFolderOf(const std::string& native) {
+    std::size_t slash = native.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 }  // namespace
@@ -91,19 +120,30 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
     static std::atomic<unsigned> counter{0};
-    std::string native = NativePath(path);
+    std::string native = SaveTarget(NativePath(path));
     std::string temp =
         native + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1));
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFileMode);
     if (fd < 0)
         return false;
+    // The new file takes the place of the old one with its mode (and owner, where allowed).
+    struct stat old;
+    if (::stat(native.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(fd, old.st_mode & 07777);
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+                // Not allowed for an ordinary user: the file becomes the user's own.
+            }
+        }
+    }
     bool ok = WriteAll(fd, content);
     ok = (::fsync(fd) == 0) && ok;
-    ::close(fd);
+    ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(temp.c_str(), native.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
+    SyncFolderOf(native);
     return true;
 }
 

@@ -17,9 +17,10 @@ std::int64_t FileSize(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string& out);
 // Writes the whole file through a temporary file in the same folder and a rename, so that a
-// crash mid-write leaves either the old or the new file, never a truncated one.
+// crash mid-write leaves either the old or the new file, never a truncated one. A symbolic
+// link is written through to its target; an existing file keeps its mode; a new one is 0600.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
-// Plain overwrite (create or truncate).
+// Plain overwrite (create or truncate); files are created with mode 0600.
 bool WriteWholeFile(const std::string& path, const std::string& content);
 bool AppendToFile(const std::string& path, const std::string& content);
 

@@ -1,5 +1,6 @@
 #include "core/replay/socket_sender.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -120,7 +121,13 @@ void StoreResponse(const std::string& response) {
             RemoveFile(ResponseFilePath(i));
         n = 0;
     }
-    WriteWholeFile(ResponseFilePath(n), response);
+    if (WriteWholeFile(ResponseFilePath(n), response))
+        return;
+    // A full disk: no empty or cut file stays behind, and the user hears of it once.
+    RemoveFile(ResponseFilePath(n));
+    static std::atomic<bool> said{false};
+    if (!said.exchange(true))
+        AddMessage(J("応答を response/ に保存できませんでした（以後の失敗は表示しません）"));
 }
 
 Exchange TcpExchange(const std::string& host, std::uint16_t port, const std::string& text) {

@@ -12,10 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/config/activity_log.h"
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/platform/file_privacy.h"
 #include "core/platform/paths.h"
+#include "core/recording/message_sink.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
@@ -93,6 +96,8 @@ int RunProgram(int argc, char** argv) {
         window.ComeBackFromTray();
     });
     window.show();
+    for (const std::string& line : PrivacyWarnings(App().programFolder))
+        AddMessage(line);
     if (App().settings.StartUpInTask == 1)
         window.GoToTray();
 
@@ -110,7 +115,12 @@ bool SaveAtNormalEnd(MainWindow& window) {
     // The Task page's form goes into its task first, or a change made in it and not otherwise
     // stored would be lost from the file.
     window.StoreForms();
-    return SaveConfiguration(App());
+    if (SaveConfiguration(App()))
+        return true;
+    std::string said = "quillrun: the settings and tasks could not be saved to " + App().configPath;
+    std::fprintf(stderr, "%s\n", Cp932ToUtf8(said).c_str());
+    WriteLog(J("設定ファイル quillrun.ini を保存できませんでした"), false);
+    return false;
 }
 
 }  // namespace quillrun

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/config/activity_log.h"
@@ -254,8 +255,7 @@ TEST_F(SocketSenderTest, AConnectionThatIsNeverAcceptedTimesOut) {
         ::close(fd);
     ::close(listener);
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0],
-              J("接続がタイムアウトしました（0.300 秒）: ") + "http://127.0.0.1/a");
+    EXPECT_EQ(messages_[0], J("接続がタイムアウトしました（0.300 秒）: ") + "http://127.0.0.1/a");
     EXPECT_NE(Log().find("/a"), std::string::npos);
     EXPECT_FALSE(FileExists(ResponseFilePath(0)));
 }
@@ -272,6 +272,18 @@ TEST(SocketTimeouts, SettingsInSecondsAndTheDefaults) {
     EXPECT_EQ(SocketTimeouts().idleMilliseconds, 7000);
     App().settings.SocketConnectTimeout = 0;
     App().settings.SocketReceiveTimeout = 0;
+}
+
+TEST_F(SocketSenderTest, AResponseThatCannotBeStoredLeavesNoFileAndIsSaidOnce) {
+    // A file that takes no byte, as on a full disk.
+    ASSERT_EQ(::symlink("/dev/full", ResponseFilePath(0).c_str()), 0);
+    StoreResponse("HTTP/1.0 200 OK\r\n\r\nbody");
+    struct stat st;
+    EXPECT_NE(::lstat(ResponseFilePath(0).c_str(), &st), 0);
+    ASSERT_EQ(::symlink("/dev/full", ResponseFilePath(0).c_str()), 0);
+    StoreResponse("again");
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("response/"), std::string::npos);
 }
 
 TEST(FormatSocketRequest, GetWithACookieCarriesItAfterTheUserAgent) {
