@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 #include "core/config/activity_log.h"
 #include "core/platform/cp932.h"
@@ -31,9 +32,12 @@ std::int32_t ReadTimeField(const IniDocument& ini, const std::string& section, c
     return LeadingInteger(ini.GetString(section, key, "", kPathWidth));
 }
 
-// Highest n of an "Event<n>" section present in the file, or -1.
-int HighestEventSection(const std::string& fileText) {
-    int highest = -1;
+// A task list longer than this is taken as a damaged count, not as tasks.
+constexpr int kTaskCountLimit = 100000;
+
+// The n of every "Event<n>" section header in the file, in increasing order, without repeats.
+std::vector<int> EventSectionNumbers(const std::string& fileText) {
+    std::vector<int> numbers;
     std::string_view text(fileText);
     std::size_t pos = 0;
     while ((pos = text.find("[Event", pos)) != std::string_view::npos) {
@@ -44,11 +48,12 @@ int HighestEventSection(const std::string& fileText) {
             value = value * 10 + (text[end] - '0');
             ++end;
         }
-        if (end > pos && end < text.size() && text[end] == ']' && value > highest) {
-            highest = static_cast<int>(value);
-        }
+        if (end > pos && end < text.size() && text[end] == ']')
+            numbers.push_back(static_cast<int>(value));
     }
-    return highest;
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 // An optional limit in seconds: 0 (the default) when absent or not positive, at most a day.
@@ -111,18 +116,32 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings.SocketConnectTimeout = TimeoutSeconds(ini, "SocketConnectTimeout");
     app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
     int count = ini.GetInt("Event", "Total", 0);
+    if (count < 1)
+        return;
 
-    // A count beyond every section of the file would only add empty tasks that never run;
-    // it is bounded so that a damaged Total cannot exhaust memory.
-    if (count > 0) {
-        int highest = HighestEventSection(text);
-        if (count > highest + 1 && count > 1000)
-            count = highest + 1;
+    // Tasks are read from "Event0" to "Event<Total - 1>"; a missing section gives an empty
+    // task that never runs. A damaged Total far beyond the sections of the file would only add
+    // such empty tasks, without end: the list is then made of the sections present below
+    // Total, in their order, so that memory and time follow the file and no task is lost.
+    std::vector<int> sections;
+    std::vector<int> present = EventSectionNumbers(text);
+    int highest = present.empty() ? -1 : present.back();
+    if (count > 1000 && count > highest + 1)
+        count = highest + 1;
+    if (count > kTaskCountLimit || count > static_cast<int>(present.size()) + 1000) {
+        for (int n : present) {
+            if (n < count && static_cast<int>(sections.size()) < kTaskCountLimit)
+                sections.push_back(n);
+        }
+        count = static_cast<int>(sections.size());
+    } else {
+        for (int n = 0; n < count; ++n)
+            sections.push_back(n);
     }
     if (count < 1 || !app.tasks.Reset(count))
         return;
     for (int i = 0; i < count; ++i) {
-        std::string section = EventSection(i);
+        std::string section = EventSection(sections[static_cast<std::size_t>(i)]);
         TaskRecord& task = app.tasks.At(i);
         task.SetName(ini.GetString(section, "EventName", "", kPathWidth));
         task.SetDataFile(ini.GetString(section, "EventDataFile", "", kPathWidth));

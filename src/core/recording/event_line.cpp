@@ -58,6 +58,21 @@ bool ParseReplayRow(std::string_view line, EventLine& out) {
     return ParseEventLine(line, out) && !out.method.empty() && !out.url.empty();
 }
 
+bool RowHoldsControlBytes(const EventLine& row) {
+    for (const std::string* field : {&row.method, &row.url, &row.data}) {
+        for (unsigned char c : *field) {
+            if (c < 0x20 || c == 0x7F)
+                return true;
+        }
+    }
+    return false;
+}
+
+std::string DamagedRowMessage(std::size_t rowNumber) {
+    return J("イベントの ") + std::to_string(rowNumber) +
+           J(" 行目に制御文字が含まれているため、再生を終了しました");
+}
+
 std::vector<std::string> SplitEventFileLines(const std::string& content) {
     std::vector<std::string> lines;
     std::string current;

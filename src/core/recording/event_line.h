@@ -46,6 +46,12 @@ bool ParseEventLine(std::string_view line, EventLine& out);
 // empty. False ends a replay (the trailing empty pair ends it this way).
 bool ParseReplayRow(std::string_view line, EventLine& out);
 
+// True when the method, URL or data holds a control byte (a NUL, a bare CR, ...): such a row is
+// damaged, and sending it would put bytes on the wire that were never recorded.
+bool RowHoldsControlBytes(const EventLine& row);
+// The message-list line of a replay that ended at such a row (row numbers from 1).
+std::string DamagedRowMessage(std::size_t rowNumber);
+
 // The lines of an event file as a text-mode reader sees them: CR LF read as "\n", each piece
 // at most kEventLineRead bytes, "\n" kept at the end of the pieces that had one.
 std::vector<std::string> SplitEventFileLines(const std::string& content);

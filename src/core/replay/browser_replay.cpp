@@ -68,10 +68,14 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
     std::vector<std::string> lines;
     if (!ReadEventFileLines(eventFile, lines))
         return;
-    for (const std::string& line : lines) {
+    for (std::size_t n = 0; n < lines.size(); ++n) {
         EventLine row;
-        if (!ParseReplayRow(line, row))
+        if (!ParseReplayRow(lines[n], row))
             return;
+        if (RowHoldsControlBytes(row)) {
+            AddMessage(DamagedRowMessage(n + 1));
+            return;
+        }
         std::string key;
         if (row.method != "SET") {
             UrlParts parts;

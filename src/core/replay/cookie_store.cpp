@@ -68,6 +68,14 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
     return p == pattern.size();
 }
 
+bool HoldsControlByte(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F)
+            return true;
+    }
+    return false;
+}
+
 int Fail(Prompter* owner, const char* utf8Message, int result) {
     if (owner != nullptr) {
         owner->Ask(J(utf8Message), "ERROR", PromptButtons::Ok, PromptIcon::Exclamation);
@@ -119,12 +127,16 @@ void SaveCookieFile(const std::string& cookieText, const std::string& filePath) 
         if (c == '=' && !inValue) {
             inValue = true;
         } else if (c == ';') {
-            if (!loaded) {
-                file.Load(filePath);
-                loaded = true;
+            // A pair with a control byte (a server's bare CR, say) is not kept: it would go
+            // back out inside the Cookie header of every later request.
+            if (!HoldsControlByte(name) && !HoldsControlByte(value)) {
+                if (!loaded) {
+                    file.Load(filePath);
+                    loaded = true;
+                }
+                file.SetString("expire_never", name, value);
+                changed = true;
             }
-            file.SetString("expire_never", name, value);
-            changed = true;
             name.clear();
             value.clear();
             inValue = false;
@@ -176,7 +188,8 @@ std::string LookupCookies(const std::string& host, const std::string& path) {
         // Line by line as a text-mode reader with a 260-byte buffer sees the file.
         std::string line;
         auto take = [&out](const std::string& piece) {
-            if (piece.find('=') == std::string::npos)
+            // A control byte in a stored cookie would start a header line of its own.
+            if (piece.find('=') == std::string::npos || HoldsControlByte(piece))
                 return;
             std::string entry = piece + "; ";
             if (out.size() + entry.size() <= kCookieTextWidth - 1)

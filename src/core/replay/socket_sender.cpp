@@ -156,10 +156,14 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         return;
     SocketSenderOptions options = Options();
 
-    for (const std::string& line : lines) {
+    for (std::size_t n = 0; n < lines.size(); ++n) {
         EventLine row;
-        if (!ParseReplayRow(line, row))
+        if (!ParseReplayRow(lines[n], row))
             return;
+        if (RowHoldsControlBytes(row)) {
+            AddMessage(DamagedRowMessage(n + 1));
+            return;
+        }
         UrlParts url;
         if (!SplitUrl(row.url, url))
             return;

@@ -48,6 +48,11 @@ void RecordPagePlayback::Step() {
     line.url = events_.UrlOf(row_ / 2);
     if (line.method != "URL")
         line.data = events_.DataOf(row_ / 2);
+    if (RowHoldsControlBytes(line)) {
+        AddMessage(DamagedRowMessage(static_cast<std::size_t>(row_ / 2 + 1)));
+        Finish();
+        return;
+    }
     RowNavigation navigation = NavigationForRow(line);
     if (navigation.action == RowAction::End) {
         Finish();

@@ -140,6 +140,25 @@ TEST(Configuration, HugeTotalIsBoundedByTheSectionsPresent) {
     AppState app;
     LoadConfiguration(app, dir.Path());
     EXPECT_EQ(app.tasks.Count(), 2);
+
+    // A damaged count whose only section lies far out: the tasks present are kept, and what
+    // is saved is as small as what was read.
+    for (const char* total : {"3000000", "99999999", "50000"}) {
+        std::string far = std::to_string(std::stoi(total) - 1);
+        std::string file = "[Event]\r\nTotal=" + std::string(total) + "\r\n" +
+                           TaskSection(0, "first") + "[Event" + far +
+                           "]\r\nEventName=far\r\n"
+                           "EventDataFile=/q/far.evf\r\nEventTime_Hour=-1\r\n";
+        test::WriteFile(dir / "quillrun.ini", file);
+        LoadConfiguration(app, dir.Path());
+        ASSERT_EQ(app.tasks.Count(), 2) << total;
+        EXPECT_STREQ(app.tasks.At(0).EventName, "first");
+        EXPECT_STREQ(app.tasks.At(1).EventName, "far");
+        EXPECT_EQ(app.tasks.At(1).EventTime_Hour, -1);
+        EXPECT_TRUE(SaveConfiguration(app));
+        EXPECT_LT(test::ReadFile(dir / "quillrun.ini").size(), file.size() + 1000) << total;
+        EXPECT_EQ(GetPrivateProfileString("Event", "Total", "", 260, dir / "quillrun.ini"), "2");
+    }
 }
 
 TEST(Configuration, SaveRewritesSettingsAndTasksAndLeavesStaleSectionsAlone) {

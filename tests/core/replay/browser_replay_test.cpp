@@ -5,6 +5,7 @@
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
+#include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/form_action.h"
 #include "core/replay/post_guard.h"
@@ -139,6 +140,15 @@ TEST_F(BrowserReplayTest, AWaitThatGivesUpSaysSoAndGoesOn) {
     WaitAfterRow(browser_, waiter);
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find(J("待つのをやめて")), std::string::npos);
+}
+
+TEST_F(BrowserReplayTest, ARowWithAControlByteEndsTheReplayAndSaysSo) {
+    std::string file = "1\tURL\thttp://h/a\t\t\r\n" +
+                       std::string("2\tGET\thttp://h/b\tq=\0x\t\r\n", 24) +
+                       "3\tURL\thttp://h/c\t\t\r\n";
+    EXPECT_EQ(Replay(file).size(), 3u);  // the first row only
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], DamagedRowMessage(2));
 }
 
 }  // namespace quillrun

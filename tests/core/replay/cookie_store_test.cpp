@@ -148,4 +148,18 @@ TEST_F(CookieStoreTest, ListingIsBoundedAndReportsOnlyWithAnOwner) {
     EXPECT_EQ(names[0], dir_ / "cookies/quillrun.sin");
 }
 
+TEST_F(CookieStoreTest, ControlBytesNeverReachTheCookieHeader) {
+    // A server's value with a bare CR is not stored.
+    SaveCookieFile("Cookie: A=1; B=2\rX-Injected: 1; C=3;", CookieFilePath("h", "/"));
+    EXPECT_EQ(LookupCookies("h", "/"), "A=1; C=3; ");
+    // A file damaged by hand (no brackets: it matches every host) is read without its bad lines.
+    test::WriteFile(dir_ / "cookies/any.cookie", "[expire_never]\r\nD=4\r\nE=5\rF: 6\r\n" +
+                                                     std::string("G=\0", 4) + "\r\nH=\x01\r\n");
+    std::string header = LookupCookies("other", "/");
+    EXPECT_EQ(header.find('\r'), std::string::npos);
+    EXPECT_EQ(header.find('\0'), std::string::npos);
+    EXPECT_EQ(header.find('\x01'), std::string::npos);
+    EXPECT_NE(header.find("D=4; "), std::string::npos);
+}
+
 }  // namespace quillrun

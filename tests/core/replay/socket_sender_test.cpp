@@ -11,6 +11,7 @@
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
+#include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/url_encoding.h"
@@ -284,6 +285,18 @@ TEST_F(SocketSenderTest, AResponseThatCannotBeStoredLeavesNoFileAndIsSaidOnce) {
     StoreResponse("again");
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find("response/"), std::string::npos);
+}
+
+TEST_F(SocketSenderTest, ARowWithAControlByteIsNeverSent) {
+    Replay(
+        "1\tURL\thttp://127.0.0.1/a\t\t\r\n"
+        "2\tURL\thttp://127.0.0.1/b\rX-Injected: 1\t\t\r\n" +
+        std::string("3\tPOST\thttp://127.0.0.1/c\ta=\0\t\r\n", 32));
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    EXPECT_EQ(server_.Requests()[0].target, "/a?");
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], DamagedRowMessage(2));
+    EXPECT_EQ(Log().find("/b"), std::string::npos);  // no log line for a row never sent
 }
 
 TEST(FormatSocketRequest, GetWithACookieCarriesItAfterTheUserAgent) {
