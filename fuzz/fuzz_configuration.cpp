@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < app.tasks.Count(); ++i) {
         const TaskRecord& a = app.tasks.At(i);
         const TaskRecord& b = again.tasks.At(i);
-        if (std::string(a.EventDataFile) != b.EventDataFile || a.EventTime_Hour != b.EventTime_Hour ||
-            a.EventExecType != b.EventExecType) {
+        if (std::string(a.EventDataFile) != b.EventDataFile ||
+            a.EventTime_Hour != b.EventTime_Hour || a.EventExecType != b.EventExecType) {
             std::abort();
         }
     }

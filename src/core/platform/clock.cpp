@@ -11,6 +11,18 @@ namespace {
 SystemClock g_systemClock;
 std::atomic<const Clock*> g_clock{&g_systemClock};
 
+LocalTime FromParts(const struct tm& parts, int millisecond) {
+    LocalTime t;
+    t.year = parts.tm_year + 1900;
+    t.month = parts.tm_mon + 1;
+    t.day = parts.tm_mday;
+    t.hour = parts.tm_hour;
+    t.minute = parts.tm_min;
+    t.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;  // a leap second counts as 59
+    t.millisecond = millisecond;
+    return t;
+}
+
 }  // namespace
 
 LocalTime SystemClock::Now() const {
@@ -19,15 +31,7 @@ LocalTime SystemClock::Now() const {
     struct tm parts;
     time_t seconds = tv.tv_sec;
     localtime_r(&seconds, &parts);
-    LocalTime t;
-    t.year = parts.tm_year + 1900;
-    t.month = parts.tm_mon + 1;
-    t.day = parts.tm_mday;
-    t.hour = parts.tm_hour;
-    t.minute = parts.tm_min;
-    t.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;
-    t.millisecond = static_cast<int>(tv.tv_usec / 1000);
-    return t;
+    return FromParts(parts, static_cast<int>(tv.tv_usec / 1000));
 }
 
 long long ToEpochMilliseconds(const LocalTime& t) {
@@ -46,15 +50,7 @@ LocalTime FromEpochMilliseconds(long long ms) {
     time_t whole = static_cast<time_t>(seconds);
     struct tm parts {};
     gmtime_r(&whole, &parts);
-    LocalTime t;
-    t.year = parts.tm_year + 1900;
-    t.month = parts.tm_mon + 1;
-    t.day = parts.tm_mday;
-    t.hour = parts.tm_hour;
-    t.minute = parts.tm_min;
-    t.second = parts.tm_sec;
-    t.millisecond = static_cast<int>(ms - seconds * 1000);
-    return t;
+    return FromParts(parts, static_cast<int>(ms - seconds * 1000));
 }
 
 const Clock& CurrentClock() {

@@ -14,6 +14,11 @@ inline bool IsSjisLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// A byte that can follow a lead byte in a double-byte character.
+inline bool IsSjisTrailByte(unsigned char c) {
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
 // Converts between two iconv encodings. An input sequence that cannot be converted becomes
 // `replacement` and the conversion goes on one byte later; shift states are closed at the end.
 std::string ConvertCharset(const char* to, const char* from, std::string_view in,

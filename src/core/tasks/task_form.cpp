@@ -48,7 +48,10 @@ std::string ReplaceForbidden(const std::string& text) {
     std::string out = text;
     for (std::size_t i = 0; i < out.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(out[i]);
-        if (IsSjisLeadByte(c)) {
+        // Only a real double-byte character hides its second byte: a lead byte before "/"
+        // is no character, and the "/" would lead out of the event folder.
+        if (IsSjisLeadByte(c) && i + 1 < out.size() &&
+            IsSjisTrailByte(static_cast<unsigned char>(out[i + 1]))) {
             ++i;
             continue;
         }

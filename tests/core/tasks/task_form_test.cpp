@@ -68,6 +68,10 @@ TEST(TaskForm, NameRules) {
     }
     // 表 and ソ end in 0x5C, which is no backslash there.
     EXPECT_EQ(CheckTaskName(J("表ソフト"), tasks, -1), NameProblem::None);
+    // A lead byte before "/" makes no character: the "/" is seen (the name would otherwise
+    // lead out of the event folder).
+    EXPECT_EQ(CheckTaskName("\xF2/../../x", tasks, -1), NameProblem::ForbiddenCharacter);
+    EXPECT_EQ(CheckTaskName("x\x81", tasks, -1), NameProblem::None);  // a lead byte at the end
     EXPECT_EQ(CheckTaskName("a", tasks, -1), NameProblem::Taken);
     EXPECT_EQ(CheckTaskName("a", tasks, 0), NameProblem::None);  // renaming a to a
     EXPECT_EQ(NameProblemMessage(NameProblem::ForbiddenCharacter),
