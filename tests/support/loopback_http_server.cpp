@@ -2,11 +2,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -50,7 +54,70 @@ Reply Reply::Ok(const std::string& body, const std::string& contentType,
     return r;
 }
 
+TestCertificate TestCertificate::Make(const std::string& commonName) {
+    EVP_PKEY* key = EVP_RSA_gen(2048);
+    X509* cert = X509_new();
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), static_cast<long>(std::rand()) + 1);
+    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);
+    X509_set_pubkey(cert, key);
+    X509_NAME* name = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1,
+                               0);
+    X509_set_issuer_name(cert, name);
+    X509V3_CTX ctx;
+    X509V3_set_ctx_nodb(&ctx);
+    X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
+    for (const char* ext : {"subjectAltName", "basicConstraints"}) {
+        const char* value = std::strcmp(ext, "subjectAltName") == 0 ? "IP:127.0.0.1,DNS:localhost"
+                                                                    : "critical,CA:TRUE";
+        X509_EXTENSION* e = X509V3_EXT_conf(nullptr, &ctx, ext, value);
+        X509_add_ext(cert, e, -1);
+        X509_EXTENSION_free(e);
+    }
+    X509_sign(cert, key, EVP_sha256());
+    auto pem = [](auto write) {
+        BIO* bio = BIO_new(BIO_s_mem());
+        write(bio);
+        char* data = nullptr;
+        long length = BIO_get_mem_data(bio, &data);
+        std::string text(data, static_cast<std::size_t>(length));
+        BIO_free(bio);
+        return text;
+    };
+    TestCertificate made;
+    made.certificatePem = pem([&](BIO* b) { PEM_write_bio_X509(b, cert); });
+    made.keyPem = pem(
+        [&](BIO* b) { PEM_write_bio_PrivateKey(b, key, nullptr, nullptr, 0, nullptr, nullptr); });
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    return made;
+}
+
+LoopbackHttpServer::LoopbackHttpServer(Handler handler, const TestCertificate& tls)
+    : handler_(std::move(handler)) {
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    BIO* certBio =
+        BIO_new_mem_buf(tls.certificatePem.data(), static_cast<int>(tls.certificatePem.size()));
+    BIO* keyBio = BIO_new_mem_buf(tls.keyPem.data(), static_cast<int>(tls.keyPem.size()));
+    X509* cert = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
+    SSL_CTX_use_certificate(context, cert);
+    SSL_CTX_use_PrivateKey(context, key);
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    BIO_free(certBio);
+    BIO_free(keyBio);
+    tlsContext_ = context;
+    Start();
+}
+
 LoopbackHttpServer::LoopbackHttpServer(Handler handler) : handler_(std::move(handler)) {
+    Start();
+}
+
+void LoopbackHttpServer::Start() {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0)
         throw std::runtime_error("socket");
@@ -83,10 +150,13 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     }
     for (auto& w : workers)
         w.join();
+    if (tlsContext_ != nullptr)
+        SSL_CTX_free(static_cast<SSL_CTX*>(tlsContext_));
 }
 
 std::string LoopbackHttpServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return std::string(tlsContext_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+           path;
 }
 
 void LoopbackHttpServer::SetHandler(Handler handler) {
@@ -131,6 +201,21 @@ void LoopbackHttpServer::Serve(int fd) {
     ReceivedRequest request;
     std::string& raw = request.raw;
     char buffer[65536];
+    SSL* ssl = nullptr;
+    if (tlsContext_ != nullptr) {
+        ssl = SSL_new(static_cast<SSL_CTX*>(tlsContext_));
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) != 1) {  // a client that refused the certificate
+            SSL_free(ssl);
+            ::close(fd);
+            return;
+        }
+    }
+    // Over TLS, bytes may already wait inside the session.
+    auto readable = [&](int ms) { return (ssl && SSL_pending(ssl) > 0) || WaitReadable(fd, ms); };
+    auto receive = [&]() -> ssize_t {
+        return ssl ? SSL_read(ssl, buffer, sizeof(buffer)) : ::recv(fd, buffer, sizeof(buffer), 0);
+    };
     std::size_t headerEnd = std::string::npos;
     std::size_t wanted = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -138,9 +223,9 @@ void LoopbackHttpServer::Serve(int fd) {
     while (!stopping_ && std::chrono::steady_clock::now() < deadline) {
         if (headerEnd != std::string::npos && raw.size() >= headerEnd + 4 + wanted)
             break;
-        if (!WaitReadable(fd, 50))
+        if (!readable(50))
             continue;
-        ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+        ssize_t n = receive();
         if (n <= 0)
             break;
         raw.append(buffer, static_cast<std::size_t>(n));
@@ -172,8 +257,8 @@ void LoopbackHttpServer::Serve(int fd) {
         }
     }
     // Whatever follows right behind (the CR LF after a POST body).
-    while (WaitReadable(fd, 30)) {
-        ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+    while (readable(30)) {
+        ssize_t n = receive();
         if (n <= 0)
             break;
         raw.append(buffer, static_cast<std::size_t>(n));
@@ -195,8 +280,16 @@ void LoopbackHttpServer::Serve(int fd) {
     if (reply.delayMilliseconds > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMilliseconds));
     }
-    if (!reply.closeWithoutAnswer)
-        SendAll(fd, reply.raw);
+    if (!reply.closeWithoutAnswer) {
+        if (ssl)
+            SSL_write(ssl, reply.raw.data(), static_cast<int>(reply.raw.size()));
+        else
+            SendAll(fd, reply.raw);
+    }
+    if (ssl) {
+        SSL_shutdown(ssl);
+        SSL_free(ssl);
+    }
     ::shutdown(fd, SHUT_WR);
     while (WaitReadable(fd, 50)) {  // let the peer read before the close
         if (::recv(fd, buffer, sizeof(buffer), 0) <= 0)

@@ -34,17 +34,28 @@ struct Reply {
                     const std::string& extraHeaders = "");
 };
 
+// A certificate and its key, PEM, made at test time for 127.0.0.1 and localhost.
+struct TestCertificate {
+    std::string certificatePem;
+    std::string keyPem;
+    // A new self-signed certificate (RSA 2048, valid for a day).
+    static TestCertificate Make(const std::string& commonName = "quillrun test");
+};
+
 class LoopbackHttpServer {
   public:
     using Handler = std::function<Reply(const ReceivedRequest&)>;
 
     explicit LoopbackHttpServer(Handler handler = nullptr);
+    // The same server over TLS with this certificate.
+    LoopbackHttpServer(Handler handler, const TestCertificate& tls);
     ~LoopbackHttpServer();
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
     std::uint16_t Port() const { return port_; }
     std::string Url(const std::string& path) const;  // "http://127.0.0.1:<port>" + path
+                                                     // ("https://" over TLS)
     void SetHandler(Handler handler);
 
     std::vector<ReceivedRequest> Requests() const;
@@ -54,6 +65,7 @@ class LoopbackHttpServer {
     void ClearRequests();
 
   private:
+    void Start();
     void AcceptLoop();
     void Serve(int fd);
 
@@ -66,6 +78,7 @@ class LoopbackHttpServer {
     std::vector<ReceivedRequest> requests_;
     std::vector<std::thread> workers_;
     Handler handler_;
+    void* tlsContext_ = nullptr;  // SSL_CTX of a TLS server
 };
 
 }  // namespace quillrun::test

@@ -3,12 +3,16 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -63,6 +67,55 @@ bool WaitFor(int fd, short events, int milliseconds) {
     }
 }
 
+// One client context for the process, made again when the trust store named by the
+// environment changes (tests name their own).
+SSL_CTX* ClientContext() {
+    static std::mutex lock;
+    static SSL_CTX* context = nullptr;
+    static std::string storeKey;
+    const char* file = std::getenv("SSL_CERT_FILE");
+    const char* dir = std::getenv("SSL_CERT_DIR");
+    std::string key = std::string(file ? file : "") + "\n" + (dir ? dir : "");
+    std::lock_guard<std::mutex> guard(lock);
+    if (context != nullptr && key == storeKey)
+        return context;
+    SSL_CTX* made = SSL_CTX_new(TLS_client_method());
+    if (made == nullptr)
+        return nullptr;
+    SSL_CTX_set_min_proto_version(made, TLS1_2_VERSION);
+    SSL_CTX_set_verify(made, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_default_verify_paths(made);
+    // A session made from the old context holds its own reference to it.
+    if (context != nullptr)
+        SSL_CTX_free(context);
+    context = made;
+    storeKey = key;
+    return context;
+}
+
+std::string OpenSslReason() {
+    unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    if (code == 0)
+        return "the server closed the connection";
+    char text[256];
+    ERR_error_string_n(code, text, sizeof(text));
+    return text;
+}
+
+bool IsIpAddress(const std::string& host) {
+    in_addr v4;
+    in6_addr v6;
+    return inet_pton(AF_INET, host.c_str(), &v4) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
+short EventsFor(int sslError) {
+    return sslError == SSL_ERROR_WANT_READ    ? POLLIN
+           : sslError == SSL_ERROR_WANT_WRITE ? POLLOUT
+                                              : 0;
+}
+
 }  // namespace
 
 bool ResolveHostAddress(const std::string& host, in_addr& address) {
@@ -104,6 +157,7 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port,
     Close();
     timeouts_ = timeouts;
     failure_ = NetFailure::None;
+    detail_.clear();
     sockaddr_in address;
     std::memset(&address, 0, sizeof(address));
     address.sin_family = AF_INET;
@@ -140,7 +194,63 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port,
     return true;
 }
 
+bool TcpConnection::StartTls(const std::string& serverName) {
+    SSL_CTX* context = ClientContext();
+    if (context == nullptr || fd_ < 0) {
+        failure_ = NetFailure::TlsHandshake;
+        detail_ = "no TLS context";
+        return false;
+    }
+    ssl_ = SSL_new(context);
+    if (ssl_ == nullptr || SSL_set_fd(ssl_, fd_) != 1) {
+        failure_ = NetFailure::TlsHandshake;
+        detail_ = OpenSslReason();
+        return false;
+    }
+    if (IsIpAddress(serverName)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), serverName.c_str());
+    } else {
+        SSL_set_tlsext_host_name(ssl_, serverName.c_str());
+        SSL_set1_host(ssl_, serverName.c_str());
+    }
+    for (;;) {
+        ERR_clear_error();
+        int result = SSL_connect(ssl_);
+        if (result == 1)
+            return true;
+        short events = EventsFor(SSL_get_error(ssl_, result));
+        if (events != 0 && WaitFor(fd_, events, timeouts_.idleMilliseconds))
+            continue;
+        long verify = SSL_get_verify_result(ssl_);
+        if (verify != X509_V_OK) {
+            failure_ = NetFailure::TlsCertificate;
+            detail_ = X509_verify_cert_error_string(verify);
+        } else {
+            failure_ = NetFailure::TlsHandshake;
+            detail_ = events != 0 ? "time-out" : OpenSslReason();
+        }
+        return false;
+    }
+}
+
 bool TcpConnection::SendAll(const std::string& data) {
+    if (ssl_ != nullptr) {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            ERR_clear_error();
+            int n = SSL_write(ssl_, data.data() + done, static_cast<int>(data.size() - done));
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            short events = EventsFor(SSL_get_error(ssl_, n));
+            if (events != 0 && WaitFor(fd_, events, timeouts_.idleMilliseconds))
+                continue;
+            failure_ = events != 0 ? NetFailure::SendTimeout : NetFailure::Send;
+            return false;
+        }
+        return true;
+    }
     std::size_t done = 0;
     while (done < data.size()) {
         ssize_t n = ::send(fd_, data.data() + done, data.size() - done, MSG_NOSIGNAL);
@@ -164,7 +274,21 @@ bool TcpConnection::SendAll(const std::string& data) {
 std::string TcpConnection::ReceiveUpTo(std::size_t limit) {
     std::string received(limit, '\0');
     std::size_t held = 0;
-    while (held < limit) {
+    while (ssl_ != nullptr && held < limit) {
+        ERR_clear_error();
+        int n = SSL_read(ssl_, received.data() + held, static_cast<int>(limit - held));
+        if (n > 0) {
+            held += static_cast<std::size_t>(n);
+            continue;
+        }
+        short events = EventsFor(SSL_get_error(ssl_, n));
+        if (events != 0 && WaitFor(fd_, events, timeouts_.idleMilliseconds))
+            continue;
+        if (events != 0 && errno == 0)
+            failure_ = NetFailure::ReceiveTimeout;
+        break;  // closed (with or without close_notify, as HTTP/1.0 servers do) or an error
+    }
+    while (ssl_ == nullptr && held < limit) {
         ssize_t n = ::recv(fd_, received.data() + held, limit - held, 0);
         if (n < 0 && errno == EINTR)
             continue;
@@ -184,6 +308,11 @@ std::string TcpConnection::ReceiveUpTo(std::size_t limit) {
 }
 
 void TcpConnection::Close() {
+    if (ssl_ != nullptr) {
+        SSL_shutdown(ssl_);  // one try; the socket is non-blocking
+        SSL_free(ssl_);
+        ssl_ = nullptr;
+    }
     if (fd_ >= 0) {
         ::shutdown(fd_, SHUT_RDWR);
         ::close(fd_);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+struct ssl_st;  // an OpenSSL session
+
 namespace quillrun {
 
 // Why an exchange stopped short.
@@ -17,7 +19,9 @@ enum class NetFailure {
     ConnectTimeout,
     Send,
     SendTimeout,
-    ReceiveTimeout
+    ReceiveTimeout,
+    TlsHandshake,    // no TLS session came about (protocol, time-out, closed)
+    TlsCertificate,  // the server's certificate is not trusted or not for that name
 };
 
 struct NetTimeouts {
@@ -45,6 +49,12 @@ class TcpConnection {
     // Resolves the host and connects. False when the name does not resolve or the connection
     // fails or is not made within the connect timeout.
     bool Connect(const std::string& host, std::uint16_t port, const NetTimeouts& timeouts = {});
+    // Starts TLS on the connection: TLS 1.2 or newer, the name sent to the server (SNI), and its
+    // certificate verified against the system's store (SSL_CERT_FILE and SSL_CERT_DIR as for
+    // every OpenSSL program) and against the name. Verification cannot be turned off. False
+    // with TlsHandshake or TlsCertificate and the reason in failureDetail() when it fails.
+    bool StartTls(const std::string& serverName);
+    const std::string& failureDetail() const { return detail_; }
     // Sends all of data, also what a first send call did not take.
     bool SendAll(const std::string& data);
     // Receives until the peer closes, an error, `limit` bytes are held, or nothing came for
@@ -55,8 +65,10 @@ class TcpConnection {
 
   private:
     int fd_ = -1;
+    ssl_st* ssl_ = nullptr;
     NetTimeouts timeouts_;
     NetFailure failure_ = NetFailure::None;
+    std::string detail_;
 };
 
 }  // namespace quillrun

@@ -18,6 +18,7 @@
 #include "core/replay/cookie_store.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/url_encoding.h"
+#include "core/replay/url_endpoint.h"
 #include "core/replay/url_split.h"
 
 namespace quillrun {
@@ -31,20 +32,21 @@ SocketSenderOptions Options() {
     return g_options;
 }
 
-void StoreCookie(const std::string& response, const UrlParts& url) {
+void StoreCookie(const std::string& response, const std::string& host, const UrlParts& url) {
     std::string cookieText, domain, path;
     ParseSetCookie(response, cookieText, domain, path);
     if (cookieText.empty())
         return;
     if (domain.empty())
-        domain = url.host;
+        domain = host;
     if (path.empty())
         path = url.path;
     SaveCookieFile(cookieText, CookieFilePath(domain, path));
 }
 
-// The message-list line of a row whose exchange ran out of time; empty for other outcomes.
-std::string TimeoutMessage(const Exchange& exchange, const NetTimeouts& limits,
+// The message-list line of a row whose exchange ran out of time or found no TLS session;
+// empty for other outcomes.
+std::string FailureMessage(const Exchange& exchange, const NetTimeouts& limits,
                            const std::string& address) {
     auto seconds = [](int ms) {
         char text[32];
@@ -58,6 +60,9 @@ std::string TimeoutMessage(const Exchange& exchange, const NetTimeouts& limits,
         case NetFailure::SendTimeout:
             return J("送信がタイムアウトしました（") + seconds(limits.idleMilliseconds) +
                    J(" 秒）: ") + address;
+        case NetFailure::TlsHandshake:
+        case NetFailure::TlsCertificate:
+            return J("TLS の接続に失敗しました（") + exchange.detail + J("）: ") + address;
         case NetFailure::ReceiveTimeout:
             return J("応答がタイムアウトしました（") + seconds(limits.idleMilliseconds) +
                    J(" 秒、受信 ") + std::to_string(exchange.response.size()) + J(" バイト）: ") +
@@ -91,6 +96,7 @@ void SetSocketSenderOptions(const SocketSenderOptions& options) {
 
 std::string FormatSocketRequest(const SocketRequest& request) {
     std::string cookieLine = request.cookie.empty() ? "" : "Cookie: " + request.cookie + "\r\n";
+    std::string hostLine = request.host.empty() ? "" : "Host: " + request.host + "\r\n";
     if (request.method == "POST") {
         std::string type = "application/x-www-form-urlencoded";
         if (request.data.find("form-data") != std::string::npos) {
@@ -99,13 +105,13 @@ std::string FormatSocketRequest(const SocketRequest& request) {
             if (!boundary.empty())
                 type += "; boundary=" + boundary;
         }
-        return "POST " + request.path +
-               "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nContent-Type:" + type +
+        return "POST " + request.path + "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" + hostLine +
+               "Content-Type:" + type +
                "\r\nContent-Length:" + std::to_string(request.contentLength) + "\r\n" + cookieLine +
                "\r\n" + request.data + "\r\n";
     }
     return "GET " + request.path + "?" + request.data +
-           "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" + cookieLine + "\r\n";
+           "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" + hostLine + cookieLine + "\r\n";
 }
 
 std::string ResponseFilePath(int n) {
@@ -130,11 +136,13 @@ void StoreResponse(const std::string& response) {
         AddMessage(J("応答を response/ に保存できませんでした（以後の失敗は表示しません）"));
 }
 
-Exchange TcpExchange(const std::string& host, std::uint16_t port, const std::string& text) {
+Exchange TcpExchange(const Endpoint& target, const std::string& text) {
     Exchange result;
     TcpConnection connection;
-    if (!connection.Connect(host, port, SocketTimeouts()) || !connection.SendAll(text)) {
+    if (!connection.Connect(target.host, target.port, SocketTimeouts()) ||
+        (target.tls && !connection.StartTls(target.host)) || !connection.SendAll(text)) {
         result.failure = connection.failure();
+        result.detail = connection.failureDetail();
         return result;
     }
     // A receive that ran out of time counts as received, with the bytes held, as an error
@@ -186,26 +194,40 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             request.contentLength = static_cast<int>(row.data.size() / 3);
             UrlDecode(request.data, 0, true);
         }
-        request.cookie = LookupCookies(url.host, url.path);
-        std::uint16_t port = options.port != 0 ? options.port : (cgiTestMode ? 50000 : 80);
+        // The scheme and an explicit port decide the connection; the cookie store knows hosts
+        // without their port.
+        Endpoint target = EndpointOf(row.url, url.host);
+        target.port = ConnectPort(target, cgiTestMode, options.port);
+        request.cookie = LookupCookies(target.host, url.path);
+        // Servers behind TLS need the name they serve; plain rows stay as they always were.
+        if (target.tls)
+            request.host =
+                target.port == 443 ? target.host : target.host + ":" + std::to_string(target.port);
+        std::uint16_t port = target.port;
 
         Exchange exchange;
         if (row.method == "SET")
             continue;
         if (row.method == "GET" || row.method == "URL" || row.method == "POST") {
-            exchange = exchangeRequest(url.host, port, FormatSocketRequest(request));
+            exchange = exchangeRequest(target, FormatSocketRequest(request));
         }
 
-        WriteLog(J("HTTPリクエスト送信 http://") + url.host + "/" + url.path +
+        std::string scheme = target.tls ? "https://" : "http://";
+        WriteLog(J("HTTPリクエスト送信 ") + scheme + url.host + "/" + url.path +
                      " cookie:" + request.cookie + " port:" + std::to_string(port),
                  false);
-        std::string timedOut =
-            TimeoutMessage(exchange, SocketTimeouts(), "http://" + url.host + url.path);
-        if (!timedOut.empty())
-            AddMessage(timedOut);
+        std::string failed =
+            FailureMessage(exchange, SocketTimeouts(), scheme + url.host + url.path);
+        if (!failed.empty()) {
+            if (exchange.failure == NetFailure::TlsHandshake ||
+                exchange.failure == NetFailure::TlsCertificate) {
+                WriteLog(failed, false);  // why nothing was sent
+            }
+            AddMessage(failed);
+        }
         if (exchange.received) {
             StoreResponse(exchange.response);
-            StoreCookie(exchange.response, url);
+            StoreCookie(exchange.response, target.host, url);
         }
         if (pauseMilliseconds > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/platform/tcp_client.h"
+#include "core/replay/url_endpoint.h"
 
 namespace quillrun {
 
@@ -33,6 +34,7 @@ struct SocketRequest {
     std::string path;
     std::string data;    // body or query, multipart bodies already decoded
     std::string cookie;  // cookie text, may be empty
+    std::string host;    // the Host header's value; only TLS rows send one
     int contentLength = 0;
 };
 
@@ -50,12 +52,14 @@ struct Exchange {
     bool received = false;
     std::string response;
     NetFailure failure = NetFailure::None;
+    std::string detail;  // why a TLS session did not come about
 };
-using ExchangeFunction =
-    std::function<Exchange(const std::string& host, std::uint16_t port, const std::string& text)>;
+// The target's port is the one connected to.
+using ExchangeFunction = std::function<Exchange(const Endpoint& target, const std::string& text)>;
 
-// The exchange over TCP: connect, send the whole request, receive at most 10240 bytes.
-Exchange TcpExchange(const std::string& host, std::uint16_t port, const std::string& text);
+// The exchange over TCP (and TLS for https rows): connect, send the whole request, receive at
+// most 10240 bytes.
+Exchange TcpExchange(const Endpoint& target, const std::string& text);
 
 // Replays an event file with the given exchange and pause; the thread procedure uses the TCP
 // exchange.
