@@ -57,6 +57,7 @@ Reply Reply::Ok(const std::string& body, const std::string& contentType,
 TestCertificate TestCertificate::Make(const std::string& commonName) {
     EVP_PKEY* key = EVP_RSA_gen(2048);
     X509* cert = X509_new();
+    X509_set_version(cert, 2);  // version 3: the extensions need it
     ASN1_INTEGER_set(X509_get_serialNumber(cert), static_cast<long>(std::rand()) + 1);
     X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
     X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);

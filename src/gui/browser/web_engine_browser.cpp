@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QWebChannel>
+#include <QWebEngineCertificateError>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
@@ -18,7 +19,9 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "core/platform/cp932.h"
 #include "core/recording/form_encoding.h"
+#include "core/recording/message_sink.h"
 #include "gui/text.h"
 
 // The capture script is a resource of this library; a static library registers it by hand.
@@ -171,6 +174,16 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
     clock_.start();
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { tracker_.LoadStarted(); });
     connect(page_, &QWebEnginePage::urlChanged, this, [this] { tracker_.UrlChangedWithoutLoad(); });
+    // A page whose certificate cannot be trusted is not opened (never overridden); the row
+    // ends with a line in the message list instead of a silent wait.
+    connect(page_, &QWebEnginePage::certificateError, this,
+            [](const QWebEngineCertificateError& error) {
+                QWebEngineCertificateError refused = error;
+                refused.rejectCertificate();
+                AddMessage(J("証明書を確認できないため、ページを開きません（") +
+                           ToCp932(error.description()) + J("）: ") +
+                           ToCp932(error.url().toString()));
+            });
     // A stopped load ends without loadFinished.
     connect(page_, &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) {

@@ -11,6 +11,7 @@
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/recording/message_sink.h"
 #include "core/replay/browser_replay.h"
 #include "core/replay/form_action.h"
 #include "core/replay/url_encoding.h"
@@ -49,8 +50,9 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     if (path == "/set.html")
         return test::Reply::Ok(Html(kSetPage));
     if (path == "/postform.html") {
-        return test::Reply::Ok(Html("<form method=post action=\"/posted\"><input name=q>"
-                                    "<input type=submit value=\"Go\"></form>"));
+        return test::Reply::Ok(
+            Html("<form method=post action=\"/posted\"><input name=q>"
+                 "<input type=submit value=\"Go\"></form>"));
     }
     if (path == "/posted") {
         test::Reply reply = test::Reply::Ok(Html("posted"));
@@ -188,18 +190,23 @@ TEST_F(BrowserReplayGuiTest, SetStepsFillClickAndSubmit) {
 }
 
 TEST_F(BrowserReplayGuiTest, TheFormASetRowSubmitsReachesTheServerBeforeTheNextRow) {
-    ReplayFile("1\tSET\tsubmit=Go\tinput=q:v1,click=,\t\r\n"
-               "2\tURL\t" + Url("/postform.html") + "\t\t\r\n"
-               "3\tGET\t" + Url("/after") + "\tn=1\t\r\n"
-               "4\t\t\t\t\r\n");
+    ReplayFile(
+        "1\tSET\tsubmit=Go\tinput=q:v1,click=,\t\r\n"
+        "2\tURL\t" +
+        Url("/postform.html") +
+        "\t\t\r\n"
+        "3\tGET\t" +
+        Url("/after") +
+        "\tn=1\t\r\n"
+        "4\t\t\t\t\r\n");
     requests_ = server_.Requests();
     std::vector<std::string> order;
     for (const auto& r : requests_) {
         if (r.target != "/favicon.ico")
             order.push_back(r.method + " " + r.target);
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"GET /postform.html", "POST /posted",
-                                               "GET /after?n=1"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"GET /postform.html", "POST /posted", "GET /after?n=1"}));
     const test::ReceivedRequest* posted = Find("/posted");
     ASSERT_NE(posted, nullptr);
     EXPECT_EQ(posted->body, "q=v1");
@@ -244,6 +251,25 @@ TEST_F(BrowserReplayGuiTest, AnIeTaskStartedByTheSchedulerReplaysItsFile) {
     EXPECT_EQ(App().currentTab, kTabRecord);  // the scheduler showed the replay view
     EXPECT_NE(test::ReadFile(dir_ / "quillrun.log").find(J("イベント実行 ie-task")),
               std::string::npos);
+}
+
+TEST_F(BrowserReplayGuiTest, ACertificateTheEngineCannotTrustEndsTheRowWithAMessage) {
+    test::LoopbackHttpServer tls(Serve, test::TestCertificate::Make());
+    std::vector<std::string> messages;
+    SetMessageSink([&](const std::string& text) { messages.push_back(text); });
+    QElapsedTimer wall;
+    wall.start();
+    ReplayFile("1\tURL\t" + tls.Url("/secret") + "\t\t\r\n2\tURL\t" + Url("/after") + "\t\t\r\n");
+    QTest::qWait(500);
+    SetMessageSink(nullptr);
+    EXPECT_EQ(tls.RequestCount(), 0u);
+    EXPECT_NE(Find("/after"), nullptr);  // the replay went on with the next row
+    bool said = false;
+    for (const std::string& m : messages)
+        said = said || m.find(J("証明書を確認できないため")) != std::string::npos;
+    EXPECT_TRUE(said);
+    std::printf("replay with a refused certificate: %lld ms\n",
+                static_cast<long long>(wall.elapsed()));
 }
 
 }  // namespace quillrun
