@@ -157,8 +157,23 @@ void SocketReplayThread(std::string eventFile) {
     ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds);
 }
 
+void SocketReplayThread(std::string eventFile, const RowObserver& observer) {
+    ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds, observer);
+}
+
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchangeRequest,
-                     int pauseMilliseconds) {
+                     int pauseMilliseconds, const RowObserver& observer) {
+    // A row that ends the replay is a failed row to whoever watches.
+    auto ended = [&observer](const EventLine& row, const std::string& why) {
+        if (!observer)
+            return;
+        RowResult result;
+        result.at = CurrentClock().Now();
+        result.method = row.method;
+        result.url = row.url;
+        result.outcome = why;
+        observer(result);
+    };
     std::vector<std::string> lines;
     if (!ReadEventFileLines(eventFile, lines))
         return;
@@ -170,6 +185,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             return;
         if (RowHoldsControlBytes(row)) {
             AddMessage(DamagedRowMessage(n + 1));
+            ended(EventLine(), "damaged row " + std::to_string(n + 1) + ": control bytes");
             return;
         }
         UrlParts url;
@@ -181,8 +197,11 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         bool cgiTestMode = App().settings.CGITestMode == 1;
         if (!cgiTestMode) {
             GuardResult guard = RunPostGuard(url.host + row.method + url.path + row.data);
-            if (guard != GuardResult::Pass)
+            if (guard != GuardResult::Pass) {
+                ended(row, guard == GuardResult::Tripped ? "refused by the duplicate-post guard"
+                                                         : "guard file cannot be written");
                 return;
+            }
         }
 
         SocketRequest request;
@@ -208,6 +227,9 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         Exchange exchange;
         if (row.method == "SET")
             continue;
+        RowResult result;
+        result.at = CurrentClock().Now();
+        auto started = std::chrono::steady_clock::now();
         if (row.method == "GET" || row.method == "URL" || row.method == "POST") {
             exchange = exchangeRequest(target, FormatSocketRequest(request));
         }
@@ -228,6 +250,29 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         if (exchange.received) {
             StoreResponse(exchange.response);
             StoreCookie(exchange.response, target.host, url);
+        }
+        if (observer) {
+            result.method = row.method;
+            result.url = row.url + (row.method == "GET" || row.method == "URL"
+                                        ? (row.data.empty() ? "" : "?" + row.data)
+                                        : "");
+            result.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - started)
+                                      .count();
+            result.bytes = exchange.response.size();
+            if (!failed.empty()) {
+                result.outcome = Cp932ToUtf8(failed);
+            } else if (exchange.received) {
+                result.outcome = StatusLineOf(exchange.response);
+                result.ok = IsSuccessStatus(result.outcome);
+            } else if (exchange.failure == NetFailure::Resolve) {
+                result.outcome = "host not found";
+            } else if (exchange.failure == NetFailure::None) {
+                result.outcome = "not sent: method " + row.method;
+            } else {
+                result.outcome = "connection failed";
+            }
+            observer(result);
         }
         if (pauseMilliseconds > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
@@ -256,7 +301,7 @@ void PrefetchEventFileHosts(const std::string& eventFile) {
 }
 
 void StartSocketReplayThread(const std::string& eventFile) {
-    std::thread(SocketReplayThread, eventFile).detach();
+    std::thread([eventFile] { SocketReplayThread(eventFile); }).detach();
 }
 
 }  // namespace quillrun

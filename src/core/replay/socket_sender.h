@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/platform/tcp_client.h"
+#include "core/replay/run_report.h"
 #include "core/replay/url_endpoint.h"
 
 namespace quillrun {
@@ -62,13 +63,15 @@ using ExchangeFunction = std::function<Exchange(const Endpoint& target, const st
 Exchange TcpExchange(const Endpoint& target, const std::string& text);
 
 // Replays an event file with the given exchange and pause; the thread procedure uses the TCP
-// exchange.
+// exchange. The observer hears of every row that was sent or that ended the replay.
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchange,
-                     int pauseMilliseconds);
+                     int pauseMilliseconds, const RowObserver& observer = nullptr);
 
 // The thread procedure: replays the event file; returns at its end or at the first row that
 // ends the replay.
 void SocketReplayThread(std::string eventFile);
+// The same with an observer of every row (the command line's replay).
+void SocketReplayThread(std::string eventFile, const RowObserver& observer);
 
 // Resolves the hosts of an event file's rows ahead of its run, so that the run's first request
 // does not wait for the resolver.

@@ -19,6 +19,7 @@
 #include "core/platform/file_privacy.h"
 #include "core/platform/paths.h"
 #include "core/recording/message_sink.h"
+#include "gui/app/command_line.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
@@ -59,6 +60,22 @@ void QuitOnEndSignals(QApplication& application) {
 namespace quillrun {
 
 int RunProgram(int argc, char** argv) {
+    CommandLine commandLine = ParseCommandLine(argc, argv);
+    switch (commandLine.mode) {
+        case CommandLine::Mode::Help:
+            std::fputs(UsageText().c_str(), stdout);
+            return 0;
+        case CommandLine::Mode::Version:
+            std::printf("quillrun 1.10\n");
+            return 0;
+        case CommandLine::Mode::Error:
+            std::fprintf(stderr, "quillrun: %s\n", commandLine.error.c_str());
+            return 2;
+        case CommandLine::Mode::Run:
+            return RunEventFileNow(commandLine.eventFile);
+        case CommandLine::Mode::Desktop:
+            break;
+    }
     // The browser engine refuses to run as root with its sandbox on.
     if (::geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
         ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);

@@ -1,0 +1,25 @@
+// The program's command line: none starts the desktop program; the rest are for use without a
+// desktop (a replay now, from a script, cron or a systemd timer).
+#pragma once
+
+#include <string>
+
+namespace quillrun {
+
+struct CommandLine {
+    enum class Mode { Desktop, Help, Version, Run, Error } mode = Mode::Desktop;
+    std::string eventFile;  // --run FILE
+    std::string error;      // what is wrong with the arguments
+};
+
+CommandLine ParseCommandLine(int argc, char** argv);
+
+// The text of --help.
+std::string UsageText();
+
+// --run FILE: replays the event file now through the socket sender with the program folder's
+// settings, cookies and response files, prints one line per row and returns the exit code: 0
+// when every row got a 2xx or 3xx status, 1 when a row failed, 2 when the file cannot be read.
+int RunEventFileNow(const std::string& eventFile);
+
+}  // namespace quillrun

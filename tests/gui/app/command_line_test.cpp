@@ -1,0 +1,88 @@
+// The program started with --run, as a script or a timer starts it, against the loopback server.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+test::Reply Serve(const test::ReceivedRequest& r) {
+    if (r.target.rfind("/missing", 0) == 0) {
+        test::Reply reply;
+        reply.raw = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+        return reply;
+    }
+    return test::Reply::Ok("fine");
+}
+
+class CommandLineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        program_ = dir_ / "quillrun";
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLRUN_TEST_DIST_DIR "quillrun"),
+                                QString::fromStdString(program_)));
+    }
+    struct Result {
+        int code = -1;
+        std::string out, err;
+    };
+    Result Run(const QStringList& arguments) {
+        QProcess process;
+        process.start(QString::fromStdString(program_), arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+    QString File(const std::string& name, const std::string& lines) {
+        test::WriteFile(dir_ / ("event/" + name), lines);
+        return QString::fromStdString(dir_ / ("event/" + name));
+    }
+
+    test::TempFolder dir_;
+    std::string program_;
+    test::LoopbackHttpServer server_{Serve};
+};
+
+}  // namespace
+
+TEST_F(CommandLineTest, RunPrintsEachRowAndItsExitCodeSaysWhetherEveryRowWorked) {
+    Result ok = Run({QStringLiteral("--run"),
+                     File("ok.evf", "1\tGET\t" + server_.Url("/a") + "\tq=1\t\r\n2\tPOST\t" +
+                                        server_.Url("/p") + "\tx=1\t\r\n3\t\t\t\t\r\n")});
+    EXPECT_EQ(ok.code, 0) << ok.err;
+    EXPECT_NE(ok.out.find(" GET " + server_.Url("/a") + "?q=1 HTTP/1.0 200 OK "), std::string::npos)
+        << ok.out;
+    EXPECT_NE(ok.out.find(" POST " + server_.Url("/p") + " HTTP/1.0 200 OK "), std::string::npos);
+    EXPECT_EQ(server_.RequestCount(), 2u);
+
+    Result missing = Run({QStringLiteral("--run"),
+                          File("bad.evf", "1\tURL\t" + server_.Url("/missing") + "\t\t\r\n")});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.out.find("HTTP/1.0 404 Not Found"), std::string::npos);
+
+    Result unreadable = Run({QStringLiteral("--run"), QStringLiteral("/no/such/file.evf")});
+    EXPECT_EQ(unreadable.code, 2);
+    EXPECT_EQ(unreadable.err, "quillrun: cannot read /no/such/file.evf\n");
+    EXPECT_EQ(Run({QStringLiteral("--run")}).code, 2);
+    EXPECT_EQ(Run({QStringLiteral("--frobnicate")}).code, 2);
+    Result help = Run({QStringLiteral("--help")});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--run FILE.evf"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, TheDuplicatePostGuardHoldsAcrossRuns) {
+    QString file = File("post.evf", "1\tPOST\t" + server_.Url("/p") + "\ta=1\t\r\n");
+    for (int run = 0; run < 4; ++run)
+        EXPECT_EQ(Run({QStringLiteral("--run"), file}).code, 0) << run;
+    Result fifth = Run({QStringLiteral("--run"), file});
+    EXPECT_EQ(fifth.code, 1);
+    EXPECT_NE(fifth.out.find("refused by the duplicate-post guard"), std::string::npos);
+    EXPECT_EQ(server_.RequestCount(), 4u);
+}
+
+}  // namespace quillrun
