@@ -7,7 +7,7 @@ namespace quillrun {
 TEST(RunReport, StatusLinesAndTheRowLine) {
     EXPECT_EQ(StatusLineOf("HTTP/1.0 302 Found\r\nLocation: /\r\n\r\n"), "HTTP/1.0 302 Found");
     EXPECT_EQ(StatusLineOf(""), "(no response)");
-    EXPECT_EQ(StatusLineOf(std::string("HTTP/1.0 200 \0K", 16)), "HTTP/1.0 200  K");
+    EXPECT_EQ(StatusLineOf(std::string("HTTP/1.0 200 \0K", 15)), "HTTP/1.0 200  K");
     EXPECT_TRUE(IsSuccessStatus("HTTP/1.1 204 No Content"));
     EXPECT_TRUE(IsSuccessStatus("HTTP/1.0 200"));
     EXPECT_FALSE(IsSuccessStatus("HTTP/1.0 404 Not Found"));
