@@ -26,6 +26,8 @@ class Browser {
     virtual std::string LocationURL() const = 0;
     // True while a load is under way.
     virtual bool Busy() const = 0;
+    // Whether the last completed load of the top document succeeded.
+    virtual bool LastLoadSucceeded() const { return true; }
     virtual void Exec(BrowserCommand command) = 0;
 };
 

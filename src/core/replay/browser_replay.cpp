@@ -1,5 +1,7 @@
 #include "core/replay/browser_replay.h"
 
+#include <chrono>
+
 #include "core/platform/cp932.h"
 #include "core/platform/paths.h"
 #include "core/recording/message_sink.h"
@@ -64,16 +66,32 @@ void WaitAfterRow(Browser& browser, ReplayWaiter& waiter) {
     }
 }
 
-void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter) {
+void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
+                       const RowObserver& observer) {
     std::vector<std::string> lines;
     if (!ReadEventFileLines(eventFile, lines))
         return;
+    auto report = [&observer](const EventLine& row, const LocalTime& at, long long ms,
+                              const std::string& outcome, bool ok) {
+        if (!observer)
+            return;
+        RowResult result;
+        result.at = at;
+        result.method = row.method;
+        result.url = row.method == "GET" ? row.url + "?" + row.data : row.url;
+        result.outcome = outcome;
+        result.milliseconds = ms;
+        result.ok = ok;
+        observer(result);
+    };
     for (std::size_t n = 0; n < lines.size(); ++n) {
         EventLine row;
         if (!ParseReplayRow(lines[n], row))
             return;
         if (RowHoldsControlBytes(row)) {
             AddMessage(DamagedRowMessage(n + 1));
+            report(EventLine(), CurrentClock().Now(), 0,
+                   "damaged row " + std::to_string(n + 1) + ": control bytes", false);
             return;
         }
         std::string key;
@@ -89,13 +107,26 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         } else {
             key = "SET" + row.url + row.data;
         }
-        if (RunPostGuard(key) != GuardResult::Pass)
+        if (RunPostGuard(key) != GuardResult::Pass) {
+            report(row, CurrentClock().Now(), 0, "refused by the duplicate-post guard", false);
             return;
+        }
         RowNavigation navigation = NavigationForRow(row);
         if (navigation.action == RowAction::End)
             return;
+        LocalTime at = CurrentClock().Now();
+        auto started = std::chrono::steady_clock::now();
         PerformRow(navigation, browser);
         WaitAfterRow(browser, waiter);
+        long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - started)
+                           .count();
+        if (navigation.action == RowAction::ArmForm) {
+            report(row, at, ms, "form action armed", true);
+        } else {
+            bool loaded = browser.LastLoadSucceeded();
+            report(row, at, ms, loaded ? "loaded" : "load failed", loaded);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/browser/browser.h"
 #include "core/recording/event_line.h"
+#include "core/replay/run_report.h"
 
 namespace quillrun {
 
@@ -36,7 +37,9 @@ void PerformRow(const RowNavigation& navigation, Browser& browser);
 
 // Replays an event file for an IE task, with the duplicate-post guard always on; returns when
 // the file is done or the replay ended.
-void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter);
+// The observer hears of every row carried out and of the row that ended the replay.
+void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
+                       const RowObserver& observer = nullptr);
 
 // The wait after a row: 500 ms, then until the browser is not busy (a message-list line when it
 // gave up).

@@ -1,6 +1,14 @@
 #include "core/replay/run_report.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/platform/paths.h"
 
 namespace quillrun {
 
@@ -11,6 +19,43 @@ std::string FormatRowResult(const RowResult& row) {
                   row.at.millisecond);
     return std::string(when) + " " + row.method + " " + row.url + " " + row.outcome + " " +
            std::to_string(row.bytes) + " bytes " + std::to_string(row.milliseconds) + " ms";
+}
+
+RunReportFile::RunReportFile(const std::string& taskName, const LocalTime& start) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof(stamp), "%04d%02d%02d-%02d%02d%02d_", start.year, start.month,
+                  start.day, start.hour, start.minute, start.second);
+    path_ = ProgramPath("report/") + stamp + taskName + ".txt";
+}
+
+void RunReportFile::Add(const RowResult& row) {
+    // Made at the first row, after its request: nothing delays a due request.
+    std::string folder = ProgramPath("report/");
+    if (!IsFolder(folder))
+        ::mkdir(NativePath(folder).c_str(), 0700);
+    AppendToFile(path_, FormatRowResult(row) + "\n");
+}
+
+void PruneRunReports(std::size_t keep) {
+    std::string folder = ProgramPath("report/");
+    std::vector<std::string> names;
+    for (const std::string& name : ListFolder(folder)) {
+        // Only the program's own reports: a time stamp, "_", the task name, ".txt".
+        if (name.size() > 20 && name[8] == '-' && name[15] == '_' &&
+            name.compare(name.size() - 4, 4, ".txt") == 0) {
+            names.push_back(name);
+        }
+    }
+    if (names.size() <= keep)
+        return;
+    std::sort(names.begin(), names.end());  // the time stamp first: oldest first
+    for (std::size_t i = 0; i + keep < names.size(); ++i)
+        RemoveFile(folder + names[i]);
+}
+
+std::string RowMessage(const RowResult& row) {
+    return Utf8ToCp932(row.outcome) + " (" + std::to_string(row.milliseconds) + " ms) " +
+           row.method + " " + row.url;
 }
 
 std::string StatusLineOf(const std::string& response) {

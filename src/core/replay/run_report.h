@@ -24,6 +24,27 @@ using RowObserver = std::function<void(const RowResult&)>;
 // "YYYY-MM-DD hh:mm:ss.mmm METHOD URL OUTCOME N bytes M ms".
 std::string FormatRowResult(const RowResult& row);
 
+// The report of one task run: report/<yyyymmdd-hhmmss>_<task name>.txt in the program folder,
+// the lines the command line prints, one per row. The folder is made (0700) when missing and
+// only the newest reports are kept.
+class RunReportFile {
+  public:
+    static constexpr std::size_t kReportsKept = 200;
+
+    RunReportFile(const std::string& taskName, const LocalTime& start);
+    void Add(const RowResult& row);
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// Deletes the oldest reports beyond the newest `keep`.
+void PruneRunReports(std::size_t keep = RunReportFile::kReportsKept);
+
+// The message-list line of a row: outcome, time taken, method and URL (CP932).
+std::string RowMessage(const RowResult& row);
+
 // The first line of a response, and whether it is an HTTP status of 2xx or 3xx.
 std::string StatusLineOf(const std::string& response);
 bool IsSuccessStatus(const std::string& statusLine);

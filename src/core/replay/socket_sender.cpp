@@ -300,8 +300,16 @@ void PrefetchEventFileHosts(const std::string& eventFile) {
         PrefetchHostAddress(host);
 }
 
-void StartSocketReplayThread(const std::string& eventFile) {
-    std::thread([eventFile] { SocketReplayThread(eventFile); }).detach();
+void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName) {
+    LocalTime start = CurrentClock().Now();
+    std::thread([eventFile, taskName, start] {
+        RunReportFile report(taskName, start);
+        SocketReplayThread(eventFile, [&report](const RowResult& row) {
+            report.Add(row);
+            AddMessage(RowMessage(row));
+        });
+        PruneRunReports();
+    }).detach();
 }
 
 }  // namespace quillrun

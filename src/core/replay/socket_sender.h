@@ -77,7 +77,8 @@ void SocketReplayThread(std::string eventFile, const RowObserver& observer);
 // does not wait for the resolver.
 void PrefetchEventFileHosts(const std::string& eventFile);
 
-// Starts SocketReplayThread on a detached thread that owns its copy of the path.
-void StartSocketReplayThread(const std::string& eventFile);
+// Starts SocketReplayThread on a detached thread that owns its copy of the path; the run writes
+// its report under the task's name and says each row's outcome in the message list.
+void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName);
 
 }  // namespace quillrun

@@ -47,11 +47,11 @@ int MillisecondsToNextTick(const LocalTime& now) {
 void Scheduler::StartTask(const TaskRecord& task, AppState& app, SchedulerHost& host) {
     Announce(task.EventName, host);
     if (task.EventExecType == kExecSocket) {
-        host.StartSocketReplay(task.EventDataFile);
+        host.StartSocketReplay(task.EventDataFile, task.EventName);
     } else {
         if (app.modalDialog != 1)
             host.ShowReplayView();
-        host.RunBrowserReplay(task.EventDataFile);
+        host.RunBrowserReplay(task.EventDataFile, task.EventName);
     }
 }
 
@@ -127,7 +127,7 @@ void Scheduler::RunWaiting(AppState& app, SchedulerHost& host) {
                         J(" 秒遅れて開始しました"));
         if (app.modalDialog != 1)
             host.ShowReplayView();
-        host.RunBrowserReplay(run.eventFile);
+        host.RunBrowserReplay(run.eventFile, run.name);
     }
 }
 

@@ -16,13 +16,14 @@ class SchedulerHost {
     virtual ~SchedulerHost() = default;
     // A time-stamped row of the Record page's message list.
     virtual void AddMessage(const std::string& text) = 0;
-    // Starts a detached socket sender thread that owns its copy of the path.
-    virtual void StartSocketReplay(const std::string& eventFile) = 0;
+    // Starts a detached socket sender thread that owns its copy of the path (the task's name
+    // names its run report).
+    virtual void StartSocketReplay(const std::string& eventFile, const std::string& taskName) = 0;
     // Selects the Record page's recording and replay view and redraws the main window.
     virtual void ShowReplayView() = 0;
     // Replays the file through the browser; returns when the whole file has been gone through.
     // Ticks go on meanwhile (the replay runs the message loop) and may re-enter Tick.
-    virtual void RunBrowserReplay(const std::string& eventFile) = 0;
+    virtual void RunBrowserReplay(const std::string& eventFile, const std::string& taskName) = 0;
     // A Socket task falls due at the next minute: work that would delay its first request
     // (finding the server's address) may be done now, off the user-interface thread.
     virtual void PrepareSocketReplay(const std::string& /*eventFile*/) {}

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "core/recording/message_sink.h"
 #include "core/replay/socket_sender.h"
 
 namespace quillrun {
@@ -11,8 +12,9 @@ void GuiSchedulerHost::AddMessage(const std::string& text) {
         sink_(text);
 }
 
-void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile) {
-    StartSocketReplayThread(eventFile);
+void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile,
+                                         const std::string& taskName) {
+    StartSocketReplayThread(eventFile, taskName);
 }
 
 void GuiSchedulerHost::PrepareSocketReplay(const std::string& eventFile) {
@@ -25,9 +27,15 @@ void GuiSchedulerHost::ShowReplayView() {
         showReplayView_();
 }
 
-void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile) {
-    if (browserReplay_)
-        browserReplay_(eventFile);
+void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile, const std::string& taskName) {
+    if (!browserReplay_)
+        return;
+    RunReportFile report(taskName, CurrentClock().Now());
+    browserReplay_(eventFile, [this, &report](const RowResult& row) {
+        report.Add(row);
+        AddMessage(RowMessage(row));
+    });
+    PruneRunReports();
 }
 
 }  // namespace quillrun

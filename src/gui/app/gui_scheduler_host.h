@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "core/replay/run_report.h"
 #include "core/tasks/scheduler.h"
 
 namespace quillrun {
@@ -12,21 +13,21 @@ class GuiSchedulerHost : public SchedulerHost {
   public:
     using MessageSink = std::function<void(const std::string&)>;
     GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView,
-                     std::function<void(const std::string&)> browserReplay)
+                     std::function<void(const std::string&, const RowObserver&)> browserReplay)
         : sink_(std::move(sink)),
           showReplayView_(std::move(showReplayView)),
           browserReplay_(std::move(browserReplay)) {}
 
     void AddMessage(const std::string& text) override;
-    void StartSocketReplay(const std::string& eventFile) override;
+    void StartSocketReplay(const std::string& eventFile, const std::string& taskName) override;
     void ShowReplayView() override;
-    void RunBrowserReplay(const std::string& eventFile) override;
+    void RunBrowserReplay(const std::string& eventFile, const std::string& taskName) override;
     void PrepareSocketReplay(const std::string& eventFile) override;
 
   private:
     MessageSink sink_;
     std::function<void()> showReplayView_;
-    std::function<void(const std::string&)> browserReplay_;
+    std::function<void(const std::string&, const RowObserver&)> browserReplay_;
 };
 
 }  // namespace quillrun

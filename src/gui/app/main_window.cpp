@@ -66,11 +66,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     qApp->installEventFilter(router_);
     host_ = std::make_unique<GuiSchedulerHost>(
         [](const std::string& text) { AddMessage(text); }, [this] { SelectTab(kTabRecord); },
-        [this](const std::string& eventFile) {
+        [this](const std::string& eventFile, const RowObserver& observer) {
             if (record_->browser() == nullptr)
                 return;
             EventLoopWaiter waiter;
-            BrowserReplayFile(eventFile, *record_->browser(), waiter);
+            BrowserReplayFile(eventFile, *record_->browser(), waiter, observer);
         });
     tickTimer_ = new QTimer(this);
     tickTimer_->setSingleShot(true);

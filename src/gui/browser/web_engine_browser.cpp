@@ -190,7 +190,8 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
                 if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
                     tracker_.LoadFinished();
             });
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
+    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        lastLoadOk_ = ok;
         // Not busy from here on, so that a form action carried out now keeps it busy anew.
         tracker_.LoadFinished();
         if (events_)

@@ -80,6 +80,7 @@ class WebEngineBrowser : public QObject, public Browser {
     void GoHome() override;
     std::string LocationURL() const override;
     bool Busy() const override;
+    bool LastLoadSucceeded() const override { return lastLoadOk_; }
     void Exec(BrowserCommand command) override;
 
     // Runs a script in the application's world and waits for its result with a local event
@@ -104,6 +105,7 @@ class WebEngineBrowser : public QObject, public Browser {
     CaptureBridge* bridge_ = nullptr;
     BrowserEvents* events_ = nullptr;
     std::string home_;
+    bool lastLoadOk_ = true;
     // Busy from the request of a navigation until it has finished.
     mutable NavigationTracker tracker_;
     // A captured form body and its submission's navigation are paired within this long.

@@ -1,6 +1,18 @@
 #include "core/replay/run_report.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "core/config/activity_log.h"
+#include "core/platform/files.h"
+#include "core/recording/message_sink.h"
+#include "core/replay/socket_sender.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/temp_folder.h"
 
 namespace quillrun {
 
@@ -23,6 +35,59 @@ TEST(RunReport, StatusLinesAndTheRowLine) {
     row.milliseconds = 15;
     EXPECT_EQ(FormatRowResult(row),
               "2026-12-06 09:30:00.007 GET http://h/a?q=1 HTTP/1.0 200 OK 120 bytes 15 ms");
+}
+
+TEST(RunReport, ATaskRunWritesItsReportAndOnlyTheNewest200Stay) {
+    test::TempFolder dir;
+    dir.MakeProgramFolders();
+    test::ScopedProgramFolder program(dir.Path());
+    std::int32_t trace = 0;
+    SetActivityLog(dir / "quillrun.log", &trace);
+    std::vector<std::string> messages;
+    std::mutex lock;
+    SetMessageSink([&](const std::string& text) {
+        std::lock_guard<std::mutex> guard(lock);
+        messages.push_back(text);
+    });
+    test::LoopbackHttpServer server;
+    SocketSenderOptions options;
+    options.pauseMilliseconds = 0;
+    SetSocketSenderOptions(options);
+    // 205 reports of earlier runs and a file of the user's own.
+    ASSERT_EQ(::mkdir((dir / "report").c_str(), 0700), 0);
+    for (int i = 0; i < 205; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof(name), "report/20260101-00%04d_old.txt", i);
+        test::WriteFile(dir / name, "x\n");
+    }
+    test::WriteFile(dir / "report/notes.txt", "mine");
+
+    test::WriteFile(dir / "event/t.evf", "1\tURL\t" + server.Url("/a") + "\t\t\r\n");
+    test::FixedClock clock(LocalTime{2026, 12, 6, 9, 30, 0, 0});
+    test::ScopedClock scoped(clock);
+    StartSocketReplayThread(dir / "event/t.evf", "morning");
+    std::string report = dir / "report/20261206-093000_morning.txt";
+    for (int i = 0; i < 500 && ListFolder(dir / "report/").size() != 201; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::string line = test::ReadFile(report);
+    EXPECT_EQ(
+        line.rfind("2026-12-06 09:30:00.000 URL " + server.Url("/a") + " HTTP/1.0 200 OK ", 0), 0u)
+        << line;
+    EXPECT_EQ(line.substr(line.size() - 4), " ms\n");
+    EXPECT_EQ(ListFolder(dir / "report/").size(), 201u);  // 200 reports and the user's file
+    EXPECT_FALSE(FileExists(dir / "report/20260101-000000_old.txt"));
+    EXPECT_FALSE(FileExists(dir / "report/20260101-000005_old.txt"));
+    EXPECT_TRUE(FileExists(dir / "report/20260101-000006_old.txt"));
+    EXPECT_TRUE(FileExists(dir / "report/notes.txt"));
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].rfind("HTTP/1.0 200 OK (", 0), 0u) << messages[0];
+    }
+    SetMessageSink(nullptr);
+    SetSocketSenderOptions({});
+    SetActivityLog("", nullptr);
 }
 
 }  // namespace quillrun

@@ -17,9 +17,11 @@ struct RecordingHost : SchedulerHost {
     std::function<void()> duringBrowserReplay;
 
     void AddMessage(const std::string& text) override { calls.push_back("msg " + text); }
-    void StartSocketReplay(const std::string& file) override { calls.push_back("socket " + file); }
+    void StartSocketReplay(const std::string& file, const std::string&) override {
+        calls.push_back("socket " + file);
+    }
     void ShowReplayView() override { calls.push_back("view"); }
-    void RunBrowserReplay(const std::string& file) override {
+    void RunBrowserReplay(const std::string& file, const std::string&) override {
         calls.push_back("ie " + file);
         if (duringBrowserReplay)
             duringBrowserReplay();

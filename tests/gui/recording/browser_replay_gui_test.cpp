@@ -11,6 +11,7 @@
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/platform/files.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/browser_replay.h"
 #include "core/replay/form_action.h"
@@ -251,6 +252,13 @@ TEST_F(BrowserReplayGuiTest, AnIeTaskStartedByTheSchedulerReplaysItsFile) {
     EXPECT_EQ(App().currentTab, kTabRecord);  // the scheduler showed the replay view
     EXPECT_NE(test::ReadFile(dir_ / "quillrun.log").find(J("イベント実行 ie-task")),
               std::string::npos);
+    // The run's report, one line per row.
+    std::string report = dir_ / "report/20261206-093000_ie-task.txt";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FileExists(report); }, 20000));
+    EXPECT_EQ(test::ReadFile(report).rfind(
+                  "2026-12-06 09:30:00.000 URL " + Url("/task-page") + " loaded 0 bytes ", 0),
+              0u)
+        << test::ReadFile(report);
 }
 
 TEST_F(BrowserReplayGuiTest, ACertificateTheEngineCannotTrustEndsTheRowWithAMessage) {
