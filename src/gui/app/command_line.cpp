@@ -23,7 +23,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.mode = CommandLine::Mode::Version;
             return line;
         }
-        if (arg == "--run") {
+        if (arg == "--run" && line.mode == CommandLine::Mode::Desktop) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 line.mode = CommandLine::Mode::Error;
                 line.error = "--run needs an event file";
@@ -33,23 +33,39 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.eventFile = argv[++i];
             continue;
         }
+        if (arg == "--browser") {
+            line.browser = true;
+            continue;
+        }
+        if (arg == "--headless" && line.mode == CommandLine::Mode::Desktop) {
+            line.mode = CommandLine::Mode::Headless;
+            continue;
+        }
         line.mode = CommandLine::Mode::Error;
         line.error = "unknown argument: " + arg + " (see --help)";
         return line;
+    }
+    if (line.browser && line.mode != CommandLine::Mode::Run) {
+        line.mode = CommandLine::Mode::Error;
+        line.error = "--browser goes with --run";
     }
     return line;
 }
 
 std::string UsageText() {
-    return "Usage: quillrun                 start the desktop program\n"
-           "       quillrun --run FILE.evf  replay an event file now through the socket sender\n"
+    return "Usage: quillrun                           start the desktop program\n"
+           "       quillrun --run FILE.evf [--browser] replay an event file now\n"
+           "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --help | --version\n"
            "\n"
            "--run uses the settings, cookies and response files of the program folder (the\n"
-           "folder of the executable), prints one line per row (time, method, URL, status line\n"
-           "or error, bytes received, milliseconds) and exits 0 when every row got a 2xx or 3xx\n"
+           "folder of the executable) and the socket sender, or with --browser the browser\n"
+           "engine offscreen; it prints one line per row (time, method, URL, status line or\n"
+           "error, bytes received, milliseconds) and exits 0 when every row got a 2xx or 3xx\n"
            "status, 1 when a row failed, 2 on bad arguments or an unreadable file. A running\n"
-           "desktop program does not stop it; the duplicate-post guard applies as for tasks.\n";
+           "desktop program does not stop it; the duplicate-post guard applies as for tasks.\n"
+           "--headless runs the scheduler and both replay engines with no display; it and the\n"
+           "desktop program refuse to run together. SIGTERM ends it normally.\n";
 }
 
 int RunEventFileNow(const std::string& eventFile) {

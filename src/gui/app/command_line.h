@@ -7,8 +7,9 @@
 namespace quillrun {
 
 struct CommandLine {
-    enum class Mode { Desktop, Help, Version, Run, Error } mode = Mode::Desktop;
+    enum class Mode { Desktop, Help, Version, Run, Headless, Error } mode = Mode::Desktop;
     std::string eventFile;  // --run FILE
+    bool browser = false;   // --run FILE --browser
     std::string error;      // what is wrong with the arguments
 };
 

@@ -18,6 +18,7 @@
 #include "core/skin/skin_geometry.h"
 #include "gui/app/browser_dialog_closer.h"
 #include "gui/app/input_router.h"
+#include "gui/app/scheduler_loop.h"
 #include "gui/browser/event_loop_waiter.h"
 #include "gui/browser/web_engine_browser.h"
 #include "gui/recording/method_list_view.h"
@@ -72,23 +73,14 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
             EventLoopWaiter waiter;
             BrowserReplayFile(eventFile, *record_->browser(), waiter, observer);
         });
-    tickTimer_ = new QTimer(this);
-    tickTimer_->setSingleShot(true);
-    tickTimer_->setTimerType(Qt::PreciseTimer);
-    connect(tickTimer_, &QTimer::timeout, this, [this] {
-        // Armed before the tick runs: a browser replay inside it runs the message loop, and the
-        // ticks of the following seconds must go on meanwhile.
-        tickTimer_->start(MillisecondsToNextTick(CurrentClock().Now()));
-        OnProgramTimer(10000);
-    });
-    tickTimer_->start(MillisecondsToNextTick(CurrentClock().Now()));
+    schedulerLoop_ = new SchedulerLoop(*host_, this);
     closerTimer_ = startTimer(500);
     PlacePages();
 }
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(router_);
-    tickTimer_->stop();
+    schedulerLoop_->Stop();
     killTimer(closerTimer_);
     tray_->Remove();
     SetMessageSink(nullptr);
@@ -179,7 +171,7 @@ void MainWindow::timerEvent(QTimerEvent* event) {
 
 void MainWindow::OnProgramTimer(int id) {
     if (id == 10000) {
-        scheduler_.Tick(App(), CurrentClock().Now(), *host_);
+        schedulerLoop_->Tick();
     } else if (id == 10001) {
         CloseBrowserDialog(App().settings.AutoIEClose);
     }
@@ -190,7 +182,7 @@ void MainWindow::StoreForms() {
 }
 
 int MainWindow::SchedulerTickRemaining() const {
-    return tickTimer_->isActive() ? tickTimer_->remainingTime() : -1;
+    return schedulerLoop_->Remaining();
 }
 
 void MainWindow::GoToTray() {

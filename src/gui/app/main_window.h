@@ -17,6 +17,7 @@ class SettingsPage;
 class Page;
 class TrayIcon;
 class InputRouter;
+class SchedulerLoop;
 
 // "Webリクエスト自動再生機 -KESTREL-  Ver1.10 " followed by the copyright line.
 QString MainWindowTitle();
@@ -71,12 +72,9 @@ class MainWindow : public QWidget {
     Page* current_ = nullptr;
     TrayIcon* tray_ = nullptr;
     InputRouter* router_ = nullptr;
-    // The scheduler tick: a precise single shot, armed again before every tick for just past the
-    // next whole second, so it neither drifts nor keeps the phase the window was created at.
-    QTimer* tickTimer_ = nullptr;
+    SchedulerLoop* schedulerLoop_ = nullptr;
     int closerTimer_ = 0;
     bool inTray_ = false;
-    Scheduler scheduler_;
     std::unique_ptr<GuiSchedulerHost> host_;
 };
 

@@ -21,6 +21,7 @@
 #include "core/recording/message_sink.h"
 #include "gui/app/command_line.h"
 #include "gui/app/gui_prompter.h"
+#include "gui/app/headless.h"
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
 #include "gui/skin/skin.h"
@@ -59,6 +60,41 @@ void QuitOnEndSignals(QApplication& application) {
 
 namespace quillrun {
 
+namespace {
+
+// --headless: one instance with the desktop program (either refuses while the other runs), the
+// run files prepared as at a desktop start, messages on standard error, SIGTERM a normal end.
+int RunHeadless(QApplication& application, SingleInstance& instance) {
+    if (!instance.TakeLock()) {
+        std::fprintf(stderr, "quillrun: already running for this user; --headless ends\n");
+        return 1;
+    }
+    LoadConfiguration(App());
+    PrepareRunFiles(App());
+    SetMessageSink([](const std::string& text) {
+        std::fprintf(stderr, "%s %s\n", MessageTimeText().c_str(), Cp932ToUtf8(text).c_str());
+    });
+    for (const std::string& line : PrivacyWarnings(App().programFolder))
+        AddMessage(line);
+    int result = 0;
+    {
+        HeadlessProgram program;
+        application.setQuitOnLastWindowClosed(false);
+        QuitOnEndSignals(application);
+        std::fprintf(stderr, "quillrun: running %d task(s) without a window\n",
+                     App().tasks.Count());
+        result = application.exec();
+    }
+    SetMessageSink(nullptr);
+    if (!SaveConfiguration(App())) {
+        std::fprintf(stderr, "quillrun: the settings and tasks could not be saved\n");
+        WriteLog(J("設定ファイル quillrun.ini を保存できませんでした"), false);
+    }
+    return result;
+}
+
+}  // namespace
+
 int RunProgram(int argc, char** argv) {
     CommandLine commandLine = ParseCommandLine(argc, argv);
     switch (commandLine.mode) {
@@ -72,10 +108,16 @@ int RunProgram(int argc, char** argv) {
             std::fprintf(stderr, "quillrun: %s\n", commandLine.error.c_str());
             return 2;
         case CommandLine::Mode::Run:
-            return RunEventFileNow(commandLine.eventFile);
+            if (!commandLine.browser)
+                return RunEventFileNow(commandLine.eventFile);
+            break;
+        case CommandLine::Mode::Headless:
         case CommandLine::Mode::Desktop:
             break;
     }
+    bool windowless = commandLine.mode != CommandLine::Mode::Desktop;
+    if (windowless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");  // no display needed
     // The browser engine refuses to run as root with its sandbox on.
     if (::geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
         ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
@@ -84,10 +126,14 @@ int RunProgram(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
+    if (commandLine.mode == CommandLine::Mode::Run)
+        return RunEventFileInBrowser(commandLine.eventFile);
 
     // A second start touches no file of the running one: it says so, brings the running
     // instance back and ends.
     SingleInstance instance;
+    if (commandLine.mode == CommandLine::Mode::Headless)
+        return RunHeadless(application, instance);
     if (!instance.TakeLock()) {
         ShowPrompt(nullptr, J("既に起動しています。２つ以上起動できません。"), J("処理中断"),
                    PromptButtons::Ok, PromptIcon::Stop);

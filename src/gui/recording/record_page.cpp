@@ -44,6 +44,10 @@ void RecordPage::SetBrowserStorageName(const QString& name) {
     BrowserStorageName() = name;
 }
 
+QString RecordPage::BrowserStorage() {
+    return BrowserStorageName();
+}
+
 RecordPage::RecordPage(QWidget* parent)
     : Page(parent),
       capture_({[this](const std::string& text) { SetAddressText(text); },

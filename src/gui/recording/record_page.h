@@ -27,6 +27,8 @@ class RecordPage : public Page, private BrowserEvents {
     // The browser keeps its cookies and cache under this profile name; an empty name keeps
     // them in memory only (the tests use that). Set before the page is made.
     static void SetBrowserStorageName(const QString& name);
+    // The browser profile's name ("quillrun"; tests set their own).
+    static QString BrowserStorage();
 
     WebEngineBrowser* browser() const { return browser_; }
     RequestCapture& capture() { return capture_; }

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
@@ -33,6 +34,11 @@ class CommandLineTest : public ::testing::Test {
     };
     Result Run(const QStringList& arguments) {
         QProcess process;
+        // No display at all: --run needs none, with --browser neither.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(env);
         process.start(QString::fromStdString(program_), arguments);
         EXPECT_TRUE(process.waitForFinished(30000));
         return {process.exitCode(), process.readAllStandardOutput().toStdString(),
@@ -83,6 +89,24 @@ TEST_F(CommandLineTest, TheDuplicatePostGuardHoldsAcrossRuns) {
     EXPECT_EQ(fifth.code, 1);
     EXPECT_NE(fifth.out.find("refused by the duplicate-post guard"), std::string::npos);
     EXPECT_EQ(server_.RequestCount(), 4u);
+}
+
+TEST_F(CommandLineTest, RunWithTheBrowserEngineNeedsNoDisplay) {
+    Result run = Run({QStringLiteral("--run"),
+                      File("b.evf", "1\tURL\t" + server_.Url("/page") + "\t\t\r\n2\tGET\t" +
+                                        server_.Url("/s") + "\tq=1\t\r\n"),
+                      QStringLiteral("--browser")});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find(" URL " + server_.Url("/page") + " loaded "), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(" GET " + server_.Url("/s") + "?q=1 loaded "), std::string::npos);
+    bool page = false, search = false;
+    for (const auto& r : server_.Requests()) {
+        page = page || r.target == "/page";
+        search = search || r.target == "/s?q=1";
+    }
+    EXPECT_TRUE(page && search);
+    EXPECT_EQ(Run({QStringLiteral("--browser")}).code, 2);  // --browser goes with --run
 }
 
 }  // namespace quillrun

@@ -1,0 +1,81 @@
+#include "gui/app/headless.h"
+
+#include <cstdio>
+
+#include "core/config/app_state.h"
+#include "core/config/configuration.h"
+#include "core/platform/cp932.h"
+#include "core/platform/files.h"
+#include "core/recording/message_sink.h"
+#include "core/replay/browser_replay.h"
+#include "core/replay/form_action.h"
+#include "gui/app/gui_scheduler_host.h"
+#include "gui/app/scheduler_loop.h"
+#include "gui/browser/dom_automation.h"
+#include "gui/browser/event_loop_waiter.h"
+#include "gui/browser/web_engine_browser.h"
+#include "gui/recording/record_page.h"
+
+namespace quillrun {
+
+OffscreenBrowser::OffscreenBrowser(const QString& storageName, QObject* parent) : QObject(parent) {
+    browser_ = new WebEngineBrowser(nullptr, storageName);
+    browser_->SetEvents(this);
+    browser_->SetHomeUrl(App().settings.startpage);
+}
+
+OffscreenBrowser::~OffscreenBrowser() {
+    browser_->SetEvents(nullptr);
+    delete browser_;
+}
+
+void OffscreenBrowser::DocumentComplete() {
+    WebDomAutomation dom(*browser_);
+    RunPendingFormAction(dom);
+}
+
+void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& observer) {
+    EventLoopWaiter waiter;
+    BrowserReplayFile(eventFile, *browser_, waiter, observer);
+}
+
+int RunEventFileInBrowser(const std::string& eventFile) {
+    std::string path = Utf8ToCp932(eventFile);
+    std::string content;
+    if (!ReadWholeFile(path, content)) {
+        std::fprintf(stderr, "quillrun: cannot read %s\n", eventFile.c_str());
+        return 2;
+    }
+    LoadConfiguration(App());
+    SetMessageSink([](const std::string& text) {
+        std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(text).c_str());
+    });
+    bool failed = false;
+    {
+        // A profile of its own for this run: a desktop program may be using the usual one.
+        OffscreenBrowser offscreen{QString()};
+        offscreen.Replay(path, [&failed](const RowResult& row) {
+            failed = failed || !row.ok;
+            std::printf("%s\n", FormatRowResult(row).c_str());
+            std::fflush(stdout);
+        });
+    }
+    SetMessageSink(nullptr);
+    return failed ? 1 : 0;
+}
+
+HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {
+    browser_ = new OffscreenBrowser(RecordPage::BrowserStorage(), this);
+    host_ = std::make_unique<GuiSchedulerHost>(
+        [](const std::string& text) { AddMessage(text); }, [] {},
+        [this](const std::string& eventFile, const RowObserver& observer) {
+            browser_->Replay(eventFile, observer);
+        });
+    loop_ = new SchedulerLoop(*host_, this);
+}
+
+HeadlessProgram::~HeadlessProgram() {
+    loop_->Stop();
+}
+
+}  // namespace quillrun
