@@ -68,7 +68,7 @@ std::string UsageText() {
            "desktop program refuse to run together. SIGTERM ends it normally.\n";
 }
 
-int RunEventFileNow(const std::string& eventFile) {
+int RunEventFile(const std::string& eventFile, const EventFileReplay& replay) {
     // Paths on the command line are the file system's; the program's are Shift_JIS.
     std::string path = Utf8ToCp932(eventFile);
     std::string content;
@@ -83,13 +83,19 @@ int RunEventFileNow(const std::string& eventFile) {
         std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(text).c_str());
     });
     bool failed = false;
-    SocketReplayThread(path, [&failed](const RowResult& row) {
+    replay(path, [&failed](const RowResult& row) {
         failed = failed || !row.ok;
         std::printf("%s\n", FormatRowResult(row).c_str());
         std::fflush(stdout);
     });
     SetMessageSink(nullptr);
     return failed ? 1 : 0;
+}
+
+int RunEventFileNow(const std::string& eventFile) {
+    return RunEventFile(eventFile, [](const std::string& path, const RowObserver& observer) {
+        SocketReplayThread(path, observer);
+    });
 }
 
 }  // namespace quillrun

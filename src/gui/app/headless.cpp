@@ -9,6 +9,7 @@
 #include "core/recording/message_sink.h"
 #include "core/replay/browser_replay.h"
 #include "core/replay/form_action.h"
+#include "gui/app/command_line.h"
 #include "gui/app/gui_scheduler_host.h"
 #include "gui/app/scheduler_loop.h"
 #include "gui/browser/dom_automation.h"
@@ -40,28 +41,11 @@ void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& o
 }
 
 int RunEventFileInBrowser(const std::string& eventFile) {
-    std::string path = Utf8ToCp932(eventFile);
-    std::string content;
-    if (!ReadWholeFile(path, content)) {
-        std::fprintf(stderr, "quillrun: cannot read %s\n", eventFile.c_str());
-        return 2;
-    }
-    LoadConfiguration(App());
-    SetMessageSink([](const std::string& text) {
-        std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(text).c_str());
-    });
-    bool failed = false;
-    {
+    return RunEventFile(eventFile, [](const std::string& path, const RowObserver& observer) {
         // A profile of its own for this run: a desktop program may be using the usual one.
         OffscreenBrowser offscreen{QString()};
-        offscreen.Replay(path, [&failed](const RowResult& row) {
-            failed = failed || !row.ok;
-            std::printf("%s\n", FormatRowResult(row).c_str());
-            std::fflush(stdout);
-        });
-    }
-    SetMessageSink(nullptr);
-    return failed ? 1 : 0;
+        offscreen.Replay(path, observer);
+    });
 }
 
 HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {
