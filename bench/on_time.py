@@ -38,19 +38,26 @@ def serve(listener):
             conn, _ = listener.accept()
         except OSError:
             return
-        at = time.time()
-        threading.Thread(target=answer, args=(conn, at), daemon=True).start()
+        threading.Thread(target=answer, args=(conn,), daemon=True).start()
 
 
-def answer(conn, at):
+def answer(conn):
+    # The arrival is when the request's first bytes come, not when the connection was
+    # accepted: a browser may open a connection ahead of time and send on it later. Idle
+    # connections are kept open as a web server would keep them for a while.
     data = b""
-    conn.settimeout(5)
+    at = None
+    conn.settimeout(120)
     try:
         while b"\r\n\r\n" not in data:
             chunk = conn.recv(4096)
             if not chunk:
                 break
+            if at is None:
+                at = time.time()
             data += chunk
+        if at is None:
+            return
         line = data.split(b"\r\n", 1)[0].decode("latin-1")
         with arrivals_lock:
             arrivals.append((at, line))
