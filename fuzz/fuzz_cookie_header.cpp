@@ -7,24 +7,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/paths.h"
 #include "core/replay/cookie_store.h"
+#include "fuzz/fuzz_support.h"
 
 using namespace quillrun;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static std::string folder = [] {
-        char pattern[] = "/tmp/quillrun-fuzz-cookie-XXXXXX";
-        std::string dir = std::string(mkdtemp(pattern)) + "/";
-        ::mkdir((dir + "cookies").c_str(), 0700);
-        SetProgramFolder(dir);
-        return dir;
-    }();
-    std::string input(reinterpret_cast<const char*>(data), size);
-    std::size_t split = input.find('\x01');
-    std::string response = input.substr(0, split);
-    std::string file = split == std::string::npos ? std::string() : input.substr(split + 1);
+    static std::string folder = fuzz::ProgramFolderWithCookies("cookie");
+    auto [response, file] =
+        fuzz::SplitAtMarker(std::string(reinterpret_cast<const char*>(data), size));
 
     RemoveFile(folder + "cookies/[h][@].cookie");
     RemoveFile(folder + "cookies/any.cookie");
@@ -36,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (header.size() > 1023)
         std::abort();
     for (unsigned char c : header) {
-        if (c < 0x20 || c == 0x7F)
+        if (IsControlByte(c))
             std::abort();
     }
     return 0;

@@ -13,6 +13,7 @@
 #include "core/platform/paths.h"
 #include "core/replay/post_guard.h"
 #include "core/tasks/task_form.h"
+#include "fuzz/fuzz_support.h"
 
 using namespace quillrun;
 
@@ -36,17 +37,8 @@ int CountLines(const std::string& file, const std::string& key) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static std::string folder = [] {
-        char pattern[] = "/tmp/quillrun-fuzz-guard-XXXXXX";
-        std::string dir = std::string(mkdtemp(pattern)) + "/";
-        ::mkdir((dir + "cookies").c_str(), 0700);
-        SetProgramFolder(dir);
-        return dir;
-    }();
-    std::string input(reinterpret_cast<const char*>(data), size);
-    std::size_t split = input.find('\x01');
-    std::string key = input.substr(0, split);
-    std::string file = split == std::string::npos ? std::string() : input.substr(split + 1);
+    static std::string folder = fuzz::ProgramFolderWithCookies("guard");
+    auto [key, file] = fuzz::SplitAtMarker(std::string(reinterpret_cast<const char*>(data), size));
     if (key.find('\n') == std::string::npos && key.find('\r') == std::string::npos &&
         key.find('\0') == std::string::npos) {
         WriteWholeFile(GuardFilePath(), file);

@@ -19,6 +19,18 @@ inline bool IsSjisTrailByte(unsigned char c) {
     return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
 
+// A control byte (below 0x20, or DEL): none may reach a request line or header.
+inline bool IsControlByte(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+inline bool HoldsControlByte(std::string_view text) {
+    for (unsigned char c : text) {
+        if (IsControlByte(c))
+            return true;
+    }
+    return false;
+}
+
 // Converts between two iconv encodings. An input sequence that cannot be converted becomes
 // `replacement` and the conversion goes on one byte later; shift states are closed at the end.
 std::string ConvertCharset(const char* to, const char* from, std::string_view in,

@@ -59,13 +59,7 @@ bool ParseReplayRow(std::string_view line, EventLine& out) {
 }
 
 bool RowHoldsControlBytes(const EventLine& row) {
-    for (const std::string* field : {&row.method, &row.url, &row.data}) {
-        for (unsigned char c : *field) {
-            if (c < 0x20 || c == 0x7F)
-                return true;
-        }
-    }
-    return false;
+    return HoldsControlByte(row.method) || HoldsControlByte(row.url) || HoldsControlByte(row.data);
 }
 
 std::string DamagedRowMessage(std::size_t rowNumber) {

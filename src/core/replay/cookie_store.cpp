@@ -36,7 +36,7 @@ std::string SafeNamePart(const std::string& text, char separatorReplacement) {
         unsigned char c = static_cast<unsigned char>(ch);
         if (c == '/' || c == '\\') {
             ch = separatorReplacement;
-        } else if (c < 0x20 || c == 0x7F || c == '[' || c == ']') {
+        } else if (IsControlByte(c) || c == '[' || c == ']') {
             ch = '_';
         }
     }
@@ -66,14 +66,6 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
     while (p < pattern.size() && pattern[p] == '*')
         ++p;
     return p == pattern.size();
-}
-
-bool HoldsControlByte(const std::string& text) {
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F)
-            return true;
-    }
-    return false;
 }
 
 int Fail(Prompter* owner, const char* utf8Message, int result) {

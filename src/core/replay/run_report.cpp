@@ -62,8 +62,7 @@ std::string StatusLineOf(const std::string& response) {
     std::size_t end = response.find_first_of("\r\n");
     std::string line = response.substr(0, end);
     for (char& c : line) {
-        unsigned char b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F)
+        if (IsControlByte(static_cast<unsigned char>(c)))
             c = ' ';
     }
     return line.empty() ? "(no response)" : line;
