@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -186,6 +187,14 @@ void LoopbackHttpServer::ClearRequests() {
     requests_.clear();
 }
 
+namespace {
+long long WallMicroseconds() {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+}  // namespace
+
 void LoopbackHttpServer::AcceptLoop() {
     while (!stopping_) {
         if (!WaitReadable(listenFd_, 100))
@@ -193,13 +202,15 @@ void LoopbackHttpServer::AcceptLoop() {
         int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
+        long long accepted = WallMicroseconds();
         std::lock_guard<std::mutex> lock(lock_);
-        workers_.emplace_back([this, fd] { Serve(fd); });
+        workers_.emplace_back([this, fd, accepted] { Serve(fd, accepted); });
     }
 }
 
-void LoopbackHttpServer::Serve(int fd) {
+void LoopbackHttpServer::Serve(int fd, long long acceptedMicroseconds) {
     ReceivedRequest request;
+    request.acceptedMicroseconds = acceptedMicroseconds;
     std::string& raw = request.raw;
     char buffer[65536];
     SSL* ssl = nullptr;
@@ -229,6 +240,8 @@ void LoopbackHttpServer::Serve(int fd) {
         ssize_t n = receive();
         if (n <= 0)
             break;
+        if (raw.empty())
+            request.firstByteMicroseconds = WallMicroseconds();
         raw.append(buffer, static_cast<std::size_t>(n));
         if (headerEnd == std::string::npos) {
             headerEnd = raw.find("\r\n\r\n");
@@ -262,6 +275,8 @@ void LoopbackHttpServer::Serve(int fd) {
         ssize_t n = receive();
         if (n <= 0)
             break;
+        if (raw.empty())
+            request.firstByteMicroseconds = WallMicroseconds();
         raw.append(buffer, static_cast<std::size_t>(n));
     }
     if (headerEnd != std::string::npos)

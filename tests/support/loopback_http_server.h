@@ -21,6 +21,10 @@ struct ReceivedRequest {
     std::string target;                          // path and query as sent
     std::map<std::string, std::string> headers;  // names in lower case
     std::string body;                            // Content-Length bytes after the header block
+    // The wall clock (microseconds since the epoch) when the connection was accepted and when
+    // the request's first bytes arrived.
+    long long acceptedMicroseconds = 0;
+    long long firstByteMicroseconds = 0;
     std::string Header(const std::string& lowerName) const;
 };
 
@@ -67,7 +71,7 @@ class LoopbackHttpServer {
   private:
     void Start();
     void AcceptLoop();
-    void Serve(int fd);
+    void Serve(int fd, long long acceptedMicroseconds);
 
     int listenFd_ = -1;
     std::uint16_t port_ = 0;

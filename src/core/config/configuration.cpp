@@ -151,6 +151,8 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
         task.EventTime_Hour = ReadTimeField(ini, section, "EventTime_Hour");
         task.EventTime_Minute = ReadTimeField(ini, section, "EventTime_Minute");
         task.EventExecType = ReadTimeField(ini, section, "EventExecType");
+        task.EventOffsetMs = std::clamp(ReadTimeField(ini, section, "EventOffsetMs"),
+                                        -kOffsetLimitMs, kOffsetLimitMs);
     }
 }
 
@@ -179,6 +181,12 @@ bool SaveConfiguration(const AppState& app) {
         ini.SetString(section, "EventTime_Hour", std::to_string(task.EventTime_Hour));
         ini.SetString(section, "EventTime_Minute", std::to_string(task.EventTime_Minute));
         ini.SetString(section, "EventExecType", std::to_string(task.EventExecType));
+        // A task without an offset is written as it always was; a section that held one
+        // (an offset taken away, or tasks moved down a section) loses it.
+        if (task.EventOffsetMs != 0)
+            ini.SetString(section, "EventOffsetMs", std::to_string(task.EventOffsetMs));
+        else
+            ini.DeleteKey(section, "EventOffsetMs");
     }
     return ini.Save(app.configPath);
 }

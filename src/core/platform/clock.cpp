@@ -3,7 +3,11 @@
 #include <sys/time.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cerrno>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 namespace quillrun {
 namespace {
@@ -34,6 +38,38 @@ LocalTime SystemClock::Now() const {
     return FromParts(parts, static_cast<int>(tv.tv_usec / 1000));
 }
 
+void Clock::SleepUntil(const LocalTime& moment) const {
+    if (ToEpochMilliseconds(Now()) < ToEpochMilliseconds(moment))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void SystemClock::SleepUntil(const LocalTime& moment) const {
+    long long wall = WallMillisecondsOf(moment);
+    struct timespec until;
+    until.tv_sec = static_cast<time_t>(wall / 1000);
+    until.tv_nsec = static_cast<long>(wall % 1000) * 1000000L;
+    while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+void WaitForMoment(const Clock& clock, const LocalTime& moment) {
+    long long target = ToEpochMilliseconds(moment);
+    while (ToEpochMilliseconds(clock.Now()) < target)
+        clock.SleepUntil(moment);
+}
+
+long long WallMillisecondsOf(const LocalTime& t) {
+    struct tm parts {};
+    parts.tm_year = t.year - 1900;
+    parts.tm_mon = t.month - 1;
+    parts.tm_mday = t.day;
+    parts.tm_hour = t.hour;
+    parts.tm_min = t.minute;
+    parts.tm_sec = t.second;
+    parts.tm_isdst = -1;
+    return static_cast<long long>(mktime(&parts)) * 1000 + t.millisecond;
+}
+
 long long ToEpochMilliseconds(const LocalTime& t) {
     struct tm parts {};
     parts.tm_year = t.year - 1900;
@@ -51,6 +87,13 @@ LocalTime FromEpochMilliseconds(long long ms) {
     struct tm parts {};
     gmtime_r(&whole, &parts);
     return FromParts(parts, static_cast<int>(ms - seconds * 1000));
+}
+
+std::string DateTimeText(const LocalTime& t) {
+    char text[48];
+    std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second, t.millisecond);
+    return text;
 }
 
 const Clock& CurrentClock() {

@@ -183,6 +183,19 @@ int IniDocument::GetInt(std::string_view section, std::string_view key, int def)
     return LeadingInteger(value);
 }
 
+void IniDocument::DeleteKey(std::string_view section, std::string_view key) {
+    Section* s = FindSection(section);
+    if (s == nullptr)
+        return;
+    std::string_view keyName = Trim(key);
+    for (std::size_t i = 0; i < s->items.size(); ++i) {
+        if (s->items[i].isEntry && EqualNoCase(s->items[i].name, keyName)) {
+            s->items.erase(s->items.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
 void IniDocument::SetString(std::string_view section, std::string_view key,
                             std::string_view value) {
     std::string_view keyName = Trim(key);

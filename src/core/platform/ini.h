@@ -39,6 +39,10 @@ class IniDocument {
     // WritePrivateProfileString with a value.
     void SetString(std::string_view section, std::string_view key, std::string_view value);
 
+    // WritePrivateProfileString with no value: removes the key's line from the first section of
+    // that name; nothing changes when there is none.
+    void DeleteKey(std::string_view section, std::string_view key);
+
     // The entries of the first section of that name, in file order: (key name, value as read).
     std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 

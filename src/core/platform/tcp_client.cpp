@@ -307,6 +307,16 @@ std::string TcpConnection::ReceiveUpTo(std::size_t limit) {
     return received;
 }
 
+bool TcpConnection::StillOpen() const {
+    if (fd_ < 0)
+        return false;
+    // Data waiting (a TLS session ticket) is no sign of an end; the peer's shutdown is.
+    pollfd p{fd_, static_cast<short>(POLLRDHUP), 0};
+    if (::poll(&p, 1, 0) < 0)
+        return errno == EINTR;
+    return (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
+
 void TcpConnection::Close() {
     if (ssl_ != nullptr) {
         SSL_shutdown(ssl_);  // one try; the socket is non-blocking

@@ -61,6 +61,9 @@ class TcpConnection {
     // the idle timeout.
     std::string ReceiveUpTo(std::size_t limit);
     void Close();
+    // False when there is no connection or the server has closed or reset it (a connection
+    // opened ahead of its request may have been dropped meanwhile).
+    bool StillOpen() const;
     NetFailure failure() const { return failure_; }
 
   private:

@@ -13,11 +13,7 @@
 namespace quillrun {
 
 std::string FormatRowResult(const RowResult& row) {
-    char when[40];
-    std::snprintf(when, sizeof(when), "%04d-%02d-%02d %02d:%02d:%02d.%03d", row.at.year,
-                  row.at.month, row.at.day, row.at.hour, row.at.minute, row.at.second,
-                  row.at.millisecond);
-    return std::string(when) + " " + row.method + " " + row.url + " " + row.outcome + " " +
+    return DateTimeText(row.at) + " " + row.method + " " + row.url + " " + row.outcome + " " +
            std::to_string(row.bytes) + " bytes " + std::to_string(row.milliseconds) + " ms";
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "core/replay/url_encoding.h"
 #include "core/replay/url_endpoint.h"
 #include "core/replay/url_split.h"
+#include "core/tasks/scheduler.h"
 
 namespace quillrun {
 namespace {
@@ -136,20 +138,81 @@ void StoreResponse(const std::string& response) {
         AddMessage(J("応答を response/ に保存できませんでした（以後の失敗は表示しません）"));
 }
 
-Exchange TcpExchange(const Endpoint& target, const std::string& text) {
+namespace {
+
+// The connection a thread opened ahead of its first request, and where it leads.
+struct AheadConnection {
+    std::unique_ptr<TcpConnection> connection;
+    Endpoint target;
+    bool opened = false;
+};
+thread_local AheadConnection t_ahead;
+
+bool SameTarget(const Endpoint& a, const Endpoint& b) {
+    return a.host == b.host && a.port == b.port && a.tls == b.tls;
+}
+
+bool Open(TcpConnection& connection, const Endpoint& target) {
+    return connection.Connect(target.host, target.port, SocketTimeouts()) &&
+           (!target.tls || connection.StartTls(target.host));
+}
+
+std::string AddressText(const Endpoint& target) {
+    return (target.tls ? "https://" : "http://") + target.host + ":" + std::to_string(target.port);
+}
+
+// The connection opened ahead for the target, when there is one that still stands.
+std::unique_ptr<TcpConnection> TakeAheadConnection(const Endpoint& target) {
+    if (!t_ahead.connection || !SameTarget(t_ahead.target, target))
+        return nullptr;
+    KeepAheadConnectionOpen();
+    std::unique_ptr<TcpConnection> taken = std::move(t_ahead.connection);
+    bool usable = t_ahead.opened;
+    t_ahead = AheadConnection();
+    return usable ? std::move(taken) : nullptr;
+}
+
+}  // namespace
+
+void ConnectAhead(const Endpoint& target) {
+    t_ahead.connection = std::make_unique<TcpConnection>();
+    t_ahead.target = target;
+    t_ahead.opened = Open(*t_ahead.connection, target);
+}
+
+void KeepAheadConnectionOpen() {
+    if (!t_ahead.connection || !t_ahead.opened || t_ahead.connection->StillOpen())
+        return;
+    AddMessage(J("先に開いた接続をサーバーが閉じたため、開き直しました: ") +
+               AddressText(t_ahead.target));
+    t_ahead.opened = Open(*t_ahead.connection, t_ahead.target);
+}
+
+Exchange TcpExchange(const Endpoint& target, const std::string& text, const SentHook& sent) {
     Exchange result;
-    TcpConnection connection;
-    if (!connection.Connect(target.host, target.port, SocketTimeouts()) ||
-        (target.tls && !connection.StartTls(target.host)) || !connection.SendAll(text)) {
-        result.failure = connection.failure();
-        result.detail = connection.failureDetail();
+    std::unique_ptr<TcpConnection> connection = TakeAheadConnection(target);
+    if (!connection) {
+        connection = std::make_unique<TcpConnection>();
+        if (!Open(*connection, target)) {
+            result.failure = connection->failure();
+            result.detail = connection->failureDetail();
+            return result;
+        }
+    }
+    LocalTime firstByte = CurrentClock().Now();
+    bool wrote = connection->SendAll(text);
+    if (sent)
+        sent(firstByte);
+    if (!wrote) {
+        result.failure = connection->failure();
+        result.detail = connection->failureDetail();
         return result;
     }
     // A receive that ran out of time counts as received, with the bytes held, as an error
     // while receiving does.
-    result.response = connection.ReceiveUpTo(kReceiveLimit);
+    result.response = connection->ReceiveUpTo(kReceiveLimit);
     result.received = true;
-    result.failure = connection.failure();
+    result.failure = connection->failure();
     return result;
 }
 
@@ -157,12 +220,15 @@ void SocketReplayThread(std::string eventFile) {
     ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds);
 }
 
-void SocketReplayThread(std::string eventFile, const RowObserver& observer) {
-    ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds, observer);
+void SocketReplayThread(std::string eventFile, const RowObserver& observer,
+                        const FirstRequestMoment* moment) {
+    ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds, observer, moment);
+    t_ahead = AheadConnection();  // one the run never came to use
 }
 
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchangeRequest,
-                     int pauseMilliseconds, const RowObserver& observer) {
+                     int pauseMilliseconds, const RowObserver& observer,
+                     const FirstRequestMoment* moment) {
     // A row that ends the replay is a failed row to whoever watches.
     auto ended = [&observer](const EventLine& row, const std::string& why) {
         if (!observer)
@@ -178,6 +244,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
     if (!ReadEventFileLines(eventFile, lines))
         return;
     SocketSenderOptions options = Options();
+    bool firstDone = false;
 
     for (std::size_t n = 0; n < lines.size(); ++n) {
         EventLine row;
@@ -228,15 +295,37 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         if (row.method == "SET")
             continue;
         RowResult result;
+        bool sends = row.method == "GET" || row.method == "URL" || row.method == "POST";
+        // The run's first request: everything is ready before its moment, the write at it.
+        bool timed = moment != nullptr && !firstDone && sends;
+        std::string text = FormatSocketRequest(request);
+        if (timed) {
+            if (moment->connectAhead) {
+                ConnectAhead(target);
+                // A server may drop an idle connection: look again shortly before the moment.
+                WaitForMoment(CurrentClock(), FromEpochMilliseconds(
+                                                  ToEpochMilliseconds(moment->at) - 300));
+                KeepAheadConnectionOpen();
+            }
+            WaitForMoment(CurrentClock(), moment->at);
+        }
+        bool wrote = false;
         result.at = CurrentClock().Now();
         auto started = std::chrono::steady_clock::now();
-        if (row.method == "GET" || row.method == "URL" || row.method == "POST") {
-            exchange = exchangeRequest(target, FormatSocketRequest(request));
+        if (sends) {
+            exchange = exchangeRequest(target, text, [&](const LocalTime& firstByte) {
+                wrote = true;
+                result.at = firstByte;
+                if (timed && moment->written)
+                    moment->written(firstByte);
+            });
         }
+        firstDone = firstDone || sends;
 
         std::string scheme = target.tls ? "https://" : "http://";
         WriteLog(J("HTTPリクエスト送信 ") + scheme + url.host + "/" + url.path +
-                     " cookie:" + request.cookie + " port:" + std::to_string(port),
+                     " cookie:" + request.cookie + " port:" + std::to_string(port) +
+                     (timed && wrote ? " sent:" + DateTimeText(result.at) : std::string()),
                  false);
         std::string failed =
             FailureMessage(exchange, SocketTimeouts(), scheme + url.host + url.path);
@@ -300,14 +389,30 @@ void PrefetchEventFileHosts(const std::string& eventFile) {
         PrefetchHostAddress(host);
 }
 
-void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName) {
-    LocalTime start = CurrentClock().Now();
-    std::thread([eventFile, taskName, start] {
-        RunReportFile report(taskName, start);
-        SocketReplayThread(eventFile, [&report](const RowResult& row) {
-            report.Add(row);
-            AddMessage(RowMessage(row));
-        });
+void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName,
+                             const LocalTime& moment) {
+    std::thread([eventFile, taskName, moment] {
+        bool announced = false;
+        auto announce = [&] {
+            if (!announced)
+                AnnounceTaskRun(taskName, [](const std::string& text) { AddMessage(text); });
+            announced = true;
+        };
+        FirstRequestMoment first;
+        first.at = moment;
+        first.written = [&](const LocalTime&) { announce(); };
+        RunReportFile report(taskName, moment);
+        SocketReplayThread(
+            eventFile,
+            [&](const RowResult& row) {
+                report.Add(row);
+                AddMessage(RowMessage(row));
+            },
+            &first);
+        if (!announced) {  // the run ended before its first request
+            WaitForMoment(CurrentClock(), moment);
+            announce();
+        }
         PruneRunReports();
     }).detach();
 }

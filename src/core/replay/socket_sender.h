@@ -55,30 +55,55 @@ struct Exchange {
     NetFailure failure = NetFailure::None;
     std::string detail;  // why a TLS session did not come about
 };
+// Told, right after the request was written, when its first byte was.
+using SentHook = std::function<void(const LocalTime& firstByte)>;
 // The target's port is the one connected to.
-using ExchangeFunction = std::function<Exchange(const Endpoint& target, const std::string& text)>;
+using ExchangeFunction =
+    std::function<Exchange(const Endpoint& target, const std::string& text, const SentHook& sent)>;
 
-// The exchange over TCP (and TLS for https rows): connect, send the whole request, receive at
-// most 10240 bytes.
-Exchange TcpExchange(const Endpoint& target, const std::string& text);
+// The exchange over TCP (and TLS for https rows): connect (or take the connection this thread
+// opened ahead for the target), send the whole request, receive at most 10240 bytes.
+Exchange TcpExchange(const Endpoint& target, const std::string& text, const SentHook& sent);
+
+// Opens this thread's connection to the target now (TCP, and TLS for https), for the next
+// TcpExchange to the same target to use; a failure is left for that exchange to meet.
+void ConnectAhead(const Endpoint& target);
+// Opens that connection again, with a message-list line, when the server has closed it since.
+void KeepAheadConnectionOpen();
+
+// When a run's first request is written: not before `at`, with its connection opened ahead
+// when asked. `written` hears when the first byte went (or, for a run that ended before its
+// first request, nothing).
+struct FirstRequestMoment {
+    LocalTime at;
+    bool connectAhead = true;
+    SentHook written;
+};
 
 // Replays an event file with the given exchange and pause; the thread procedure uses the TCP
-// exchange. The observer hears of every row that was sent or that ended the replay.
+// exchange. The observer hears of every row that was sent or that ended the replay. With a
+// moment, the first row is made ready (its guard check, cookies and bytes, and its connection
+// when asked) and written at that moment.
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchange,
-                     int pauseMilliseconds, const RowObserver& observer = nullptr);
+                     int pauseMilliseconds, const RowObserver& observer = nullptr,
+                     const FirstRequestMoment* moment = nullptr);
 
 // The thread procedure: replays the event file; returns at its end or at the first row that
 // ends the replay.
 void SocketReplayThread(std::string eventFile);
-// The same with an observer of every row (the command line's replay).
-void SocketReplayThread(std::string eventFile, const RowObserver& observer);
+// The same with an observer of every row (the command line's replay), and a moment for the
+// first request.
+void SocketReplayThread(std::string eventFile, const RowObserver& observer,
+                        const FirstRequestMoment* moment = nullptr);
 
 // Resolves the hosts of an event file's rows ahead of its run, so that the run's first request
 // does not wait for the resolver.
 void PrefetchEventFileHosts(const std::string& eventFile);
 
-// Starts SocketReplayThread on a detached thread that owns its copy of the path; the run writes
-// its report under the task's name and says each row's outcome in the message list.
-void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName);
+// Starts SocketReplayThread on a detached thread that owns its copy of the path, with its first
+// request connected ahead and written at `moment`, where the task's run is announced; the run
+// writes its report under the task's name and says each row's outcome in the message list.
+void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName,
+                             const LocalTime& moment);
 
 }  // namespace quillrun

@@ -1,5 +1,6 @@
 #include "core/tasks/scheduler.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/config/activity_log.h"
@@ -8,23 +9,24 @@
 namespace quillrun {
 namespace {
 
+constexpr long long kMinuteMs = 60000;
+
 bool FieldMatches(std::int32_t field, int current) {
     return field == kEvery || field == current;
 }
 
-long long MinuteKey(const LocalTime& t) {
-    return ((((static_cast<long long>(t.year) * 13 + t.month) * 32 + t.day) * 24 + t.hour) * 60) +
-           t.minute;
+bool IsSocket(const TaskRecord& task) {
+    return task.EventExecType == kExecSocket;
 }
 
-bool IsDue(const TaskRecord& task, const LocalTime& now) {
-    return TaskTimeMatches(task, now) && task.EventDataFile[0] != '\0';
+long long FloorToMinute(long long ms) {
+    return (ms >= 0 ? ms / kMinuteMs : (ms - kMinuteMs + 1) / kMinuteMs) * kMinuteMs;
 }
 
-void Announce(const std::string& name, SchedulerHost& host) {
-    std::string text = J("イベント実行 ") + name;
-    WriteLog(text, false);
-    host.AddMessage(text);
+// One key per task and moment: a moment is acted on once, even when ticks repeat it.
+std::string RunKey(const TaskRecord& task, long long momentMs) {
+    return std::string(task.EventName) + '\t' + task.EventDataFile + '\t' +
+           std::to_string(momentMs);
 }
 
 }  // namespace
@@ -37,6 +39,20 @@ bool TaskTimeMatches(const TaskRecord& task, const LocalTime& now) {
            FieldMatches(task.EventTime_Minute, now.minute);
 }
 
+LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs) {
+    LocalTime start = minute;
+    start.second = 0;
+    start.millisecond = 0;
+    return FromEpochMilliseconds(ToEpochMilliseconds(start) + offsetMs);
+}
+
+void AnnounceTaskRun(const std::string& name,
+                     const std::function<void(const std::string&)>& say) {
+    std::string text = J("イベント実行 ") + name;
+    WriteLog(text, false);
+    say(text);
+}
+
 int MillisecondsToNextTick(const LocalTime& now) {
     int ms = now.millisecond < 0 ? 0 : (now.millisecond > 999 ? 999 : now.millisecond);
     // One millisecond past the boundary: the clock is read in whole milliseconds, and a tick
@@ -44,73 +60,116 @@ int MillisecondsToNextTick(const LocalTime& now) {
     return 1000 - ms + 1;
 }
 
-void Scheduler::StartTask(const TaskRecord& task, AppState& app, SchedulerHost& host) {
-    Announce(task.EventName, host);
-    if (task.EventExecType == kExecSocket) {
-        host.StartSocketReplay(task.EventDataFile, task.EventName);
-    } else {
-        if (app.modalDialog != 1)
-            host.ShowReplayView();
-        host.RunBrowserReplay(task.EventDataFile, task.EventName);
+std::vector<Scheduler::DueRun> Scheduler::DueRuns(const AppState& app, long long fromMs,
+                                                  long long toMs, bool socket,
+                                                  const std::map<std::string, long long>& done)
+    const {
+    std::vector<DueRun> runs;
+    for (int i = 0; i < app.tasks.Count(); ++i) {
+        const TaskRecord& task = app.tasks.At(i);
+        if (task.EventDataFile[0] == '\0' || IsSocket(task) != socket)
+            continue;
+        std::int32_t offset = std::clamp(task.EventOffsetMs, -kOffsetLimitMs, kOffsetLimitMs);
+        // The window is shorter than a minute: at most two minutes have their moment in it.
+        for (long long minute = FloorToMinute(fromMs + 1 - offset); minute + offset <= toMs;
+             minute += kMinuteMs) {
+            long long moment = minute + offset;
+            if (moment <= fromMs || !TaskTimeMatches(task, FromEpochMilliseconds(minute)))
+                continue;
+            std::string key = RunKey(task, moment);
+            if (done.count(key) == 0)
+                runs.push_back({key, task, FromEpochMilliseconds(moment)});
+        }
     }
+    return runs;
+}
+
+void Scheduler::Forget(long long nowMs) {
+    for (auto* kept : {&acted_, &resolved_}) {
+        for (auto it = kept->begin(); it != kept->end();) {
+            if (it->second < nowMs - 10 * kMinuteMs)
+                it = kept->erase(it);
+            else
+                ++it;
+        }
+    }
+}
+
+void Scheduler::ResolveAhead(AppState& app, long long nowMs, SchedulerHost& host) {
+    long long from = nowMs + kConnectAheadMilliseconds + 1000;
+    for (const DueRun& run :
+         DueRuns(app, from, from + kResolveAheadMilliseconds, true, resolved_)) {
+        resolved_[run.key] = ToEpochMilliseconds(run.moment);
+        host.PrepareSocketReplay(run.task.EventDataFile);
+    }
+}
+
+// Socket tasks start on their own threads whether or not a browser replay holds the tick.
+void Scheduler::StartSocketTasks(AppState& app, long long nowMs, SchedulerHost& host) {
+    for (const DueRun& run : DueRuns(app, nowMs - kLateMilliseconds,
+                                     nowMs + kConnectAheadMilliseconds + 1000, true, acted_)) {
+        acted_[run.key] = ToEpochMilliseconds(run.moment);
+        host.StartSocketReplay(run.task.EventDataFile, run.task.EventName, run.moment);
+    }
+}
+
+void Scheduler::RunBrowserTask(const DueRun& run, AppState& app, SchedulerHost& host) {
+    AnnounceTaskRun(run.task.EventName, [&host](const std::string& text) { host.AddMessage(text); });
+    if (app.modalDialog != 1)
+        host.ShowReplayView();
+    host.RunBrowserReplay(run.task.EventDataFile, run.task.EventName);
 }
 
 void Scheduler::Tick(AppState& app, const LocalTime& now, SchedulerHost& host) {
-    if (now.second >= kPrepareSecond)
-        PrepareNextMinute(app, now, host);
-    if (now.second > kLateTickSeconds)
-        return;
-    long long minute = MinuteKey(now);
-    if (minute == lastMinute_)
-        return;
-    lastMinute_ = minute;
+    long long nowMs = ToEpochMilliseconds(now);
+    Forget(nowMs);
     if (app.tasks.Count() < 1)
         return;
+    ResolveAhead(app, nowMs, host);
+    StartSocketTasks(app, nowMs, host);
+
+    std::vector<DueRun> due = DueRuns(app, nowMs - kLateMilliseconds, nowMs, false, acted_);
+    for (const DueRun& run : due)
+        acted_[run.key] = ToEpochMilliseconds(run.moment);
     if (running_) {
-        TickDuringReplay(app, now, host);
+        // An IE task whose moment passes while a browser replay holds the tick waits for the
+        // browser and runs right after the replay.
+        for (const DueRun& run : due) {
+            bool alreadyWaiting = false;
+            for (const WaitingRun& waiting : waiting_)
+                alreadyWaiting = alreadyWaiting || waiting.name == run.task.EventName;
+            if (alreadyWaiting) {
+                // An IE task that falls due every minute while a long replay runs would
+                // otherwise pile up runs without end; the one already waiting stands for it.
+                char when[16];
+                std::snprintf(when, sizeof(when), "%02d:%02d", run.moment.hour, run.moment.minute);
+                host.AddMessage(std::string(run.task.EventName) + J(" は前の回が再生待ちのため、") +
+                                when + J(" の回は実行しません"));
+                continue;
+            }
+            waiting_.push_back({run.task.EventName, run.task.EventDataFile, run.moment});
+        }
         return;
     }
+    if (due.empty())
+        return;
 
     running_ = true;
-    // The list may change while a browser replay runs the message loop: index afresh each time
-    // and work on a copy of the record.
-    for (int i = 0; i < app.tasks.Count(); ++i) {
-        TaskRecord task = app.tasks.At(i);
-        if (IsDue(task, now))
-            StartTask(task, app, host);
+    for (const DueRun& run : due) {
+        // The list may change while a browser replay runs the message loop: a task deleted
+        // or changed meanwhile is not started from the old copy.
+        bool stillThere = false;
+        for (int i = 0; i < app.tasks.Count() && !stillThere; ++i) {
+            const TaskRecord& task = app.tasks.At(i);
+            long long moment = ToEpochMilliseconds(run.moment);
+            stillThere = !IsSocket(task) && RunKey(task, moment) == run.key &&
+                         TaskTimeMatches(task, FromEpochMilliseconds(moment - task.EventOffsetMs));
+        }
+        if (stillThere)
+            RunBrowserTask(run, app, host);
     }
     RunWaiting(app, host);
     running_ = false;
-}
-
-// A minute whose second 0 passes while a browser replay holds the tick: Socket tasks start on
-// time on their own threads; IE tasks wait for the browser and run right after the replay.
-void Scheduler::TickDuringReplay(AppState& app, const LocalTime& now, SchedulerHost& host) {
-    LocalTime due = now;
-    due.second = 0;
-    due.millisecond = 0;
-    for (int i = 0; i < app.tasks.Count(); ++i) {
-        TaskRecord task = app.tasks.At(i);
-        if (!IsDue(task, now))
-            continue;
-        if (task.EventExecType == kExecSocket) {
-            StartTask(task, app, host);
-            continue;
-        }
-        bool alreadyWaiting = false;
-        for (const WaitingRun& run : waiting_)
-            alreadyWaiting = alreadyWaiting || run.name == task.EventName;
-        if (alreadyWaiting) {
-            // An IE task that falls due every minute while a long replay runs would otherwise
-            // pile up runs without end; the one already waiting stands for this one.
-            char when[16];
-            std::snprintf(when, sizeof(when), "%02d:%02d", now.hour, now.minute);
-            host.AddMessage(std::string(task.EventName) + J(" は前の回が再生待ちのため、") + when +
-                            J(" の回は実行しません"));
-            continue;
-        }
-        waiting_.push_back({task.EventName, task.EventDataFile, due});
-    }
 }
 
 void Scheduler::RunWaiting(AppState& app, SchedulerHost& host) {
@@ -120,7 +179,7 @@ void Scheduler::RunWaiting(AppState& app, SchedulerHost& host) {
         long long late = ToEpochMilliseconds(CurrentClock().Now()) - ToEpochMilliseconds(run.due);
         if (late < 0)
             late = 0;
-        Announce(run.name, host);
+        AnnounceTaskRun(run.name, [&host](const std::string& text) { host.AddMessage(text); });
         char seconds[32];
         std::snprintf(seconds, sizeof(seconds), "%lld.%03lld", late / 1000, late % 1000);
         host.AddMessage(run.name + J(" はブラウザ再生の終わりを待ったため ") + seconds +
@@ -131,19 +190,12 @@ void Scheduler::RunWaiting(AppState& app, SchedulerHost& host) {
     }
 }
 
-void Scheduler::PrepareNextMinute(AppState& app, const LocalTime& now, SchedulerHost& host) {
-    LocalTime next = FromEpochMilliseconds(ToEpochMilliseconds(now) + 60000);
-    next.second = 0;
-    next.millisecond = 0;
-    long long minute = MinuteKey(next);
-    if (minute == lastPrepared_)
-        return;
-    lastPrepared_ = minute;
-    for (int i = 0; i < app.tasks.Count(); ++i) {
-        const TaskRecord& task = app.tasks.At(i);
-        if (task.EventExecType == kExecSocket && IsDue(task, next))
-            host.PrepareSocketReplay(task.EventDataFile);
-    }
+int Scheduler::MillisecondsToNextTick(const AppState& app, const LocalTime& now) const {
+    int delay = quillrun::MillisecondsToNextTick(now);
+    long long nowMs = ToEpochMilliseconds(now);
+    for (const DueRun& run : DueRuns(app, nowMs, nowMs + delay, false, acted_))
+        delay = std::min<long long>(delay, ToEpochMilliseconds(run.moment) - nowMs);
+    return std::max(delay, 1);
 }
 
 }  // namespace quillrun

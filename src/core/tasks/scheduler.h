@@ -1,8 +1,12 @@
-// The scheduler tick: every task whose time pattern matches the local minute is handed to its
-// replay engine at second 0, in list order.
+// The scheduler tick: every task whose time pattern matches a local minute fires at that
+// minute's start plus its own offset. Socket tasks are handed to their sender a little ahead,
+// so that the connection is open and only the write is left at the moment; IE tasks start
+// their browser replay at the moment, in list order.
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <map>
 #include <string>
 
 #include "core/config/app_state.h"
@@ -16,21 +20,30 @@ class SchedulerHost {
     virtual ~SchedulerHost() = default;
     // A time-stamped row of the Record page's message list.
     virtual void AddMessage(const std::string& text) = 0;
-    // Starts a detached socket sender thread that owns its copy of the path (the task's name
-    // names its run report).
-    virtual void StartSocketReplay(const std::string& eventFile, const std::string& taskName) = 0;
-    // Selects the Record page's recording and replay view and redraws the main window.
+    // Starts the socket sender on a thread of its own that owns its copies of the texts: it
+    // connects for the first row now and writes the first request at `moment` (at once when
+    // that has passed), announcing the task's run then. The task's name names its run report.
+    virtual void StartSocketReplay(const std::string& eventFile, const std::string& taskName,
+                                   const LocalTime& moment) = 0;
+    // Selects the Record page's recording and replay view (redrawn only when it was not shown).
     virtual void ShowReplayView() = 0;
     // Replays the file through the browser; returns when the whole file has been gone through.
     // Ticks go on meanwhile (the replay runs the message loop) and may re-enter Tick.
     virtual void RunBrowserReplay(const std::string& eventFile, const std::string& taskName) = 0;
-    // A Socket task falls due at the next minute: work that would delay its first request
-    // (finding the server's address) may be done now, off the user-interface thread.
+    // A Socket task falls due in a few seconds: work that would delay its connection (finding
+    // the server's address) may be done now, off the user-interface thread.
     virtual void PrepareSocketReplay(const std::string& /*eventFile*/) {}
 };
 
 // True when every time field is -1 or equal to the current value (seconds play no part).
 bool TaskTimeMatches(const TaskRecord& task, const LocalTime& now);
+
+// The moment a task fires for a minute: the minute's start (its seconds and milliseconds
+// ignored) plus the offset, which may reach into the minute before.
+LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs);
+
+// The message-list and log line of a task's run, said when it starts.
+void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say);
 
 // Milliseconds from now until just past the next whole second, where the next tick belongs:
 // a tick armed this way runs within a millisecond or two of each second's start.
@@ -38,13 +51,19 @@ int MillisecondsToNextTick(const LocalTime& now);
 
 class Scheduler {
   public:
-    // A timer tick may come a second or two late; the first tick within these seconds of a
-    // minute acts for that minute, and later ticks of the same minute do nothing.
-    static constexpr int kLateTickSeconds = 2;
-    // From this second on, Socket tasks of the next minute are prepared (once a minute).
-    static constexpr int kPrepareSecond = 55;
+    // A tick may come late; a moment is still acted on within this long after it, once.
+    static constexpr int kLateMilliseconds = 3000;
+    // Socket tasks start this long before their moment (ticks come once a second, so between
+    // this and a second more), to connect and get the request ready.
+    static constexpr int kConnectAheadMilliseconds = 2000;
+    // Their hosts are looked up this long before that.
+    static constexpr int kResolveAheadMilliseconds = 5000;
 
     void Tick(AppState& app, const LocalTime& now, SchedulerHost& host);
+
+    // Milliseconds until the next tick: just past the next whole second, or an IE task's moment
+    // when that comes first.
+    int MillisecondsToNextTick(const AppState& app, const LocalTime& now) const;
 
   private:
     // An IE task that fell due while a browser replay held the tick; it runs right after.
@@ -53,15 +72,26 @@ class Scheduler {
         std::string eventFile;
         LocalTime due;
     };
+    // A task's moment that has come within reach.
+    struct DueRun {
+        std::string key;
+        TaskRecord task;
+        LocalTime moment;
+    };
 
-    void StartTask(const TaskRecord& task, AppState& app, SchedulerHost& host);
-    void TickDuringReplay(AppState& app, const LocalTime& now, SchedulerHost& host);
+    // The moments of the tasks of the given kind that lie in (fromMs, toMs] and have not been
+    // acted on, in list order.
+    std::vector<DueRun> DueRuns(const AppState& app, long long fromMs, long long toMs, bool socket,
+                                const std::map<std::string, long long>& done) const;
+    void StartSocketTasks(AppState& app, long long nowMs, SchedulerHost& host);
+    void ResolveAhead(AppState& app, long long nowMs, SchedulerHost& host);
+    void RunBrowserTask(const DueRun& run, AppState& app, SchedulerHost& host);
     void RunWaiting(AppState& app, SchedulerHost& host);
-    void PrepareNextMinute(AppState& app, const LocalTime& now, SchedulerHost& host);
+    void Forget(long long nowMs);
 
     bool running_ = false;
-    long long lastMinute_ = -1;
-    long long lastPrepared_ = -1;
+    std::map<std::string, long long> acted_;     // task and moment -> the moment's ms
+    std::map<std::string, long long> resolved_;  // the same for the lookups ahead
     std::deque<WaitingRun> waiting_;
 };
 

@@ -12,6 +12,7 @@ namespace quillrun {
 constexpr std::int32_t kEvery = -1;  // the one wildcard of a time field
 constexpr std::int32_t kExecSocket = 0;
 constexpr std::int32_t kExecIE = 1;  // the scheduler treats every non-zero value as IE
+constexpr std::int32_t kOffsetLimitMs = 30000;  // a task fires at most 30 s off its minute
 
 struct TaskRecord {
     char EventName[kPathWidth] = {};
@@ -22,6 +23,9 @@ struct TaskRecord {
     std::int32_t EventTime_Hour = 0;
     std::int32_t EventTime_Minute = 0;
     std::int32_t EventExecType = kExecSocket;
+    // Milliseconds before (negative) or after the start of the task's minute at which it fires;
+    // stored only when not 0.
+    std::int32_t EventOffsetMs = 0;
 
     // Cut to 259 bytes on a character boundary.
     void SetName(const std::string& name);

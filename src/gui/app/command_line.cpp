@@ -7,6 +7,8 @@
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/recording/message_sink.h"
+#include "core/platform/clock_sync.h"
+#include "core/replay/server_clock.h"
 #include "core/replay/socket_sender.h"
 
 namespace quillrun {
@@ -37,6 +39,29 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.browser = true;
             continue;
         }
+        if (arg == "--at") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                line.mode = CommandLine::Mode::Error;
+                line.error = "--at needs a time (HH:MM[:SS[.mmm]] or YYYY-MM-DDTHH:MM[:SS[.mmm]])";
+                return line;
+            }
+            line.at = argv[++i];
+            continue;
+        }
+        if (arg == "--clock" && line.mode == CommandLine::Mode::Desktop) {
+            line.mode = CommandLine::Mode::Clock;
+            continue;
+        }
+        if (arg == "--server-clock" && line.mode == CommandLine::Mode::Desktop) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                line.mode = CommandLine::Mode::Error;
+                line.error = "--server-clock needs a URL";
+                return line;
+            }
+            line.mode = CommandLine::Mode::ServerClock;
+            line.url = argv[++i];
+            continue;
+        }
         if (arg == "--headless" && line.mode == CommandLine::Mode::Desktop) {
             line.mode = CommandLine::Mode::Headless;
             continue;
@@ -49,13 +74,106 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         line.mode = CommandLine::Mode::Error;
         line.error = "--browser goes with --run";
     }
+    if (!line.at.empty() && line.mode != CommandLine::Mode::Run) {
+        line.mode = CommandLine::Mode::Error;
+        line.error = "--at goes with --run";
+    }
     return line;
+}
+
+namespace {
+
+// Reads `count` digits at text[pos] (exactly, or 1 to `count` when `upTo`).
+bool Digits(const std::string& text, std::size_t& pos, std::size_t count, int& value,
+            bool upTo = false) {
+    std::size_t start = pos;
+    value = 0;
+    while (pos < text.size() && pos - start < count && text[pos] >= '0' && text[pos] <= '9')
+        value = value * 10 + (text[pos++] - '0');
+    std::size_t n = pos - start;
+    if (upTo) {
+        for (std::size_t k = n; k < count; ++k)
+            value *= 10;  // ".5" is 500 ms
+        return n > 0;
+    }
+    return n == count;
+}
+
+bool Expect(const std::string& text, std::size_t& pos, char c) {
+    if (pos < text.size() && text[pos] == c) {
+        ++pos;
+        return true;
+    }
+    return false;
+}
+
+// "HH:MM[:SS[.mmm]]" from pos to the end.
+bool ClockPart(const std::string& text, std::size_t pos, LocalTime& t) {
+    if (!Digits(text, pos, 2, t.hour) || !Expect(text, pos, ':') || !Digits(text, pos, 2, t.minute))
+        return false;
+    t.second = 0;
+    t.millisecond = 0;
+    if (Expect(text, pos, ':')) {
+        if (!Digits(text, pos, 2, t.second))
+            return false;
+        if (Expect(text, pos, '.') && !Digits(text, pos, 3, t.millisecond, true))
+            return false;
+    }
+    return pos == text.size() && t.hour < 24 && t.minute < 60 && t.second < 60;
+}
+
+}  // namespace
+
+bool ParseMomentText(const std::string& text, const LocalTime& now, LocalTime& moment,
+                     std::string& error) {
+    const long long kDayMs = 24LL * 3600 * 1000;
+    long long nowMs = ToEpochMilliseconds(now);
+    LocalTime t = now;
+    std::size_t pos = 0;
+    bool dated = text.size() > 10 && text[4] == '-';
+    if (dated) {
+        if (!Digits(text, pos, 4, t.year) || !Expect(text, pos, '-') ||
+            !Digits(text, pos, 2, t.month) || !Expect(text, pos, '-') ||
+            !Digits(text, pos, 2, t.day) || !(Expect(text, pos, 'T') || Expect(text, pos, ' ')) ||
+            !ClockPart(text, pos, t) || t.month < 1 || t.month > 12 || t.day < 1) {
+            error = "not a time: " + text + " (YYYY-MM-DDTHH:MM[:SS[.mmm]])";
+            return false;
+        }
+        LocalTime back = FromEpochMilliseconds(ToEpochMilliseconds(t));
+        if (back.day != t.day || back.month != t.month) {
+            error = "no such date: " + text;
+            return false;
+        }
+    } else if (!ClockPart(text, 0, t)) {
+        error = "not a time: " + text + " (HH:MM[:SS[.mmm]])";
+        return false;
+    }
+    long long ms = ToEpochMilliseconds(t);
+    if (!dated && ms <= nowMs)
+        ms += kDayMs;  // the next such moment: tomorrow's
+    if (ms <= nowMs) {
+        error = "the moment has passed: " + text;
+        return false;
+    }
+    if (ms - nowMs > kDayMs) {
+        error = "the moment is more than 24 hours ahead: " + text;
+        return false;
+    }
+    moment = FromEpochMilliseconds(ms);
+    return true;
 }
 
 std::string UsageText() {
     return "Usage: quillrun                           start the desktop program\n"
            "       quillrun --run FILE.evf [--browser] replay an event file now\n"
+           "       quillrun --run FILE.evf [--browser] --at TIME\n"
+           "                                          replay it at a moment (HH:MM[:SS[.mmm]], the\n"
+           "                                          next such time, or YYYY-MM-DDTHH:MM[:SS[.mmm]]\n"
+           "                                          within 24 hours): connected ahead, the first\n"
+           "                                          request written at that moment\n"
            "       quillrun --headless                run the scheduled tasks without a window\n"
+           "       quillrun --clock                   is this machine's clock synchronised?\n"
+           "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
            "       quillrun --help | --version\n"
            "\n"
            "--run uses the settings, cookies and response files of the program folder (the\n"
@@ -68,7 +186,23 @@ std::string UsageText() {
            "desktop program refuse to run together. SIGTERM ends it normally.\n";
 }
 
-int RunEventFile(const std::string& eventFile, const EventFileReplay& replay) {
+int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
+                 const std::string& at) {
+    FirstRequestMoment moment;
+    if (!at.empty()) {
+        std::string error;
+        if (!ParseMomentText(at, CurrentClock().Now(), moment.at, error)) {
+            std::fprintf(stderr, "quillrun: --at: %s\n", error.c_str());
+            return 2;
+        }
+        std::printf("moment: %s\n", DateTimeText(moment.at).c_str());
+        std::fflush(stdout);
+        moment.written = [&moment](const LocalTime& firstByte) {
+            long long late = ToEpochMilliseconds(firstByte) - ToEpochMilliseconds(moment.at);
+            std::printf("first byte: %s (%+lld ms)\n", DateTimeText(firstByte).c_str(), late);
+            std::fflush(stdout);
+        };
+    }
     // Paths on the command line are the file system's; the program's are Shift_JIS.
     std::string path = Utf8ToCp932(eventFile);
     std::string content;
@@ -83,19 +217,44 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay) {
         std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(text).c_str());
     });
     bool failed = false;
-    replay(path, [&failed](const RowResult& row) {
-        failed = failed || !row.ok;
-        std::printf("%s\n", FormatRowResult(row).c_str());
-        std::fflush(stdout);
-    });
+    replay(
+        path,
+        [&failed](const RowResult& row) {
+            failed = failed || !row.ok;
+            std::printf("%s\n", FormatRowResult(row).c_str());
+            std::fflush(stdout);
+        },
+        at.empty() ? nullptr : &moment);
     SetMessageSink(nullptr);
     return failed ? 1 : 0;
 }
 
-int RunEventFileNow(const std::string& eventFile) {
-    return RunEventFile(eventFile, [](const std::string& path, const RowObserver& observer) {
-        SocketReplayThread(path, observer);
-    });
+int RunEventFileNow(const std::string& eventFile, const std::string& at) {
+    return RunEventFile(
+        eventFile,
+        [](const std::string& path, const RowObserver& observer,
+           const FirstRequestMoment* moment) { SocketReplayThread(path, observer, moment); },
+        at);
+}
+
+int PrintClockState() {
+    ClockSync sync = ReadClockSync();
+    std::fputs(ClockSyncReport(sync).c_str(), stdout);
+    return sync.synchronised ? 0 : 1;
+}
+
+int PrintServerClock(const std::string& url) {
+    ServerClockEstimate estimate = EstimateServerClock([&url] { return SampleDate(url); });
+    if (!estimate.ok) {
+        std::fprintf(stderr, "quillrun: --server-clock: %s\n", estimate.error.c_str());
+        return 1;
+    }
+    std::printf("server clock - this clock: %+lld ms (+- %lld ms)\n", estimate.offsetMs,
+                estimate.uncertaintyMs);
+    std::printf("round trip: %lld ms, requests: %d\n", estimate.roundTripMs, estimate.requests);
+    std::printf("to act at the server's second 0, give the task the offset %+lld ms\n",
+                -estimate.offsetMs);
+    return 0;
 }
 
 }  // namespace quillrun

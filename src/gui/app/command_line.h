@@ -6,13 +6,25 @@
 #include <string>
 
 #include "core/replay/run_report.h"
+#include "core/replay/socket_sender.h"
 
 namespace quillrun {
 
 struct CommandLine {
-    enum class Mode { Desktop, Help, Version, Run, Headless, Error } mode = Mode::Desktop;
+    enum class Mode {
+        Desktop,
+        Help,
+        Version,
+        Run,
+        Headless,
+        Clock,        // --clock
+        ServerClock,  // --server-clock URL
+        Error
+    } mode = Mode::Desktop;
     std::string eventFile;  // --run FILE
     bool browser = false;   // --run FILE --browser
+    std::string at;         // --run FILE --at TIME, as given
+    std::string url;        // --server-clock URL
     std::string error;      // what is wrong with the arguments
 };
 
@@ -21,15 +33,33 @@ CommandLine ParseCommandLine(int argc, char** argv);
 // The text of --help.
 std::string UsageText();
 
-// Replays a file (Shift_JIS path) telling the observer of every row.
-using EventFileReplay = std::function<void(const std::string& path, const RowObserver& observer)>;
-// What --run does around its engine: the file checked, the program folder's settings read,
-// message-list lines on stderr, one line per row on stdout; the exit code as below.
-int RunEventFile(const std::string& eventFile, const EventFileReplay& replay);
+// --at TIME: "HH:MM[:SS[.mmm]]" is the next such moment after now (within 24 hours);
+// "YYYY-MM-DD[T| ]HH:MM[:SS[.mmm]]" a local date and time, which must lie after now and at
+// most 24 hours ahead. False with the reason otherwise.
+bool ParseMomentText(const std::string& text, const LocalTime& now, LocalTime& moment,
+                     std::string& error);
 
-// --run FILE: replays the event file now through the socket sender with the program folder's
-// settings, cookies and response files, prints one line per row and returns the exit code: 0
-// when every row got a 2xx or 3xx status, 1 when a row failed, 2 when the file cannot be read.
-int RunEventFileNow(const std::string& eventFile);
+// Replays a file (Shift_JIS path) telling the observer of every row; with a moment, the first
+// request is made ready ahead and sent at it.
+using EventFileReplay = std::function<void(const std::string& path, const RowObserver& observer,
+                                           const FirstRequestMoment* moment)>;
+// What --run does around its engine: the file checked, the program folder's settings read,
+// message-list lines on stderr, one line per row on stdout; the exit code as below. With a
+// moment text (--at), the moment asked and the moment the first byte was written are printed.
+int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
+                 const std::string& at = std::string());
+
+// --run FILE [--at TIME]: replays the event file through the socket sender with the program
+// folder's settings, cookies and response files, prints one line per row and returns the exit
+// code: 0 when every row got a 2xx or 3xx status, 1 when a row failed, 2 when the file cannot
+// be read or the moment is refused.
+int RunEventFileNow(const std::string& eventFile, const std::string& at = std::string());
+
+// --clock: prints the kernel's synchronisation state; 0 when synchronised, else 1.
+int PrintClockState();
+
+// --server-clock URL: prints how far the server's clock is from this one; 1 when no estimate
+// could be made.
+int PrintServerClock(const std::string& url);
 
 }  // namespace quillrun

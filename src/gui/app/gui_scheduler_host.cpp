@@ -12,9 +12,9 @@ void GuiSchedulerHost::AddMessage(const std::string& text) {
         sink_(text);
 }
 
-void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile,
-                                         const std::string& taskName) {
-    StartSocketReplayThread(eventFile, taskName);
+void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile, const std::string& taskName,
+                                         const LocalTime& moment) {
+    StartSocketReplayThread(eventFile, taskName, moment);
 }
 
 void GuiSchedulerHost::PrepareSocketReplay(const std::string& eventFile) {

@@ -19,7 +19,8 @@ class GuiSchedulerHost : public SchedulerHost {
           browserReplay_(std::move(browserReplay)) {}
 
     void AddMessage(const std::string& text) override;
-    void StartSocketReplay(const std::string& eventFile, const std::string& taskName) override;
+    void StartSocketReplay(const std::string& eventFile, const std::string& taskName,
+                           const LocalTime& moment) override;
     void ShowReplayView() override;
     void RunBrowserReplay(const std::string& eventFile, const std::string& taskName) override;
     void PrepareSocketReplay(const std::string& eventFile) override;

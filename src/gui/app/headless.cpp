@@ -40,12 +40,22 @@ void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& o
     BrowserReplayFile(eventFile, *browser_, waiter, observer);
 }
 
-int RunEventFileInBrowser(const std::string& eventFile) {
-    return RunEventFile(eventFile, [](const std::string& path, const RowObserver& observer) {
-        // A profile of its own for this run: a desktop program may be using the usual one.
-        OffscreenBrowser offscreen{QString()};
-        offscreen.Replay(path, observer);
-    });
+int RunEventFileInBrowser(const std::string& eventFile, const std::string& at) {
+    return RunEventFile(
+        eventFile,
+        [](const std::string& path, const RowObserver& observer,
+           const FirstRequestMoment* moment) {
+            // A profile of its own for this run: a desktop program may be using the usual one.
+            OffscreenBrowser offscreen{QString()};
+            if (moment != nullptr) {
+                // The engine is up before the moment; the first navigation starts at it.
+                WaitOnEventLoopUntil(moment->at);
+                if (moment->written)
+                    moment->written(CurrentClock().Now());
+            }
+            offscreen.Replay(path, observer);
+        },
+        at);
 }
 
 HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {

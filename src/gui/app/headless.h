@@ -34,8 +34,9 @@ class OffscreenBrowser : public QObject, private BrowserEvents {
     WebEngineBrowser* browser_ = nullptr;
 };
 
-// --run FILE --browser: needs the application object; returns the exit code as --run does.
-int RunEventFileInBrowser(const std::string& eventFile);
+// --run FILE --browser [--at TIME]: needs the application object; returns the exit code as
+// --run does. With a moment, the first row's navigation starts at it.
+int RunEventFileInBrowser(const std::string& eventFile, const std::string& at = std::string());
 
 // --headless: the scheduler and both engines; messages go to standard error with their time.
 class HeadlessProgram : public QObject {

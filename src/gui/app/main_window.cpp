@@ -66,7 +66,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     };
     qApp->installEventFilter(router_);
     host_ = std::make_unique<GuiSchedulerHost>(
-        [](const std::string& text) { AddMessage(text); }, [this] { SelectTab(kTabRecord); },
+        [](const std::string& text) { AddMessage(text); },
+        [this] {
+            // A repaint of the whole window costs tens of milliseconds where OpenGL is drawn
+            // in software, and the engine's first request of a due replay waits behind it.
+            if (App().currentTab != kTabRecord || current_ != record_)
+                SelectTab(kTabRecord);
+        },
         [this](const std::string& eventFile, const RowObserver& observer) {
             if (record_->browser() == nullptr)
                 return;

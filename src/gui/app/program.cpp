@@ -20,6 +20,7 @@
 #include "core/platform/paths.h"
 #include "core/recording/message_sink.h"
 #include "gui/app/command_line.h"
+#include "gui/app/graphics_choice.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/headless.h"
 #include "gui/app/main_window.h"
@@ -109,8 +110,12 @@ int RunProgram(int argc, char** argv) {
             return 2;
         case CommandLine::Mode::Run:
             if (!commandLine.browser)
-                return RunEventFileNow(commandLine.eventFile);
+                return RunEventFileNow(commandLine.eventFile, commandLine.at);
             break;
+        case CommandLine::Mode::Clock:
+            return PrintClockState();
+        case CommandLine::Mode::ServerClock:
+            return PrintServerClock(commandLine.url);
         case CommandLine::Mode::Headless:
         case CommandLine::Mode::Desktop:
             break;
@@ -126,8 +131,9 @@ int RunProgram(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
+    ChooseBrowserDrawing();
     if (commandLine.mode == CommandLine::Mode::Run)
-        return RunEventFileInBrowser(commandLine.eventFile);
+        return RunEventFileInBrowser(commandLine.eventFile, commandLine.at);
 
     // A second start touches no file of the running one: it says so, brings the running
     // instance back and ends.

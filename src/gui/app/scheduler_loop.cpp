@@ -18,7 +18,7 @@ SchedulerLoop::SchedulerLoop(SchedulerHost& host, QObject* parent) : QObject(par
 }
 
 void SchedulerLoop::Arm() {
-    timer_.start(MillisecondsToNextTick(CurrentClock().Now()));
+    timer_.start(scheduler_.MillisecondsToNextTick(App(), CurrentClock().Now()));
 }
 
 void SchedulerLoop::Tick() {

@@ -6,6 +6,20 @@
 
 namespace quillrun {
 
+void WaitOnEventLoopUntil(const LocalTime& moment) {
+    long long left = ToEpochMilliseconds(moment) - ToEpochMilliseconds(CurrentClock().Now());
+    if (left > 2) {
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(static_cast<int>(left - 1));
+        loop.exec();
+    }
+    WaitForMoment(CurrentClock(), moment);
+}
+
 void EventLoopWaiter::Pause(int milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);

@@ -2,9 +2,14 @@
 // browser can load and report, and nothing spins.
 #pragma once
 
+#include "core/platform/clock.h"
 #include "core/replay/browser_replay.h"
 
 namespace quillrun {
+
+// Runs the event loop until the program's clock reads `moment` (a precise timer, then the last
+// fraction of a millisecond slept off).
+void WaitOnEventLoopUntil(const LocalTime& moment);
 
 class EventLoopWaiter : public ReplayWaiter {
   public:

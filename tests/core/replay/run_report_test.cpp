@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/config/activity_log.h"
+#include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/socket_sender.h"
@@ -65,7 +66,7 @@ TEST(RunReport, ATaskRunWritesItsReportAndOnlyTheNewest200Stay) {
     test::WriteFile(dir / "event/t.evf", "1\tURL\t" + server.Url("/a") + "\t\t\r\n");
     test::FixedClock clock(LocalTime{2026, 12, 6, 9, 30, 0, 0});
     test::ScopedClock scoped(clock);
-    StartSocketReplayThread(dir / "event/t.evf", "morning");
+    StartSocketReplayThread(dir / "event/t.evf", "morning", clock.Now());
     std::string report = dir / "report/20261206-093000_morning.txt";
     for (int i = 0; i < 500 && ListFolder(dir / "report/").size() != 201; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -82,8 +83,10 @@ TEST(RunReport, ATaskRunWritesItsReportAndOnlyTheNewest200Stay) {
     EXPECT_TRUE(FileExists(dir / "report/notes.txt"));
     {
         std::lock_guard<std::mutex> guard(lock);
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].rfind("HTTP/1.0 200 OK (", 0), 0u) << messages[0];
+        // The run is announced when its first request has gone, then the row's outcome.
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_EQ(messages[0], J("イベント実行 morning"));
+        EXPECT_EQ(messages[1].rfind("HTTP/1.0 200 OK (", 0), 0u) << messages[1];
     }
     SetMessageSink(nullptr);
     SetSocketSenderOptions({});

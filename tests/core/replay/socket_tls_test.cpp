@@ -103,7 +103,7 @@ TEST_F(SocketTlsTest, TheSchemeAndAnExplicitPortChooseTheConnection) {
     EXPECT_EQ(plain.Requests()[0].raw, "GET /x?  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n\r\n");
 
     std::vector<std::string> seen;
-    auto record = [&](const Endpoint& target, const std::string&) {
+    auto record = [&](const Endpoint& target, const std::string&, const SentHook&) {
         seen.push_back((target.tls ? "tls " : "tcp ") + target.host + " " +
                        std::to_string(target.port));
         return Exchange{};

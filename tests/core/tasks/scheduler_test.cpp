@@ -17,8 +17,9 @@ struct RecordingHost : SchedulerHost {
     std::function<void()> duringBrowserReplay;
 
     void AddMessage(const std::string& text) override { calls.push_back("msg " + text); }
-    void StartSocketReplay(const std::string& file, const std::string&) override {
-        calls.push_back("socket " + file);
+    void StartSocketReplay(const std::string& file, const std::string&,
+                           const LocalTime& moment) override {
+        calls.push_back("socket " + file + " @" + DateTimeText(moment).substr(11));
     }
     void ShowReplayView() override { calls.push_back("view"); }
     void RunBrowserReplay(const std::string& file, const std::string&) override {
@@ -74,43 +75,52 @@ TEST(TaskTimeMatches, EachFieldIsFixedOrEvery) {
     EXPECT_FALSE(TaskTimeMatches(Task("a", -1, -1, -1, 0, -1), now));
 }
 
-TEST_F(SchedulerTest, AnEveryMinuteTaskRunsAtSecondZeroOnly) {
-    Add(Task("every", -1, -1, -1, -1, -1));
-    std::string run = J("イベント実行 every");
-    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 0)),
-              (Calls{"msg " + run, "socket /q/event/every.evf"}));
-    for (int s = 1; s < 60; ++s)
+TEST_F(SchedulerTest, ASocketTaskStartsAheadOnceForEachMomentAndAnIeTaskAtItsMoment) {
+    Add(Task("sock", -1, -1, -1, -1, -1));
+    Add(Task("ie", -1, -1, -1, -1, -1, kExecIE));
+    std::string run = "msg " + J("イベント実行 ie");
+    // Socket: handed over 2-3 s ahead with its moment; IE: at second 0.
+    EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 19, 56)).empty());
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 19, 57)), (Calls{"socket /q/event/sock.evf @15:20:00.000"}));
+    EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 19, 58)).empty());
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 0)), (Calls{run, "view", "ie /q/event/ie.evf"}));
+    for (int s = 1; s < 57; ++s)
         EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 20, s)).empty()) << s;
-    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 21, 0)).size(), 2u);
-    EXPECT_EQ(test::ReadFile(dir_ / "quillrun.log").find(run) != std::string::npos, true);
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 57)).size(), 1u);
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 21, 0)).size(), 3u);
+    EXPECT_NE(test::ReadFile(dir_ / "quillrun.log").find(J("イベント実行 ie")), std::string::npos);
 }
 
 TEST_F(SchedulerTest, ALateTickStillActsOnceAndATickTwiceInSecondZeroActsOnce) {
     Add(Task("every", -1, -1, -1, -1, -1));
-    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 1)).size(), 2u);  // second 0 was skipped
+    Add(Task("ie", -1, -1, -1, -1, -1, kExecIE));
+    // Ticks that were held up: the moment is acted on up to 3 s late, once.
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 1)),
+              (Calls{"socket /q/event/every.evf @15:20:00.000", "msg " + J("イベント実行 ie"),
+                     "view", "ie /q/event/ie.evf"}));
     EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 20, 2)).empty());
-    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 21, 0)).size(), 2u);
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 21, 0)).size(), 4u);
     EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 21, 0)).empty());  // two ticks in one second
-    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 22, 2)).size(), 2u);
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 22, 2)).size(), 4u);
     EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 23, 3)).empty());  // too late: not run late
     EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 23, 4)).empty());
 }
 
-TEST_F(SchedulerTest, TasksStartInListOrderWithTheirEngine) {
+TEST_F(SchedulerTest, SocketTasksGoAheadOfBrowserTasksAndEachKindKeepsListOrder) {
     Add(Task("first", -1, -1, -1, -1, -1, kExecIE));
     Add(Task("notdue", -1, -1, -1, 3, -1));
     Add(Task("second", 2026, 5, 10, 15, 20, kExecSocket));
     Add(Task("third", -1, -1, -1, -1, -1, 7));  // any non-zero exec type is IE
+    Add(Task("fourth", -1, -1, -1, -1, 20, kExecSocket));
     TaskRecord empty = Task("nofile", -1, -1, -1, -1, -1);
     empty.EventDataFile[0] = '\0';
     Add(empty);
     EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 0)),
-              (Calls{"msg " + J("イベント実行 first"), "view", "ie /q/event/first.evf",
-                     "msg " + J("イベント実行 second"), "socket /q/event/second.evf",
-                     "msg " + J("イベント実行 third"), "view", "ie /q/event/third.evf"}));
-    std::string log = test::ReadFile(dir_ / "quillrun.log");
-    EXPECT_LT(log.find(J("イベント実行 first")), log.find(J("イベント実行 second")));
-    EXPECT_EQ(log.find("nofile"), std::string::npos);
+              (Calls{"socket /q/event/second.evf @15:20:00.000",
+                     "socket /q/event/fourth.evf @15:20:00.000", "msg " + J("イベント実行 first"),
+                     "view", "ie /q/event/first.evf", "msg " + J("イベント実行 third"), "view",
+                     "ie /q/event/third.evf"}));
+    EXPECT_EQ(test::ReadFile(dir_ / "quillrun.log").find("nofile"), std::string::npos);
 }
 
 TEST_F(SchedulerTest, AModalDialogKeepsTheTabButTheReplayStillRuns) {
@@ -126,9 +136,39 @@ TEST_F(SchedulerTest, ImpossibleAndLeapDatesFollowTheCalendarAsGiven) {
     for (int day = 1; day <= 28; ++day)
         EXPECT_TRUE(TickAt(T(2007, 2, day, 0, 0, 0)).empty());
     EXPECT_TRUE(TickAt(T(2007, 3, 2, 0, 0, 0)).empty());  // no 2/30 and no "next day"
-    Calls leap = TickAt(T(2028, 2, 29, 0, 0, 0));
-    ASSERT_EQ(leap.size(), 2u);
-    EXPECT_EQ(leap[1], "socket /q/event/feb29.evf");
+    EXPECT_EQ(TickAt(T(2028, 2, 29, 0, 0, 0)), (Calls{"socket /q/event/feb29.evf @00:00:00.000"}));
+}
+
+TEST_F(SchedulerTest, OffsetsMoveTheMomentAcrossMinuteHourAndYearEnds) {
+    TaskRecord early = Task("early", 2027, 1, 1, 0, 0);
+    early.EventOffsetMs = -1500;  // 2026-12-31 23:59:58.500
+    TaskRecord late = Task("late", 2026, 12, 31, 23, 59);
+    late.EventOffsetMs = 30000;  // 23:59:30
+    TaskRecord ie = Task("ie", 2027, 1, 1, 0, 0, kExecIE);
+    ie.EventOffsetMs = -250;  // 23:59:59.750, in the year before
+    Add(early);
+    Add(late);
+    Add(ie);
+    EXPECT_TRUE(TickAt(T(2026, 12, 31, 23, 59, 26)).empty());
+    EXPECT_EQ(TickAt(T(2026, 12, 31, 23, 59, 27)), (Calls{"socket /q/event/late.evf @23:59:30.000"}));
+    EXPECT_TRUE(TickAt(T(2026, 12, 31, 23, 59, 54)).empty());
+    EXPECT_EQ(TickAt(LocalTime{2026, 12, 31, 23, 59, 55, 501}),
+              (Calls{"socket /q/event/early.evf @23:59:58.500"}));
+    // The IE task's tick is armed for its moment, which comes before the next whole second.
+    LocalTime before{2026, 12, 31, 23, 59, 59, 1};
+    EXPECT_TRUE(TickAt(before).empty());
+    EXPECT_EQ(scheduler_.MillisecondsToNextTick(app_, before), 749);
+    EXPECT_TRUE(TickAt(LocalTime{2026, 12, 31, 23, 59, 59, 749}).empty());
+    EXPECT_EQ(TickAt(LocalTime{2026, 12, 31, 23, 59, 59, 750}),
+              (Calls{"msg " + J("イベント実行 ie"), "view", "ie /q/event/ie.evf"}));
+    EXPECT_EQ(scheduler_.MillisecondsToNextTick(app_, LocalTime{2026, 12, 31, 23, 59, 59, 750}),
+              251);
+    EXPECT_TRUE(TickAt(T(2027, 1, 1, 0, 0, 0)).empty());  // the minute's own second 0: done
+
+    // The moment of a minute and an offset, on either side.
+    EXPECT_EQ(DateTimeText(TaskMoment(T(2027, 1, 1, 0, 0, 17), -30000)), "2026-12-31 23:59:30.000");
+    EXPECT_EQ(DateTimeText(TaskMoment(T(2026, 3, 1, 10, 0, 0), -1)), "2026-03-01 09:59:59.999");
+    EXPECT_EQ(DateTimeText(TaskMoment(T(2028, 2, 29, 23, 59, 0), 30000)), "2028-02-29 23:59:30.000");
 }
 
 TEST_F(SchedulerTest, NoTasksReturnsAtOnce) {
@@ -160,27 +200,30 @@ TEST_F(SchedulerTest, DuringABrowserReplaySocketTasksStartOnTimeAndIeTasksRunRig
     };
     Calls calls = TickAt(T(2026, 1, 1, 0, 0, 0));
 
-    std::string sock = "msg " + J("イベント実行 sock");
-    std::string gone = "msg " + J("イベント実行 gone");
     EXPECT_EQ(duringReplay,
-              (Calls{sock, "socket /q/event/sock.evf", gone, "socket /q/event/gone.evf",
-                     "msg " + J("ie は前の回が再生待ちのため、00:02 の回は実行しません"), sock,
-                     "socket /q/event/sock.evf", gone, "socket /q/event/gone.evf"}));
-    // After the first replay: the deleted task is not started from a stale index, and the IE
-    // task of 00:01 runs at once, saying how late it is.
-    Calls after(calls.begin() + 3 + static_cast<std::ptrdiff_t>(duringReplay.size()), calls.end());
-    EXPECT_EQ(
-        after,
-        (Calls{sock, "socket /q/event/sock.evf", "msg " + J("イベント実行 ie"),
-               "msg " + J("ie はブラウザ再生の終わりを待ったため 72.345 秒遅れて開始しました"),
-               "view", "ie /q/event/ie.evf"}));
+              (Calls{"socket /q/event/sock.evf @00:01:00.000", "socket /q/event/gone.evf @00:01:00.000",
+                     "socket /q/event/sock.evf @00:02:00.000", "socket /q/event/gone.evf @00:02:00.000",
+                     "msg " + J("ie は前の回が再生待ちのため、00:02 の回は実行しません")}));
+    // Socket tasks first, then the IE task; after its replay the IE task of 00:01 runs at once,
+    // saying how late it is.
+    Calls expected{"socket /q/event/sock.evf @00:00:00.000", "socket /q/event/gone.evf @00:00:00.000",
+                   "msg " + J("イベント実行 ie"), "view", "ie /q/event/ie.evf"};
+    expected.insert(expected.end(), duringReplay.begin(), duringReplay.end());
+    for (const std::string& call :
+         {"msg " + J("イベント実行 ie"),
+          "msg " + J("ie はブラウザ再生の終わりを待ったため 72.345 秒遅れて開始しました"),
+          std::string("view"), std::string("ie /q/event/ie.evf")})
+        expected.push_back(call);
+    EXPECT_EQ(calls, expected);
     EXPECT_EQ(replays, 2);
     std::string log = test::ReadFile(dir_ / "quillrun.log");
     EXPECT_EQ(log.find(J("秒遅れ")), std::string::npos);  // the log keeps its own lines only
 
-    // The minutes acted on during the replay are not acted on again.
+    // The minutes acted on during the replay are not acted on again; the deleted task is gone.
     EXPECT_TRUE(TickAt(T(2026, 1, 1, 0, 2, 1)).empty());
-    EXPECT_EQ(TickAt(T(2026, 1, 1, 0, 3, 0)).size(), 5u);
+    EXPECT_EQ(TickAt(T(2026, 1, 1, 0, 3, 0)),
+              (Calls{"socket /q/event/sock.evf @00:03:00.000", "msg " + J("イベント実行 ie"),
+                     "view", "ie /q/event/ie.evf"}));
 }
 
 TEST(SchedulerTiming, TheTickIsArmedForJustPastTheNextWholeSecond) {
@@ -197,7 +240,7 @@ TEST(SchedulerTiming, TheTickIsArmedForJustPastTheNextWholeSecond) {
     }
 }
 
-TEST_F(SchedulerTest, SocketTasksOfTheNextMinuteArePreparedOnceAheadOfSecondZero) {
+TEST_F(SchedulerTest, SocketTasksAreLookedUpOnceAheadOfTheirConnection) {
     struct PreparingHost : RecordingHost {
         std::vector<std::string> prepared;
         void PrepareSocketReplay(const std::string& file) override { prepared.push_back(file); }
@@ -205,12 +248,44 @@ TEST_F(SchedulerTest, SocketTasksOfTheNextMinuteArePreparedOnceAheadOfSecondZero
     Add(Task("newyear", 2027, 1, 1, 0, 0));
     Add(Task("ie", -1, -1, -1, -1, -1, kExecIE));
     Add(Task("later", -1, -1, -1, -1, 5));
-    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 54), host);
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 51), host);
     EXPECT_TRUE(host.prepared.empty());
-    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 55), host);
-    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 56), host);
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 52), host);
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 53), host);
     EXPECT_EQ(host.prepared, (std::vector<std::string>{"/q/event/newyear.evf"}));
     EXPECT_TRUE(host.calls.empty());
+}
+
+TEST(MomentWait, AClockSetBackOrForwardWhileWaitingIsFollowed) {
+    // A clock whose sleeps end early, as a signal or a clock step would end them, and that the
+    // test sets meanwhile.
+    struct SteppedClock : Clock {
+        mutable std::vector<LocalTime> readings;
+        mutable std::size_t next = 0;
+        mutable int sleeps = 0;
+        LocalTime Now() const override { return readings[std::min(next, readings.size() - 1)]; }
+        void SleepUntil(const LocalTime&) const override {
+            ++sleeps;
+            ++next;
+        }
+    } clock;
+    LocalTime moment{2026, 12, 8, 10, 0, 0, 0};
+    clock.readings = {LocalTime{2026, 12, 8, 9, 59, 58, 0}, LocalTime{2026, 12, 8, 9, 0, 0, 0},
+                      LocalTime{2026, 12, 8, 9, 59, 59, 999}, LocalTime{2026, 12, 8, 10, 0, 0, 0}};
+    WaitForMoment(clock, moment);  // set back an hour: slept on, not returned early
+    EXPECT_EQ(clock.sleeps, 3);
+    clock.readings = {LocalTime{2026, 12, 8, 9, 0, 0, 0}, LocalTime{2026, 12, 8, 11, 0, 0, 0}};
+    clock.next = 0;
+    clock.sleeps = 0;
+    WaitForMoment(clock, moment);  // set forward past the moment: returns at once
+    EXPECT_EQ(clock.sleeps, 1);
+
+    // The system clock: a moment just ahead is met, not missed and not slept past.
+    SystemClock system;
+    LocalTime soon = FromEpochMilliseconds(ToEpochMilliseconds(system.Now()) + 30);
+    WaitForMoment(system, soon);
+    long long after = ToEpochMilliseconds(system.Now()) - ToEpochMilliseconds(soon);
+    EXPECT_GE(after, 0);
 }
 
 }  // namespace quillrun
