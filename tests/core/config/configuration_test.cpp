@@ -207,6 +207,42 @@ TEST(Configuration, SaveRewritesSettingsAndTasksAndLeavesStaleSectionsAlone) {
     EXPECT_EQ(GetPrivateProfileString("CONFIG", "AutoIEClose", "", 260, off.configPath), "0");
 }
 
+TEST(Configuration, AnOffsetIsStoredOnlyWhenSetAndLeavesWithItsTask) {
+    test::TempFolder dir;
+    std::string file = "[CONFIG]\r\nstartpage=x\r\n[Event]\r\nTotal=3\r\n" + TaskSection(0, "a") +
+                       TaskSection(1, "b") + TaskSection(2, "c") +
+                       "EventOffsetMs=-99999\r\n";  // out of range: held to 30 s
+    test::WriteFile(dir / "quillrun.ini", file);
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    ASSERT_EQ(app.tasks.Count(), 3);
+    EXPECT_EQ(app.tasks.At(0).EventOffsetMs, 0);
+    EXPECT_EQ(app.tasks.At(2).EventOffsetMs, -30000);
+
+    // Tasks without an offset: the file is written byte for byte as before.
+    app.tasks.At(2).EventOffsetMs = 0;
+    ASSERT_TRUE(SaveConfiguration(app));
+    std::string plain = test::ReadFile(dir / "quillrun.ini");
+    EXPECT_EQ(plain.find("EventOffsetMs"), std::string::npos);
+    AppState none;
+    LoadConfiguration(none, dir.Path());
+    SaveConfiguration(none);
+    EXPECT_EQ(test::ReadFile(dir / "quillrun.ini"), plain);
+
+    // An offset goes after the task's keys; a task moving down a section does not inherit it.
+    app.tasks.At(1).EventOffsetMs = 1500;
+    ASSERT_TRUE(SaveConfiguration(app));
+    EXPECT_NE(test::ReadFile(dir / "quillrun.ini").find("EventExecType=1\r\nEventOffsetMs=1500\r\n"),
+              std::string::npos);
+    app.tasks.Remove(1);
+    ASSERT_TRUE(SaveConfiguration(app));
+    AppState after;
+    LoadConfiguration(after, dir.Path());
+    ASSERT_EQ(after.tasks.Count(), 2);
+    EXPECT_EQ(std::string(after.tasks.At(1).EventName), "c");
+    EXPECT_EQ(after.tasks.At(1).EventOffsetMs, 0);
+}
+
 TEST(Configuration, StartOfRunFilesTrimTheLogAndDropTheGuardFile) {
     test::TempFolder dir;
     dir.MakeProgramFolders();

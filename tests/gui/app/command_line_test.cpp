@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <cstdio>
 
+#include "core/platform/clock.h"
+#include "gui/app/command_line.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -107,6 +110,54 @@ TEST_F(CommandLineTest, RunWithTheBrowserEngineNeedsNoDisplay) {
     }
     EXPECT_TRUE(page && search);
     EXPECT_EQ(Run({QStringLiteral("--browser")}).code, 2);  // --browser goes with --run
+}
+
+TEST(MomentText, TheNextSuchTimeOrADateWithinADay) {
+    LocalTime now{2026, 12, 31, 23, 59, 30, 500};
+    LocalTime moment;
+    std::string error;
+    ASSERT_TRUE(ParseMomentText("23:59:45.25", now, moment, error)) << error;
+    EXPECT_EQ(DateTimeText(moment), "2026-12-31 23:59:45.250");
+    ASSERT_TRUE(ParseMomentText("10:00", now, moment, error));  // tomorrow's, across the year
+    EXPECT_EQ(DateTimeText(moment), "2027-01-01 10:00:00.000");
+    ASSERT_TRUE(ParseMomentText("23:59:30.500", now, moment, error));  // now itself: tomorrow
+    EXPECT_EQ(DateTimeText(moment), "2027-01-01 23:59:30.500");
+    ASSERT_TRUE(ParseMomentText("2027-01-01T00:00:00.001", now, moment, error));
+    EXPECT_EQ(DateTimeText(moment), "2027-01-01 00:00:00.001");
+    ASSERT_TRUE(ParseMomentText("2027-01-01 23:59:30", now, moment, error));
+    for (const char* refused : {"2026-12-31T23:59:30", "2027-01-01T23:59:31", "2027-02-29T00:00",
+                                "24:00", "12:60", "9:00", "12:00:5", "12:00:00.", "12:00x",
+                                "2027-13-01T00:00", "", "soon"}) {
+        error.clear();
+        EXPECT_FALSE(ParseMomentText(refused, now, moment, error)) << refused;
+        EXPECT_FALSE(error.empty()) << refused;
+    }
+}
+
+TEST_F(CommandLineTest, RunAtAMomentConnectsAheadAndWritesAtIt) {
+    QString file = File("at.evf", "1\tURL\t" + server_.Url("/at") + "\t\t\r\n");
+    LocalTime moment = FromEpochMilliseconds(ToEpochMilliseconds(SystemClock().Now()) + 2500);
+    char text[32];
+    std::snprintf(text, sizeof(text), "%02d:%02d:%02d.%03d", moment.hour, moment.minute,
+                  moment.second, moment.millisecond);
+    Result run = Run({QStringLiteral("--run"), file, QStringLiteral("--at"), QString(text)});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("moment: " + DateTimeText(moment)), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("first byte: "), std::string::npos);
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    test::ReceivedRequest request = server_.Requests()[0];
+    long long at = WallMillisecondsOf(moment) * 1000;
+    EXPECT_GE(request.firstByteMicroseconds, at);
+    EXPECT_LT(request.acceptedMicroseconds, at);
+
+    Result past = Run({QStringLiteral("--run"), file, QStringLiteral("--at"),
+                       QStringLiteral("2001-01-01T00:00")});
+    EXPECT_EQ(past.code, 2);
+    EXPECT_NE(past.err.find("has passed"), std::string::npos) << past.err;
+    EXPECT_EQ(Run({QStringLiteral("--at"), QStringLiteral("10:00")}).code, 2);  // needs --run
+    EXPECT_EQ(server_.RequestCount(), 1u);
+    Result clock = Run({QStringLiteral("--clock")});
+    EXPECT_NE(clock.out.find("clock: "), std::string::npos);
 }
 
 }  // namespace quillrun
