@@ -44,6 +44,13 @@ std::string ClockSyncLabel(const ClockSync& sync) {
     return J("時刻同期 ±") + Milliseconds(sync.estimatedErrorMicroseconds) + " ms";
 }
 
+std::string UnsyncedClockMessage(const ClockSync& sync) {
+    if (!sync.known || sync.synchronised)
+        return std::string();
+    return J("この機械の時計は同期されていません。タスクはこの時計で実行します"
+             "（systemd-timesyncd か chrony で同期できます）");
+}
+
 std::string ClockSyncReport(const ClockSync& sync) {
     if (!sync.known)
         return "clock: the kernel's synchronisation state cannot be read\n";

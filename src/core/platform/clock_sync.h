@@ -22,6 +22,8 @@ ClockSync ReadClockSync();
 
 // The Task watch's line: "時刻同期 ±N ms" or "時刻未同期" (CP932).
 std::string ClockSyncLabel(const ClockSync& sync);
+// The message-list line said at start when no NTP client keeps the clock; empty otherwise.
+std::string UnsyncedClockMessage(const ClockSync& sync);
 // --clock's lines (ASCII).
 std::string ClockSyncReport(const ClockSync& sync);
 

@@ -85,7 +85,7 @@ std::vector<Scheduler::DueRun> Scheduler::DueRuns(const AppState& app, long long
 }
 
 void Scheduler::Forget(long long nowMs) {
-    for (auto* kept : {&acted_, &resolved_}) {
+    for (auto* kept : {&acted_, &resolved_, &warned_}) {
         for (auto it = kept->begin(); it != kept->end();) {
             if (it->second < nowMs - 10 * kMinuteMs)
                 it = kept->erase(it);
@@ -93,6 +93,25 @@ void Scheduler::Forget(long long nowMs) {
                 ++it;
         }
     }
+}
+
+// A minute before a task's moment, a clock that no NTP client keeps is worth a word: the
+// moment is only as right as the clock.
+void Scheduler::WarnOfUnsyncedClock(AppState& app, long long nowMs, SchedulerHost& host) {
+    std::vector<DueRun> soon;
+    for (bool socket : {true, false}) {
+        for (DueRun& run : DueRuns(app, nowMs + 59000, nowMs + 60000, socket, warned_))
+            soon.push_back(std::move(run));
+    }
+    if (soon.empty())
+        return;
+    for (const DueRun& run : soon)
+        warned_[run.key] = ToEpochMilliseconds(run.moment);
+    ClockSync sync = clockSync_();
+    if (!sync.known || sync.synchronised)
+        return;
+    host.AddMessage(J("この機械の時計は同期されていません。") + soon.front().task.EventName +
+                    J(" は 1 分後にこの時計で実行します"));
 }
 
 void Scheduler::ResolveAhead(AppState& app, long long nowMs, SchedulerHost& host) {
@@ -125,6 +144,7 @@ void Scheduler::Tick(AppState& app, const LocalTime& now, SchedulerHost& host) {
     Forget(nowMs);
     if (app.tasks.Count() < 1)
         return;
+    WarnOfUnsyncedClock(app, nowMs, host);
     ResolveAhead(app, nowMs, host);
     StartSocketTasks(app, nowMs, host);
 

@@ -11,6 +11,7 @@
 
 #include "core/config/app_state.h"
 #include "core/platform/clock.h"
+#include "core/platform/clock_sync.h"
 
 namespace quillrun {
 
@@ -61,6 +62,9 @@ class Scheduler {
 
     void Tick(AppState& app, const LocalTime& now, SchedulerHost& host);
 
+    // Where the clock's synchronisation state is read (tests give their own).
+    void SetClockSyncReader(std::function<ClockSync()> reader) { clockSync_ = std::move(reader); }
+
     // Milliseconds until the next tick: just past the next whole second, or an IE task's moment
     // when that comes first.
     int MillisecondsToNextTick(const AppState& app, const LocalTime& now) const;
@@ -88,10 +92,13 @@ class Scheduler {
     void RunBrowserTask(const DueRun& run, AppState& app, SchedulerHost& host);
     void RunWaiting(AppState& app, SchedulerHost& host);
     void Forget(long long nowMs);
+    void WarnOfUnsyncedClock(AppState& app, long long nowMs, SchedulerHost& host);
 
     bool running_ = false;
     std::map<std::string, long long> acted_;     // task and moment -> the moment's ms
     std::map<std::string, long long> resolved_;  // the same for the lookups ahead
+    std::map<std::string, long long> warned_;    // the same for the clock's warning
+    std::function<ClockSync()> clockSync_ = ReadClockSync;
     std::deque<WaitingRun> waiting_;
 };
 

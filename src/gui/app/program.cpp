@@ -15,6 +15,7 @@
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
+#include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
 #include "core/platform/file_privacy.h"
 #include "core/platform/paths.h"
@@ -63,6 +64,15 @@ namespace quillrun {
 
 namespace {
 
+// What the message list says at start: files others can read, a clock no one keeps.
+std::vector<std::string> StartWarnings() {
+    std::vector<std::string> lines = PrivacyWarnings(App().programFolder);
+    std::string clock = UnsyncedClockMessage(ReadClockSync());
+    if (!clock.empty())
+        lines.push_back(clock);
+    return lines;
+}
+
 // --headless: one instance with the desktop program (either refuses while the other runs), the
 // run files prepared as at a desktop start, messages on standard error, SIGTERM a normal end.
 int RunHeadless(QApplication& application, SingleInstance& instance) {
@@ -75,7 +85,7 @@ int RunHeadless(QApplication& application, SingleInstance& instance) {
     SetMessageSink([](const std::string& text) {
         std::fprintf(stderr, "%s %s\n", MessageTimeText().c_str(), Cp932ToUtf8(text).c_str());
     });
-    for (const std::string& line : PrivacyWarnings(App().programFolder))
+    for (const std::string& line : StartWarnings())
         AddMessage(line);
     int result = 0;
     {
@@ -165,7 +175,7 @@ int RunProgram(int argc, char** argv) {
         window.ComeBackFromTray();
     });
     window.show();
-    for (const std::string& line : PrivacyWarnings(App().programFolder))
+    for (const std::string& line : StartWarnings())
         AddMessage(line);
     if (App().settings.StartUpInTask == 1)
         window.GoToTray();

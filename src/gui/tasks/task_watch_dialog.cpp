@@ -9,8 +9,10 @@
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
+#include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
 #include "core/recording/message_sink.h"
+#include "core/tasks/scheduler.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/skin/skin.h"
@@ -76,6 +78,15 @@ TaskWatchDialog::TaskWatchDialog(QWidget* owner) : QDialog(owner) {
     Text(this, "実行まであと", QRect(24, 90, 100, 24));
     Big(this, 1033, QRect(124, 88, 130, 26));
     Text(this, "秒", QRect(258, 90, 20, 24));
+    // The moment itself, with the task's offset and its milliseconds, counted down to.
+    auto* moment = new QLabel(this);
+    moment->setObjectName(QStringLiteral("1034"));
+    moment->setGeometry(290, 90, 285, 24);
+    moment->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* clock = new QLabel(this);
+    clock->setObjectName(QStringLiteral("1035"));
+    clock->setGeometry(300, 126, 255, 18);
+    clock->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     Text(this, "実行するイベント", QRect(35, 126, 200, 18));
     view_ = new MethodListView(this, 19311);
@@ -98,11 +109,14 @@ TaskWatchDialog::TaskWatchDialog(QWidget* owner) : QDialog(owner) {
 
     ComputeNextTaskAndShow();
     timer_ = startTimer(1000);
+    countdownTimer_ = startTimer(100, Qt::PreciseTimer);
 }
 
 TaskWatchDialog::~TaskWatchDialog() {
     if (timer_ != 0)
         killTimer(timer_);
+    if (countdownTimer_ != 0)
+        killTimer(countdownTimer_);
     if (opened_)
         App().modalDialog = 0;
 }
@@ -128,8 +142,28 @@ void TaskWatchDialog::ComputeNextTaskAndShow() {
     Static(1031)->setText(FromCp932(display_.hour));
     Static(1032)->setText(FromCp932(display_.minute));
     Static(1033)->setText(FromCp932(display_.seconds));
-    if (next.found)
+    if (next.found) {
         events_.LoadEventFile(App().tasks.At(next.index).EventDataFile);
+        moment_ = TaskMoment(LocalTime{next.year, next.month, next.day, next.hour, next.minute, 0, 0},
+                             App().tasks.At(next.index).EventOffsetMs);
+    }
+    hasMoment_ = next.found;
+    ShowCountdown();
+    Static(1035)->setText(FromCp932(ClockSyncLabel(ReadClockSync())));
+}
+
+void TaskWatchDialog::ShowCountdown() {
+    if (!hasMoment_) {
+        Static(1034)->clear();
+        return;
+    }
+    long long left = ToEpochMilliseconds(moment_) - ToEpochMilliseconds(CurrentClock().Now());
+    if (left < 0)
+        left = 0;
+    Static(1034)->setText(QString::fromUtf8("%1 まで %2.%3 秒")
+                              .arg(QString::fromStdString(DateTimeText(moment_).substr(11)))
+                              .arg(left / 1000)
+                              .arg(left % 1000 / 100));
 }
 
 void TaskWatchDialog::Tick() {
@@ -145,6 +179,8 @@ void TaskWatchDialog::Tick() {
 void TaskWatchDialog::timerEvent(QTimerEvent* event) {
     if (event->timerId() == timer_)
         Tick();
+    else if (event->timerId() == countdownTimer_)
+        ShowCountdown();
 }
 
 void TaskWatchDialog::mousePressEvent(QMouseEvent* event) {

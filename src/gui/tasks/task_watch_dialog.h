@@ -41,9 +41,14 @@ class TaskWatchDialog : public QDialog {
 
   private:
     void ComputeNextTaskAndShow();
+    // The moment and the time left to it, to a tenth of a second.
+    void ShowCountdown();
 
     bool opened_ = false;
     int timer_ = 0;
+    int countdownTimer_ = 0;
+    bool hasMoment_ = false;
+    LocalTime moment_;
     WatchDisplay display_;
     EventList events_;
     MethodListView* view_ = nullptr;

@@ -39,7 +39,10 @@ LocalTime T(int y, int mo, int d, int h, int mi, int s) {
 
 class SchedulerTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetActivityLog(dir_ / "quillrun.log", &trace_); }
+    void SetUp() override {
+        SetActivityLog(dir_ / "quillrun.log", &trace_);
+        scheduler_.SetClockSyncReader([this] { return sync_; });
+    }
     void TearDown() override { SetActivityLog("", nullptr); }
 
     void Add(const TaskRecord& t) { app_.tasks.Append(t); }
@@ -54,6 +57,7 @@ class SchedulerTest : public ::testing::Test {
     AppState app_;
     Scheduler scheduler_;
     RecordingHost host_;
+    ClockSync sync_{true, true, 0, 0};
 };
 
 using Calls = std::vector<std::string>;
@@ -254,6 +258,19 @@ TEST_F(SchedulerTest, SocketTasksAreLookedUpOnceAheadOfTheirConnection) {
     scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 53), host);
     EXPECT_EQ(host.prepared, (std::vector<std::string>{"/q/event/newyear.evf"}));
     EXPECT_TRUE(host.calls.empty());
+}
+
+TEST_F(SchedulerTest, AClockNoOneKeepsIsSaidAMinuteBeforeATask) {
+    Add(Task("sock", -1, -1, -1, 10, 1));
+    Add(Task("ie", -1, -1, -1, 10, 2, kExecIE));
+    EXPECT_TRUE(TickAt(T(2026, 12, 8, 10, 0, 0)).empty());  // synchronised: nothing to say
+    sync_.synchronised = false;
+    EXPECT_TRUE(TickAt(T(2026, 12, 8, 10, 0, 1)).empty());  // said once a moment, if at all
+    EXPECT_EQ(TickAt(T(2026, 12, 8, 10, 0, 57)), (Calls{"socket /q/event/sock.evf @10:01:00.000"}));
+    EXPECT_TRUE(TickAt(T(2026, 12, 8, 10, 0, 59)).empty());  // ie: more than a minute ahead
+    EXPECT_EQ(TickAt(T(2026, 12, 8, 10, 1, 0)),
+              (Calls{"msg " + J("この機械の時計は同期されていません。ie は 1 分後にこの時計で実行します")}));
+    EXPECT_TRUE(TickAt(T(2026, 12, 8, 10, 1, 1)).empty());
 }
 
 TEST(MomentWait, AClockSetBackOrForwardWhileWaitingIsFollowed) {

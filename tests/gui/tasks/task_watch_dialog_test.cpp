@@ -120,6 +120,14 @@ TEST_F(TaskWatchTest, OpensOnCtrlRightPressOnceAndShowsTheNextTask) {
         At(9, 30, 1);
         watch->Tick();
         EXPECT_EQ(watch->Static(1033)->text(), QStringLiteral("1799"));
+        EXPECT_EQ(watch->Static(1034)->text(), QString::fromUtf8("10:00:00.000 まで 1799.0 秒"));
+        EXPECT_FALSE(watch->Static(1035)->text().isEmpty());  // the clock's state
+        // A task firing ahead of its minute shows its own moment, to the millisecond.
+        App().tasks.At(0).EventOffsetMs = -1250;
+        clock_.Set(LocalTime{2026, 12, 6, 9, 59, 57, 300});
+        watch->Tick();
+        EXPECT_EQ(watch->Static(1034)->text(), QString::fromUtf8("09:59:58.750 まで 1.4 秒"));
+        App().tasks.At(0).EventOffsetMs = 0;
         watch->close();
     });
     QTest::mousePress(window_.get(), Qt::RightButton, Qt::ControlModifier, QPoint(300, 300));
