@@ -20,6 +20,7 @@
 #include "gui/app/gui_prompter.h"
 #include "gui/recording/event_file_dialogs.h"
 #include "gui/recording/method_list_view.h"
+#include "gui/tasks/task_details_dialog.h"
 #include "gui/recording/request_editor_dialog.h"
 #include "gui/skin/skin.h"
 #include "gui/text.h"
@@ -109,6 +110,14 @@ TaskPage::TaskPage(QWidget* parent) : Page(parent) {
         connect(button, &QPushButton::clicked, this, b.action);
         x += 45;
     }
+    details_ = new QPushButton(QString::fromUtf8("詳細設定"), this);
+    details_->setObjectName(QStringLiteral("details"));
+    details_->setGeometry(145, 210, 90, 24);
+    connect(details_, &QPushButton::clicked, this, &TaskPage::EditDetails);
+    detailsSummary_ = new QLabel(this);
+    detailsSummary_->setObjectName(QStringLiteral("detailsSummary"));
+    detailsSummary_->setGeometry(242, 212, 100, 20);
+    detailsSummary_->setFont(skin.normalFont);
     Static(this, "指定時間に実行するイベント", QRect(17, 280, 200, 18), first, skin.normalFont)
         ->setObjectName(QStringLiteral("eventsLabel"));
 
@@ -181,6 +190,17 @@ void TaskPage::ShowTask(int index) {
     ShowForm(ShowTaskForm(App().tasks.At(index)));
     events_.LoadEventFile(App().tasks.At(index).EventDataFile);
     current_ = index;
+    detailsSummary_->setText(TaskDetailsSummary(App().tasks.At(index)));
+}
+
+void TaskPage::EditDetails() {
+    int index = list_->currentRow();
+    if (index < 0 || index >= App().tasks.Count()) {
+        Say(this, "詳細設定するタスクを選択してください", "処理中断", PromptIcon::Stop);
+        return;
+    }
+    TaskDetailsDialog::Edit(App().tasks.At(index), this);
+    detailsSummary_->setText(TaskDetailsSummary(App().tasks.At(index)));
 }
 
 void TaskPage::CommitTaskForm(int index) {

@@ -14,6 +14,7 @@ class QComboBox;
 class QRadioButton;
 class QListWidget;
 class QPushButton;
+class QLabel;
 
 namespace quillrun {
 
@@ -47,6 +48,9 @@ class TaskPage : public Page {
     void Copy();
     void Delete();
     void SelectionChanged();
+    // "詳細設定": the selected task's details dialog.
+    void EditDetails();
+    QPushButton* detailsButton() const { return details_; }
     void ImportEvents();
     void ExportEvents();
     void DeleteFocusedEvent();
@@ -77,6 +81,8 @@ class TaskPage : public Page {
     QRadioButton* ie_ = nullptr;
     QListWidget* list_ = nullptr;
     MethodListView* eventView_ = nullptr;
+    QPushButton* details_ = nullptr;
+    QLabel* detailsSummary_ = nullptr;
     EventList events_;
     EventList* recorded_ = nullptr;
     int current_ = -1;

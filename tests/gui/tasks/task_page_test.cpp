@@ -5,9 +5,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
 #include <QTest>
 #include <cstdlib>
 
@@ -23,6 +27,7 @@
 #include "gui/app/program.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "gui/tasks/task_details_dialog.h"
 #include "tests/gui/gui_program_test.h"
 #include "tests/support/temp_folder.h"
 
@@ -217,6 +222,44 @@ TEST_F(TaskPageTest, ANormalEndStoresTheFormBeforeWritingTheFile) {
     page_->combo(3)->setCurrentIndex(12);  // 11
     ASSERT_TRUE(SaveAtNormalEnd(*window_));
     EXPECT_EQ(GetPrivateProfileString("Event0", "EventTime_Hour", "", 260, App().configPath), "11");
+}
+
+TEST_F(TaskPageTest, TheDetailsDialogSetsTheSelectedTasksOffsetByKeyboard) {
+    ClickTab(300);
+    QTest::mouseClick(page_->detailsButton(), Qt::LeftButton);  // no task selected yet
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_EQ(prompts_[0], "処理中断|詳細設定するタスクを選択してください");
+    Form("open", 10, 0, true);
+    page_->Register();
+    ASSERT_EQ(App().tasks.Count(), 1);
+
+    bool seen = false;
+    auto typeOffset = [&](const char* keys, bool accept) {
+        QTimer::singleShot(0, [&, keys, accept] {
+            auto* dialog = qobject_cast<TaskDetailsDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            seen = true;
+            EXPECT_EQ(dialog->focusWidget(), dialog->offsetBox());  // typed into at once
+            if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR"))
+                dialog->grab().save(QString::fromLocal8Bit(folder) + "/task-details.png");
+            dialog->offsetBox()->selectAll();
+            QTest::keyClicks(dialog->offsetBox(), QString::fromLatin1(keys));
+            QTest::keyClick(dialog, accept ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        QTest::mouseClick(page_->detailsButton(), Qt::LeftButton);
+    };
+    typeOffset("-1500", true);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(App().tasks.At(0).EventOffsetMs, -1500);
+    EXPECT_EQ(page_->findChild<QLabel*>("detailsSummary")->text(), QString::fromUtf8("ずれ -1500 ms"));
+    typeOffset("99999", false);  // Esc leaves it as it was
+    EXPECT_EQ(App().tasks.At(0).EventOffsetMs, -1500);
+    typeOffset("99999", true);  // the box takes no digit beyond its range
+    EXPECT_EQ(App().tasks.At(0).EventOffsetMs, 9999);
+    EXPECT_EQ(App().modalDialog, 0);
+
+    ASSERT_TRUE(SaveAtNormalEnd(*window_));
+    EXPECT_EQ(GetPrivateProfileString("Event0", "EventOffsetMs", "", 260, App().configPath), "9999");
 }
 
 }  // namespace quillrun
