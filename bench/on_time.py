@@ -9,14 +9,26 @@ how long after second 0 each task's first request arrived, then a summary agains
 
     python3 bench/on_time.py [BUILD_DIR] [MINUTES]       (defaults: build, 3)
 
+Two more modes need no minute waits:
+
+    python3 bench/on_time.py at [BUILD_DIR] [N]          (default N: 20)
+        starts `quillrun --run FILE --at T` N times for each of plain and TLS, connected ahead
+        and with --no-preconnect, and prints the first byte's arrival after T: p50, p99, max.
+    python3 bench/on_time.py moments [BUILD_DIR]
+        starts the desktop program once with, in one minute, 25 Socket tasks at different
+        offsets, 20 Socket tasks at one shared moment and 8 IE tasks, and prints each kind's
+        arrival after its moment (p50, p99, max) and the 20 tasks' spread.
+
 The Socket task uses CGI test mode, so the server listens on port 50000 of 127.0.0.1.
 ONTIME_OFFSCREEN=1 runs the program on the offscreen platform instead of Xvfb;
 ONTIME_STDERR=FILE keeps the program's standard error.
 """
 import os
 import shutil
+import select
 import signal
 import socket
+import struct
 import statistics
 import subprocess
 import sys
@@ -24,8 +36,12 @@ import tempfile
 import threading
 import time
 
-BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
-MINUTES = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+MODES = ("at", "moments")
+if len(sys.argv) > 1 and sys.argv[1] in MODES:
+    BUILD, MINUTES = None, 0
+else:
+    BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+    MINUTES = int(sys.argv[2]) if len(sys.argv) > 2 else 3
 PORT = 50000
 
 arrivals = []  # (wall time of the accept, first request line)
@@ -189,5 +205,248 @@ def main():
     return 0 if ok else 1
 
 
+def percentiles(values):
+    ordered = sorted(values)
+    def at(q):
+        return ordered[min(len(ordered) - 1, max(0, int(round(q * (len(ordered) - 1)))))]
+    return at(0.5), at(0.99), ordered[-1]
+
+
+def report(label, delays, goal=None):
+    if not delays:
+        print(f"{label:28s} no arrivals")
+        return False
+    p50, p99, worst = percentiles(delays)
+    verdict = "" if goal is None else (f"   goal p99 <= {goal:g} ms: " + ("met" if p99 <= goal else "missed"))
+    print(f"{label:28s} n={len(delays):3d}  p50 {p50:7.2f} ms  p99 {p99:7.2f} ms  max {worst:7.2f} ms{verdict}")
+    return goal is None or p99 <= goal
+
+
+SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)
+
+
+class ArrivalServer:
+    """A loopback server, plain or TLS, noting the wall time of each request's first bytes."""
+
+    def __init__(self, certificate=None):
+        self.arrivals = {}
+        self.lock = threading.Lock()
+        self.listener = socket.socket()
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(256)
+        self.port = self.listener.getsockname()[1]
+        self.context = None
+        if certificate:
+            import ssl
+            self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.context.load_cert_chain(*certificate)
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                conn, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self.answer, args=(conn,), daemon=True).start()
+
+    def answer(self, conn):
+        try:
+            conn.settimeout(60)
+            # The kernel's receive time stamp of the first bytes: the arrival itself, not when
+            # this thread got round to reading them.
+            conn.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
+            if self.context:
+                conn = self.context.wrap_socket(conn, server_side=True)
+            raw = socket.socket(fileno=os.dup(conn.fileno()))
+            at = None
+            try:
+                select.select([raw], [], [], 60)
+                _, ancillary, _, _ = raw.recvmsg(1, socket.CMSG_SPACE(16), socket.MSG_PEEK)
+                for level, kind, value in ancillary:
+                    if level == socket.SOL_SOCKET and kind == SO_TIMESTAMPNS:
+                        seconds, nanoseconds = struct.unpack("qq", value[:16])
+                        at = seconds + nanoseconds / 1e9
+            finally:
+                raw.close()
+            data = b""
+            while b"\r\n\r\n" not in data:
+                chunk = conn.recv(4096)
+                if not chunk:
+                    return
+                if at is None:
+                    at = time.time()
+                data += chunk
+            path = data.split(b"\r\n", 1)[0].split(b" ")[1].decode("latin-1")
+            with self.lock:
+                self.arrivals.setdefault(path.split("?")[0], at)
+            body = b"<html><body>ok</body></html>"
+            conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                         str(len(body)).encode() + b"\r\n\r\n" + body)
+        except OSError:
+            pass
+        finally:
+            conn.close()
+
+    def close(self):
+        self.listener.close()
+
+
+def program_folder(build, runtime):
+    folder = tempfile.mkdtemp(prefix="quillrun-ontime-")
+    shutil.copytree(os.path.join(build, "dist"), folder, dirs_exist_ok=True)
+    for sub in ("event", "cookies", "response"):
+        os.makedirs(os.path.join(folder, sub), exist_ok=True)
+    return folder
+
+
+def make_certificate(folder):
+    key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                    "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1",
+                    "-addext", "subjectAltName=IP:127.0.0.1"], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return cert, key
+
+
+def at_mode(build, n):
+    runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
+    os.chmod(runtime, 0o700)
+    folder = program_folder(build, runtime)
+    cert = make_certificate(runtime)
+    servers = {"plain": ArrivalServer(), "tls": ArrivalServer(cert)}
+    env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime,
+               SSL_CERT_FILE=cert[0])
+    env.pop("DISPLAY", None)
+    ok = True
+    for kind in ("plain", "tls"):
+        server = servers[kind]
+        scheme = "https" if kind == "tls" else "http"
+        for ahead in (True, False):
+            delays = []
+            for i in range(n):
+                path = f"/at/{kind}/{int(ahead)}/{i}"
+                event = os.path.join(folder, "event", "at.evf")
+                with open(event, "wb") as f:
+                    f.write(crlf([f"1\tURL\t{scheme}://127.0.0.1:{server.port}{path}\t\t"]))
+                moment = time.time() + 1.2
+                text = time.strftime("%H:%M:%S", time.localtime(moment)) + f".{int(moment * 1000) % 1000:03d}"
+                moment = int(moment * 1000) / 1000.0
+                args = [os.path.join(folder, "quillrun"), "--run", event, "--at", text]
+                if not ahead:
+                    args.append("--no-preconnect")
+                run = subprocess.run(args, env=env, cwd=folder, capture_output=True, timeout=60)
+                if run.returncode != 0:
+                    print("run failed:", run.stdout.decode(errors="replace"), run.stderr.decode(errors="replace"))
+                    continue
+                with server.lock:
+                    at = server.arrivals.get(path)
+                if at is not None:
+                    delays.append((at - moment) * 1000)
+            label = f"--at {kind} " + ("connected ahead" if ahead else "connect at moment")
+            ok = report(label, delays, 2.0 if ahead else None) and ok
+    for server in servers.values():
+        server.close()
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(runtime, ignore_errors=True)
+    return 0 if ok else 1
+
+
+def moments_mode(build):
+    runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
+    os.chmod(runtime, 0o700)
+    folder = program_folder(build, runtime)
+    server = ArrivalServer()
+    base = f"http://127.0.0.1:{server.port}"
+    # The minute whose moments are measured: its offsets reach 30 s before and after it.
+    minute = (int(time.time()) // 60 + 2) * 60
+    if minute - 30 - time.time() < 12:
+        minute += 60
+    local = time.localtime(minute)
+    tasks, expected = [], {}
+    def add(name, kind, offset, url_path):
+        with open(os.path.join(folder, "event", name + ".evf"), "wb") as f:
+            f.write(crlf([f"1\tURL\t{base}{url_path}\t\t", "2\t\t\t\t"]))
+        n = len(tasks)
+        tasks.extend([f"[Event{n}]", f"EventName={name}",
+                      f"EventDataFile={folder}/event/{name}.evf", f"EventTime_Year={local.tm_year}",
+                      f"EventTime_Month={local.tm_mon}", f"EventTime_Day={local.tm_mday}",
+                      f"EventTime_Hour={local.tm_hour}", f"EventTime_Minute={local.tm_min}",
+                      f"EventExecType={kind}"] + ([f"EventOffsetMs={offset}"] if offset else []))
+        expected[url_path] = (name, minute + offset / 1000.0)
+    for i in range(25):
+        add(f"sock{i}", 0, -28000 + i * 2300 + 150, f"/sock/{i}")
+    for i in range(20):
+        add(f"crowd{i}", 0, 2000, f"/crowd/{i}")
+    for i in range(8):
+        add(f"ie{i}", 1, -27000 + i * 7000, f"/ie/{i}")
+    count = len(tasks) // 10
+    with open(os.path.join(folder, "quillrun.ini"), "wb") as f:
+        f.write(crlf(["[DEFINE]", "iniver=100", "[CONFIG]", "startpage=about:blank",
+                      "StartUpInTask=0", "AutoIEClose=1", "OutputDebugTrace=0", "CGITestMode=0",
+                      "[Event]", f"Total={count}"] + tasks))
+    display = free_display()
+    xvfb = None
+    env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
+    if os.environ.get("ONTIME_OFFSCREEN"):
+        env["QT_QPA_PLATFORM"] = "offscreen"
+    else:
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-noreset"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while not os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"):
+            if xvfb.poll() is not None or time.time() > deadline:
+                raise RuntimeError("Xvfb did not start")
+            time.sleep(0.05)
+        env["DISPLAY"] = display
+        env.pop("QT_QPA_PLATFORM", None)
+    stderr_path = os.environ.get("ONTIME_STDERR", os.path.join(runtime, "stderr.log"))
+    program = subprocess.Popen([os.path.join(folder, "quillrun")], env=env, cwd=folder,
+                               stdout=subprocess.DEVNULL, stderr=open(stderr_path, "wb"))
+    print(f"measuring the moments around {time.strftime('%H:%M:%S', local)}")
+    try:
+        while time.time() < minute + 36:
+            if program.poll() is not None:
+                raise RuntimeError("the program ended: " + open(stderr_path, errors="replace").read()[-800:])
+            time.sleep(0.5)
+    finally:
+        program.send_signal(signal.SIGTERM)
+        try:
+            program.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            program.kill()
+        if xvfb:
+            xvfb.terminate()
+        server.close()
+    groups = {"sock": [], "crowd": [], "ie": []}
+    crowd_arrivals = []
+    with server.lock:
+        for path, (name, moment) in expected.items():
+            at = server.arrivals.get(path)
+            group = path.split("/")[1]
+            if at is None:
+                print(f"{name}: nothing arrived")
+                continue
+            groups[group].append((at - moment) * 1000)
+            if group == "crowd":
+                crowd_arrivals.append(at)
+    ok = report("desktop Socket tasks", groups["sock"], 5.0)
+    ok = report("desktop 20 Socket tasks at once", groups["crowd"]) and ok
+    if crowd_arrivals:
+        spread = (max(crowd_arrivals) - min(crowd_arrivals)) * 1000
+        print(f"{'20 tasks: spread':28s} {spread:.2f} ms (goal <= 5 ms): " + ("met" if spread <= 5 else "missed"))
+        ok = ok and spread <= 5
+    ok = report("desktop IE tasks", groups["ie"], 50.0) and ok
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(runtime, ignore_errors=True)
+    return 0 if ok else 1
+
+
 if __name__ == "__main__":
+    if len(sys.argv) > 1 and sys.argv[1] == "at":
+        sys.exit(at_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build"),
+                         int(sys.argv[3]) if len(sys.argv) > 3 else 20))
+    if len(sys.argv) > 1 and sys.argv[1] == "moments":
+        sys.exit(moments_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build")))
     sys.exit(main())

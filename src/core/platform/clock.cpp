@@ -44,11 +44,24 @@ void Clock::SleepUntil(const LocalTime& moment) const {
 }
 
 void SystemClock::SleepUntil(const LocalTime& moment) const {
-    long long wall = WallMillisecondsOf(moment);
+    // A sleeping thread wakes up to a millisecond late (more in a virtual machine): it sleeps
+    // until shortly before the moment and spends the rest of the way awake.
+    constexpr long long kAwakeNanoseconds = 2000000;
+    long long target = WallMillisecondsOf(moment) * 1000000LL;
+    long long wake = target - kAwakeNanoseconds;
     struct timespec until;
-    until.tv_sec = static_cast<time_t>(wall / 1000);
-    until.tv_nsec = static_cast<long>(wall % 1000) * 1000000L;
+    until.tv_sec = static_cast<time_t>(wake / 1000000000LL);
+    until.tv_nsec = static_cast<long>(wake % 1000000000LL);
     while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    long long reached = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    // Awake only when the sleep ended near the moment: a clock set back meanwhile sends the
+    // caller round to sleep again rather than spin.
+    while (reached < target && target - reached <= 2 * kAwakeNanoseconds) {
+        clock_gettime(CLOCK_REALTIME, &now);
+        reached = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
     }
 }
 

@@ -48,6 +48,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.at = argv[++i];
             continue;
         }
+        if (arg == "--no-preconnect") {
+            line.preconnect = false;
+            continue;
+        }
         if (arg == "--clock" && line.mode == CommandLine::Mode::Desktop) {
             line.mode = CommandLine::Mode::Clock;
             continue;
@@ -73,6 +77,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     if (line.browser && line.mode != CommandLine::Mode::Run) {
         line.mode = CommandLine::Mode::Error;
         line.error = "--browser goes with --run";
+    }
+    if (!line.preconnect && line.at.empty() && line.mode != CommandLine::Mode::Error) {
+        line.mode = CommandLine::Mode::Error;
+        line.error = "--no-preconnect goes with --at";
     }
     if (!line.at.empty() && line.mode != CommandLine::Mode::Run) {
         line.mode = CommandLine::Mode::Error;
@@ -171,6 +179,7 @@ std::string UsageText() {
            "                                          next such time, or YYYY-MM-DDTHH:MM[:SS[.mmm]]\n"
            "                                          within 24 hours): connected ahead, the first\n"
            "                                          request written at that moment\n"
+           "                                          (--no-preconnect: connect at the moment)\n"
            "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --clock                   is this machine's clock synchronised?\n"
            "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
@@ -187,8 +196,9 @@ std::string UsageText() {
 }
 
 int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
-                 const std::string& at) {
+                 const std::string& at, bool preconnect) {
     FirstRequestMoment moment;
+    moment.connectAhead = preconnect;
     if (!at.empty()) {
         std::string error;
         if (!ParseMomentText(at, CurrentClock().Now(), moment.at, error)) {
@@ -229,12 +239,12 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
     return failed ? 1 : 0;
 }
 
-int RunEventFileNow(const std::string& eventFile, const std::string& at) {
+int RunEventFileNow(const std::string& eventFile, const std::string& at, bool preconnect) {
     return RunEventFile(
         eventFile,
         [](const std::string& path, const RowObserver& observer,
            const FirstRequestMoment* moment) { SocketReplayThread(path, observer, moment); },
-        at);
+        at, preconnect);
 }
 
 int PrintClockState() {

@@ -24,6 +24,7 @@ struct CommandLine {
     std::string eventFile;  // --run FILE
     bool browser = false;   // --run FILE --browser
     std::string at;         // --run FILE --at TIME, as given
+    bool preconnect = true;  // --no-preconnect: connect at the moment, not ahead (to compare)
     std::string url;        // --server-clock URL
     std::string error;      // what is wrong with the arguments
 };
@@ -47,13 +48,14 @@ using EventFileReplay = std::function<void(const std::string& path, const RowObs
 // message-list lines on stderr, one line per row on stdout; the exit code as below. With a
 // moment text (--at), the moment asked and the moment the first byte was written are printed.
 int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
-                 const std::string& at = std::string());
+                 const std::string& at = std::string(), bool preconnect = true);
 
 // --run FILE [--at TIME]: replays the event file through the socket sender with the program
 // folder's settings, cookies and response files, prints one line per row and returns the exit
 // code: 0 when every row got a 2xx or 3xx status, 1 when a row failed, 2 when the file cannot
 // be read or the moment is refused.
-int RunEventFileNow(const std::string& eventFile, const std::string& at = std::string());
+int RunEventFileNow(const std::string& eventFile, const std::string& at = std::string(),
+                    bool preconnect = true);
 
 // --clock: prints the kernel's synchronisation state; 0 when synchronised, else 1.
 int PrintClockState();

@@ -120,7 +120,7 @@ int RunProgram(int argc, char** argv) {
             return 2;
         case CommandLine::Mode::Run:
             if (!commandLine.browser)
-                return RunEventFileNow(commandLine.eventFile, commandLine.at);
+                return RunEventFileNow(commandLine.eventFile, commandLine.at, commandLine.preconnect);
             break;
         case CommandLine::Mode::Clock:
             return PrintClockState();
