@@ -105,6 +105,34 @@ def free_display():
     raise RuntimeError("no free X display number")
 
 
+def start_display(env):
+    """Xvfb of its own (or the offscreen platform with ONTIME_OFFSCREEN=1); sets env for it."""
+    if os.environ.get("ONTIME_OFFSCREEN"):
+        env["QT_QPA_PLATFORM"] = "offscreen"
+        return None
+    display = free_display()
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-noreset"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 10
+    while not os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"):
+        if xvfb.poll() is not None or time.time() > deadline:
+            raise RuntimeError("Xvfb did not start")
+        time.sleep(0.05)
+    env["DISPLAY"] = display
+    env.pop("QT_QPA_PLATFORM", None)
+    return xvfb
+
+
+def end_program(program, xvfb):
+    program.send_signal(signal.SIGTERM)
+    try:
+        program.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        program.kill()
+    if xvfb:
+        xvfb.terminate()
+
+
 def main():
     listener = socket.socket()
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -112,12 +140,9 @@ def main():
     listener.listen(64)
     threading.Thread(target=serve, args=(listener,), daemon=True).start()
 
-    folder = tempfile.mkdtemp(prefix="quillrun-ontime-")
     runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
     os.chmod(runtime, 0o700)
-    shutil.copytree(os.path.join(BUILD, "dist"), folder, dirs_exist_ok=True)
-    for sub in ("event", "cookies", "response"):
-        os.makedirs(os.path.join(folder, sub), exist_ok=True)
+    folder = program_folder(BUILD, runtime)
     with open(os.path.join(folder, "event", "sock.evf"), "wb") as f:
         f.write(crlf(["1\tURL\thttp://127.0.0.1/sock\t\t", "2\t\t\t\t"]))
     write_ie_event_file(folder, 0)
@@ -131,20 +156,9 @@ def main():
                       "StartUpInTask=0", "AutoIEClose=1", "OutputDebugTrace=0", "CGITestMode=1",
                       "[Event]", "Total=2"] + task(0, "sock", 0) + task(1, "ie", 1)))
 
-    display = free_display()
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-noreset"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while not os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"):
-        if xvfb.poll() is not None or time.time() > deadline:
-            raise RuntimeError("Xvfb did not start")
-        time.sleep(0.05)
     # A home of its own: the browser profile (cache, cookies) starts empty and leaves nothing.
-    env = dict(os.environ, DISPLAY=display, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
-    if not os.environ.get("ONTIME_OFFSCREEN"):
-        env.pop("QT_QPA_PLATFORM", None)
-    else:
-        env["QT_QPA_PLATFORM"] = "offscreen"
+    env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
+    xvfb = start_display(env)
     program = subprocess.Popen([os.path.join(folder, "quillrun")], env=env, cwd=folder,
                                stdout=subprocess.DEVNULL,
                                stderr=open(os.environ.get("ONTIME_STDERR", os.path.join(runtime, "stderr.log")), "wb"))
@@ -166,12 +180,7 @@ def main():
             time.sleep(0.5)
         time.sleep(1)
     finally:
-        program.send_signal(signal.SIGTERM)
-        try:
-            program.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            program.kill()
-        xvfb.terminate()
+        end_program(program, xvfb)
         listener.close()
 
     results = {"socket": [], "ie": []}
@@ -368,7 +377,7 @@ def moments_mode(build):
     def add(name, kind, offset, url_path):
         with open(os.path.join(folder, "event", name + ".evf"), "wb") as f:
             f.write(crlf([f"1\tURL\t{base}{url_path}\t\t", "2\t\t\t\t"]))
-        n = len(tasks)
+        n = len(expected)
         tasks.extend([f"[Event{n}]", f"EventName={name}",
                       f"EventDataFile={folder}/event/{name}.evf", f"EventTime_Year={local.tm_year}",
                       f"EventTime_Month={local.tm_mon}", f"EventTime_Day={local.tm_mday}",
@@ -381,26 +390,13 @@ def moments_mode(build):
         add(f"crowd{i}", 0, 2000, f"/crowd/{i}")
     for i in range(8):
         add(f"ie{i}", 1, -27000 + i * 7000, f"/ie/{i}")
-    count = len(tasks) // 10
+    count = len(expected)
     with open(os.path.join(folder, "quillrun.ini"), "wb") as f:
         f.write(crlf(["[DEFINE]", "iniver=100", "[CONFIG]", "startpage=about:blank",
                       "StartUpInTask=0", "AutoIEClose=1", "OutputDebugTrace=0", "CGITestMode=0",
                       "[Event]", f"Total={count}"] + tasks))
-    display = free_display()
-    xvfb = None
     env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
-    if os.environ.get("ONTIME_OFFSCREEN"):
-        env["QT_QPA_PLATFORM"] = "offscreen"
-    else:
-        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-noreset"],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while not os.path.exists(f"/tmp/.X11-unix/X{display[1:]}"):
-            if xvfb.poll() is not None or time.time() > deadline:
-                raise RuntimeError("Xvfb did not start")
-            time.sleep(0.05)
-        env["DISPLAY"] = display
-        env.pop("QT_QPA_PLATFORM", None)
+    xvfb = start_display(env)
     stderr_path = os.environ.get("ONTIME_STDERR", os.path.join(runtime, "stderr.log"))
     program = subprocess.Popen([os.path.join(folder, "quillrun")], env=env, cwd=folder,
                                stdout=subprocess.DEVNULL, stderr=open(stderr_path, "wb"))
@@ -411,13 +407,7 @@ def moments_mode(build):
                 raise RuntimeError("the program ended: " + open(stderr_path, errors="replace").read()[-800:])
             time.sleep(0.5)
     finally:
-        program.send_signal(signal.SIGTERM)
-        try:
-            program.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            program.kill()
-        if xvfb:
-            xvfb.terminate()
+        end_program(program, xvfb)
         server.close()
     groups = {"sock": [], "crowd": [], "ie": []}
     crowd_arrivals = []

@@ -42,8 +42,7 @@ void BM_SocketSenderRowCost(benchmark::State& state) {
     quillrun::WriteWholeFile(dir + "event/t.evf", row);
     const std::string response =
         "HTTP/1.0 200 OK\r\nSet-Cookie: SID=1; path=/\r\n\r\n" + std::string(4000, 'b');
-    auto exchange = [&](const quillrun::Endpoint&, const std::string&,
-                        const quillrun::SentHook&) {
+    auto exchange = [&](const quillrun::Endpoint&, const std::string&, const quillrun::SentHook&) {
         return quillrun::Exchange{true, response, quillrun::NetFailure::None, ""};
     };
     for (auto _ : state) {

@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 
 namespace quillrun::test {

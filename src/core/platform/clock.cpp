@@ -3,9 +3,9 @@
 #include <sys/time.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
@@ -25,6 +25,17 @@ LocalTime FromParts(const struct tm& parts, int millisecond) {
     t.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;  // a leap second counts as 59
     t.millisecond = millisecond;
     return t;
+}
+
+struct tm PartsOf(const LocalTime& t) {
+    struct tm parts {};
+    parts.tm_year = t.year - 1900;
+    parts.tm_mon = t.month - 1;
+    parts.tm_mday = t.day;
+    parts.tm_hour = t.hour;
+    parts.tm_min = t.minute;
+    parts.tm_sec = t.second;
+    return parts;
 }
 
 }  // namespace
@@ -72,25 +83,13 @@ void WaitForMoment(const Clock& clock, const LocalTime& moment) {
 }
 
 long long WallMillisecondsOf(const LocalTime& t) {
-    struct tm parts {};
-    parts.tm_year = t.year - 1900;
-    parts.tm_mon = t.month - 1;
-    parts.tm_mday = t.day;
-    parts.tm_hour = t.hour;
-    parts.tm_min = t.minute;
-    parts.tm_sec = t.second;
-    parts.tm_isdst = -1;
+    struct tm parts = PartsOf(t);
+    parts.tm_isdst = -1;  // the zone's rules decide
     return static_cast<long long>(mktime(&parts)) * 1000 + t.millisecond;
 }
 
 long long ToEpochMilliseconds(const LocalTime& t) {
-    struct tm parts {};
-    parts.tm_year = t.year - 1900;
-    parts.tm_mon = t.month - 1;
-    parts.tm_mday = t.day;
-    parts.tm_hour = t.hour;
-    parts.tm_min = t.minute;
-    parts.tm_sec = t.second;
+    struct tm parts = PartsOf(t);
     return static_cast<long long>(timegm(&parts)) * 1000 + t.millisecond;
 }
 

@@ -47,8 +47,9 @@ std::string ClockSyncLabel(const ClockSync& sync) {
 std::string UnsyncedClockMessage(const ClockSync& sync) {
     if (!sync.known || sync.synchronised)
         return std::string();
-    return J("この機械の時計は同期されていません。タスクはこの時計で実行します"
-             "（systemd-timesyncd か chrony で同期できます）");
+    return J(
+        "この機械の時計は同期されていません。タスクはこの時計で実行します"
+        "（systemd-timesyncd か chrony で同期できます）");
 }
 
 std::string ClockSyncReport(const ClockSync& sync) {

@@ -30,8 +30,8 @@ std::string DateHeader(const std::string& response) {
         ++pos;
         if (head.size() - pos > 5 && strncasecmp(head.c_str() + pos, "date:", 5) == 0) {
             std::size_t stop = head.find('\r', pos);
-            std::string value = head.substr(pos + 5, stop == std::string::npos ? std::string::npos
-                                                                                 : stop - pos - 5);
+            std::string value = head.substr(
+                pos + 5, stop == std::string::npos ? std::string::npos : stop - pos - 5);
             value.erase(0, value.find_first_not_of(" \t"));
             return value;
         }
@@ -74,8 +74,8 @@ DateSample SampleDate(const std::string& url) {
     std::string host = target.port == (target.tls ? 443 : 80)
                            ? target.host
                            : target.host + ":" + std::to_string(target.port);
-    std::string request = "HEAD /" + parts.path + " HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nHost: " +
-                          host + "\r\n\r\n";
+    std::string request = "HEAD /" + parts.path +
+                          " HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nHost: " + host + "\r\n\r\n";
     TcpConnection connection;
     NetTimeouts limits;
     limits.connectMilliseconds = 5000;
@@ -84,9 +84,8 @@ DateSample SampleDate(const std::string& url) {
     if (!connection.Connect(target.host, target.port, limits) ||
         (target.tls && !connection.StartTls(target.host))) {
         sample.error = connection.failure() == NetFailure::Resolve ? "host not found"
-                       : connection.failureDetail().empty()
-                           ? "cannot connect"
-                           : connection.failureDetail();
+                       : connection.failureDetail().empty()        ? "cannot connect"
+                                                                   : connection.failureDetail();
         return sample;
     }
     sample.sentMs = WallNowMs();

@@ -303,8 +303,8 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             if (moment->connectAhead) {
                 ConnectAhead(target);
                 // A server may drop an idle connection: look again shortly before the moment.
-                WaitForMoment(CurrentClock(), FromEpochMilliseconds(
-                                                  ToEpochMilliseconds(moment->at) - 300));
+                WaitForMoment(CurrentClock(),
+                              FromEpochMilliseconds(ToEpochMilliseconds(moment->at) - 300));
                 KeepAheadConnectionOpen();
             }
             WaitForMoment(CurrentClock(), moment->at);

@@ -46,8 +46,7 @@ LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs) {
     return FromEpochMilliseconds(ToEpochMilliseconds(start) + offsetMs);
 }
 
-void AnnounceTaskRun(const std::string& name,
-                     const std::function<void(const std::string&)>& say) {
+void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say) {
     std::string text = J("イベント実行 ") + name;
     WriteLog(text, false);
     say(text);
@@ -60,10 +59,9 @@ int MillisecondsToNextTick(const LocalTime& now) {
     return 1000 - ms + 1;
 }
 
-std::vector<Scheduler::DueRun> Scheduler::DueRuns(const AppState& app, long long fromMs,
-                                                  long long toMs, bool socket,
-                                                  const std::map<std::string, long long>& done)
-    const {
+std::vector<Scheduler::DueRun> Scheduler::DueRuns(
+    const AppState& app, long long fromMs, long long toMs, bool socket,
+    const std::map<std::string, long long>& done) const {
     std::vector<DueRun> runs;
     for (int i = 0; i < app.tasks.Count(); ++i) {
         const TaskRecord& task = app.tasks.At(i);
@@ -133,7 +131,8 @@ void Scheduler::StartSocketTasks(AppState& app, long long nowMs, SchedulerHost& 
 }
 
 void Scheduler::RunBrowserTask(const DueRun& run, AppState& app, SchedulerHost& host) {
-    AnnounceTaskRun(run.task.EventName, [&host](const std::string& text) { host.AddMessage(text); });
+    AnnounceTaskRun(run.task.EventName,
+                    [&host](const std::string& text) { host.AddMessage(text); });
     if (app.modalDialog != 1)
         host.ShowReplayView();
     host.RunBrowserReplay(run.task.EventDataFile, run.task.EventName);

@@ -11,7 +11,7 @@ namespace quillrun {
 
 constexpr std::int32_t kEvery = -1;  // the one wildcard of a time field
 constexpr std::int32_t kExecSocket = 0;
-constexpr std::int32_t kExecIE = 1;  // the scheduler treats every non-zero value as IE
+constexpr std::int32_t kExecIE = 1;             // the scheduler treats every non-zero value as IE
 constexpr std::int32_t kOffsetLimitMs = 30000;  // a task fires at most 30 s off its minute
 
 struct TaskRecord {

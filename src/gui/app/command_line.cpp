@@ -4,10 +4,10 @@
 
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
+#include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/recording/message_sink.h"
-#include "core/platform/clock_sync.h"
 #include "core/replay/server_clock.h"
 #include "core/replay/socket_sender.h"
 
@@ -175,9 +175,12 @@ std::string UsageText() {
     return "Usage: quillrun                           start the desktop program\n"
            "       quillrun --run FILE.evf [--browser] replay an event file now\n"
            "       quillrun --run FILE.evf [--browser] --at TIME\n"
-           "                                          replay it at a moment (HH:MM[:SS[.mmm]], the\n"
-           "                                          next such time, or YYYY-MM-DDTHH:MM[:SS[.mmm]]\n"
-           "                                          within 24 hours): connected ahead, the first\n"
+           "                                          replay it at a moment (HH:MM[:SS[.mmm]], "
+           "the\n"
+           "                                          next such time, or "
+           "YYYY-MM-DDTHH:MM[:SS[.mmm]]\n"
+           "                                          within 24 hours): connected ahead, the "
+           "first\n"
            "                                          request written at that moment\n"
            "                                          (--no-preconnect: connect at the moment)\n"
            "       quillrun --headless                run the scheduled tasks without a window\n"
@@ -195,8 +198,8 @@ std::string UsageText() {
            "desktop program refuse to run together. SIGTERM ends it normally.\n";
 }
 
-int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
-                 const std::string& at, bool preconnect) {
+int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, const std::string& at,
+                 bool preconnect) {
     FirstRequestMoment moment;
     moment.connectAhead = preconnect;
     if (!at.empty()) {
@@ -242,8 +245,9 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
 int RunEventFileNow(const std::string& eventFile, const std::string& at, bool preconnect) {
     return RunEventFile(
         eventFile,
-        [](const std::string& path, const RowObserver& observer,
-           const FirstRequestMoment* moment) { SocketReplayThread(path, observer, moment); },
+        [](const std::string& path, const RowObserver& observer, const FirstRequestMoment* moment) {
+            SocketReplayThread(path, observer, moment);
+        },
         at, preconnect);
 }
 

@@ -43,8 +43,7 @@ void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& o
 int RunEventFileInBrowser(const std::string& eventFile, const std::string& at) {
     return RunEventFile(
         eventFile,
-        [](const std::string& path, const RowObserver& observer,
-           const FirstRequestMoment* moment) {
+        [](const std::string& path, const RowObserver& observer, const FirstRequestMoment* moment) {
             // A profile of its own for this run: a desktop program may be using the usual one.
             OffscreenBrowser offscreen{QString()};
             if (moment != nullptr) {

@@ -120,7 +120,8 @@ int RunProgram(int argc, char** argv) {
             return 2;
         case CommandLine::Mode::Run:
             if (!commandLine.browser)
-                return RunEventFileNow(commandLine.eventFile, commandLine.at, commandLine.preconnect);
+                return RunEventFileNow(commandLine.eventFile, commandLine.at,
+                                       commandLine.preconnect);
             break;
         case CommandLine::Mode::Clock:
             return PrintClockState();

@@ -20,9 +20,9 @@
 #include "gui/app/gui_prompter.h"
 #include "gui/recording/event_file_dialogs.h"
 #include "gui/recording/method_list_view.h"
-#include "gui/tasks/task_details_dialog.h"
 #include "gui/recording/request_editor_dialog.h"
 #include "gui/skin/skin.h"
+#include "gui/tasks/task_details_dialog.h"
 #include "gui/text.h"
 
 namespace quillrun {

@@ -144,8 +144,9 @@ void TaskWatchDialog::ComputeNextTaskAndShow() {
     Static(1033)->setText(FromCp932(display_.seconds));
     if (next.found) {
         events_.LoadEventFile(App().tasks.At(next.index).EventDataFile);
-        moment_ = TaskMoment(LocalTime{next.year, next.month, next.day, next.hour, next.minute, 0, 0},
-                             App().tasks.At(next.index).EventOffsetMs);
+        moment_ =
+            TaskMoment(LocalTime{next.year, next.month, next.day, next.hour, next.minute, 0, 0},
+                       App().tasks.At(next.index).EventOffsetMs);
     }
     hasMoment_ = next.found;
     ShowCountdown();

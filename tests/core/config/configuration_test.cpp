@@ -232,8 +232,9 @@ TEST(Configuration, AnOffsetIsStoredOnlyWhenSetAndLeavesWithItsTask) {
     // An offset goes after the task's keys; a task moving down a section does not inherit it.
     app.tasks.At(1).EventOffsetMs = 1500;
     ASSERT_TRUE(SaveConfiguration(app));
-    EXPECT_NE(test::ReadFile(dir / "quillrun.ini").find("EventExecType=1\r\nEventOffsetMs=1500\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        test::ReadFile(dir / "quillrun.ini").find("EventExecType=1\r\nEventOffsetMs=1500\r\n"),
+        std::string::npos);
     app.tasks.Remove(1);
     ASSERT_TRUE(SaveConfiguration(app));
     AppState after;

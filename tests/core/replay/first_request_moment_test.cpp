@@ -83,8 +83,8 @@ TEST_F(FirstRequestMomentTest, TheConnectionIsOpenedAheadAndOnlyTheWriteWaitsFor
         LocalTime written{};
         moment.written = [&](const LocalTime& firstByte) { written = firstByte; };
         std::vector<RowResult> rows;
-        SocketReplayThread(dir_ / "event/t.evf", [&](const RowResult& row) { rows.push_back(row); },
-                           &moment);
+        SocketReplayThread(
+            dir_ / "event/t.evf", [&](const RowResult& row) { rows.push_back(row); }, &moment);
 
         ASSERT_EQ(server.RequestCount(), 2u) << tls;
         test::ReceivedRequest first = server.Requests()[0];
@@ -97,13 +97,15 @@ TEST_F(FirstRequestMomentTest, TheConnectionIsOpenedAheadAndOnlyTheWriteWaitsFor
         EXPECT_EQ(DateTimeText(rows[0].at), DateTimeText(written));  // the row says when it went
         // The same bytes as a run without a moment.
         std::string host = tls ? "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n" : "";
-        EXPECT_EQ(first.raw, "GET /first?q=1  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" + host + "\r\n");
+        EXPECT_EQ(first.raw,
+                  "GET /first?q=1  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" + host + "\r\n");
         EXPECT_EQ(server.Requests()[1].method, "POST");
     }
     // The log's line of the first request says when its first byte went, to the millisecond.
     std::string log = test::ReadFile(dir_ / "quillrun.log");
     std::size_t sentLines = 0;
-    for (std::size_t at = log.find(" sent:"); at != std::string::npos; at = log.find(" sent:", at + 1))
+    for (std::size_t at = log.find(" sent:"); at != std::string::npos;
+         at = log.find(" sent:", at + 1))
         ++sentLines;
     EXPECT_EQ(sentLines, 2u) << log;  // one per run: the rows after the first are as before
 }
@@ -147,8 +149,8 @@ TEST_F(FirstRequestMomentTest, AConnectionTheServerDroppedIsOpenedAgainBeforeThe
     FirstRequestMoment moment;
     moment.at = Soon(700);
     std::vector<RowResult> rows;
-    SocketReplayThread(dir_ / "event/t.evf", [&](const RowResult& row) { rows.push_back(row); },
-                       &moment);
+    SocketReplayThread(
+        dir_ / "event/t.evf", [&](const RowResult& row) { rows.push_back(row); }, &moment);
     server.join();
     ::close(listener);
     EXPECT_EQ(connections.load(), 2);

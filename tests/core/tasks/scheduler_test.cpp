@@ -85,7 +85,8 @@ TEST_F(SchedulerTest, ASocketTaskStartsAheadOnceForEachMomentAndAnIeTaskAtItsMom
     std::string run = "msg " + J("イベント実行 ie");
     // Socket: handed over 2-3 s ahead with its moment; IE: at second 0.
     EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 19, 56)).empty());
-    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 19, 57)), (Calls{"socket /q/event/sock.evf @15:20:00.000"}));
+    EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 19, 57)),
+              (Calls{"socket /q/event/sock.evf @15:20:00.000"}));
     EXPECT_TRUE(TickAt(T(2026, 5, 10, 15, 19, 58)).empty());
     EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 0)), (Calls{run, "view", "ie /q/event/ie.evf"}));
     for (int s = 1; s < 57; ++s)
@@ -154,7 +155,8 @@ TEST_F(SchedulerTest, OffsetsMoveTheMomentAcrossMinuteHourAndYearEnds) {
     Add(late);
     Add(ie);
     EXPECT_TRUE(TickAt(T(2026, 12, 31, 23, 59, 26)).empty());
-    EXPECT_EQ(TickAt(T(2026, 12, 31, 23, 59, 27)), (Calls{"socket /q/event/late.evf @23:59:30.000"}));
+    EXPECT_EQ(TickAt(T(2026, 12, 31, 23, 59, 27)),
+              (Calls{"socket /q/event/late.evf @23:59:30.000"}));
     EXPECT_TRUE(TickAt(T(2026, 12, 31, 23, 59, 54)).empty());
     EXPECT_EQ(TickAt(LocalTime{2026, 12, 31, 23, 59, 55, 501}),
               (Calls{"socket /q/event/early.evf @23:59:58.500"}));
@@ -172,7 +174,8 @@ TEST_F(SchedulerTest, OffsetsMoveTheMomentAcrossMinuteHourAndYearEnds) {
     // The moment of a minute and an offset, on either side.
     EXPECT_EQ(DateTimeText(TaskMoment(T(2027, 1, 1, 0, 0, 17), -30000)), "2026-12-31 23:59:30.000");
     EXPECT_EQ(DateTimeText(TaskMoment(T(2026, 3, 1, 10, 0, 0), -1)), "2026-03-01 09:59:59.999");
-    EXPECT_EQ(DateTimeText(TaskMoment(T(2028, 2, 29, 23, 59, 0), 30000)), "2028-02-29 23:59:30.000");
+    EXPECT_EQ(DateTimeText(TaskMoment(T(2028, 2, 29, 23, 59, 0), 30000)),
+              "2028-02-29 23:59:30.000");
 }
 
 TEST_F(SchedulerTest, NoTasksReturnsAtOnce) {
@@ -204,14 +207,16 @@ TEST_F(SchedulerTest, DuringABrowserReplaySocketTasksStartOnTimeAndIeTasksRunRig
     };
     Calls calls = TickAt(T(2026, 1, 1, 0, 0, 0));
 
-    EXPECT_EQ(duringReplay,
-              (Calls{"socket /q/event/sock.evf @00:01:00.000", "socket /q/event/gone.evf @00:01:00.000",
-                     "socket /q/event/sock.evf @00:02:00.000", "socket /q/event/gone.evf @00:02:00.000",
-                     "msg " + J("ie は前の回が再生待ちのため、00:02 の回は実行しません")}));
+    EXPECT_EQ(
+        duringReplay,
+        (Calls{"socket /q/event/sock.evf @00:01:00.000", "socket /q/event/gone.evf @00:01:00.000",
+               "socket /q/event/sock.evf @00:02:00.000", "socket /q/event/gone.evf @00:02:00.000",
+               "msg " + J("ie は前の回が再生待ちのため、00:02 の回は実行しません")}));
     // Socket tasks first, then the IE task; after its replay the IE task of 00:01 runs at once,
     // saying how late it is.
-    Calls expected{"socket /q/event/sock.evf @00:00:00.000", "socket /q/event/gone.evf @00:00:00.000",
-                   "msg " + J("イベント実行 ie"), "view", "ie /q/event/ie.evf"};
+    Calls expected{"socket /q/event/sock.evf @00:00:00.000",
+                   "socket /q/event/gone.evf @00:00:00.000", "msg " + J("イベント実行 ie"), "view",
+                   "ie /q/event/ie.evf"};
     expected.insert(expected.end(), duringReplay.begin(), duringReplay.end());
     for (const std::string& call :
          {"msg " + J("イベント実行 ie"),
@@ -269,7 +274,8 @@ TEST_F(SchedulerTest, AClockNoOneKeepsIsSaidAMinuteBeforeATask) {
     EXPECT_EQ(TickAt(T(2026, 12, 8, 10, 0, 57)), (Calls{"socket /q/event/sock.evf @10:01:00.000"}));
     EXPECT_TRUE(TickAt(T(2026, 12, 8, 10, 0, 59)).empty());  // ie: more than a minute ahead
     EXPECT_EQ(TickAt(T(2026, 12, 8, 10, 1, 0)),
-              (Calls{"msg " + J("この機械の時計は同期されていません。ie は 1 分後にこの時計で実行します")}));
+              (Calls{"msg " +
+                     J("この機械の時計は同期されていません。ie は 1 分後にこの時計で実行します")}));
     EXPECT_TRUE(TickAt(T(2026, 12, 8, 10, 1, 1)).empty());
 }
 

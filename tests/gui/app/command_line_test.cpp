@@ -1,4 +1,6 @@
 // The program started with --run, as a script or a timer starts it, against the loopback server.
+#include "gui/app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <cstdio>
 
 #include "core/platform/clock.h"
-#include "gui/app/command_line.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -125,9 +126,9 @@ TEST(MomentText, TheNextSuchTimeOrADateWithinADay) {
     ASSERT_TRUE(ParseMomentText("2027-01-01T00:00:00.001", now, moment, error));
     EXPECT_EQ(DateTimeText(moment), "2027-01-01 00:00:00.001");
     ASSERT_TRUE(ParseMomentText("2027-01-01 23:59:30", now, moment, error));
-    for (const char* refused : {"2026-12-31T23:59:30", "2027-01-01T23:59:31", "2027-02-29T00:00",
-                                "24:00", "12:60", "9:00", "12:00:5", "12:00:00.", "12:00x",
-                                "2027-13-01T00:00", "", "soon"}) {
+    for (const char* refused :
+         {"2026-12-31T23:59:30", "2027-01-01T23:59:31", "2027-02-29T00:00", "24:00", "12:60",
+          "9:00", "12:00:5", "12:00:00.", "12:00x", "2027-13-01T00:00", "", "soon"}) {
         error.clear();
         EXPECT_FALSE(ParseMomentText(refused, now, moment, error)) << refused;
         EXPECT_FALSE(error.empty()) << refused;

@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 
 #include "core/config/activity_log.h"
@@ -251,7 +251,8 @@ TEST_F(TaskPageTest, TheDetailsDialogSetsTheSelectedTasksOffsetByKeyboard) {
     typeOffset("-1500", true);
     EXPECT_TRUE(seen);
     EXPECT_EQ(App().tasks.At(0).EventOffsetMs, -1500);
-    EXPECT_EQ(page_->findChild<QLabel*>("detailsSummary")->text(), QString::fromUtf8("ずれ -1500 ms"));
+    EXPECT_EQ(page_->findChild<QLabel*>("detailsSummary")->text(),
+              QString::fromUtf8("ずれ -1500 ms"));
     typeOffset("99999", false);  // Esc leaves it as it was
     EXPECT_EQ(App().tasks.At(0).EventOffsetMs, -1500);
     typeOffset("99999", true);  // the box takes no digit beyond its range
@@ -259,7 +260,8 @@ TEST_F(TaskPageTest, TheDetailsDialogSetsTheSelectedTasksOffsetByKeyboard) {
     EXPECT_EQ(App().modalDialog, 0);
 
     ASSERT_TRUE(SaveAtNormalEnd(*window_));
-    EXPECT_EQ(GetPrivateProfileString("Event0", "EventOffsetMs", "", 260, App().configPath), "9999");
+    EXPECT_EQ(GetPrivateProfileString("Event0", "EventOffsetMs", "", 260, App().configPath),
+              "9999");
 }
 
 }  // namespace quillrun
