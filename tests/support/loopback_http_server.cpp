@@ -302,6 +302,15 @@ void LoopbackHttpServer::Serve(int fd, long long acceptedMicroseconds) {
         else
             SendAll(fd, reply.raw);
     }
+    if (reply.resetConnection) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the answer goes first
+        linger hard{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
+        if (ssl)
+            SSL_free(ssl);
+        ::close(fd);
+        return;
+    }
     if (ssl) {
         SSL_shutdown(ssl);
         SSL_free(ssl);

@@ -32,6 +32,7 @@ struct Reply {
     std::string raw;            // sent as it stands
     int delayMilliseconds = 0;  // before answering
     bool closeWithoutAnswer = false;
+    bool resetConnection = false;  // after the answer, a reset (RST) instead of a close
 
     // "HTTP/1.0 200 OK" with Content-Type, Content-Length and Connection: close.
     static Reply Ok(const std::string& body, const std::string& contentType = "text/html",

@@ -29,6 +29,59 @@ namespace {
 std::mutex g_optionsLock;
 SocketSenderOptions g_options;
 
+// The sender's threads, kept so that a normal end can wait for them.
+struct ReplayThreads {
+    std::mutex lock;
+    std::vector<std::pair<std::thread, std::shared_ptr<std::atomic<bool>>>> running;
+    std::atomic<bool> ending{false};
+};
+ReplayThreads& Threads() {
+    static ReplayThreads* threads = new ReplayThreads;  // never destroyed: threads may outlive main
+    return *threads;
+}
+
+void StartReplayThread(std::function<void()> work) {
+    ReplayThreads& threads = Threads();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard<std::mutex> guard(threads.lock);
+    // Threads that have finished are joined as new ones come.
+    for (auto it = threads.running.begin(); it != threads.running.end();) {
+        if (it->second->load()) {
+            it->first.join();
+            it = threads.running.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    threads.running.emplace_back(std::thread([work = std::move(work), done] {
+                                     work();
+                                     done->store(true);
+                                 }),
+                                 done);
+}
+
+// Sleeps until the moment unless the program ends meanwhile; false when it does.
+bool WaitForMomentUnlessEnding(const LocalTime& moment) {
+    for (;;) {
+        if (SocketReplaysEnding())
+            return false;
+        long long left = ToEpochMilliseconds(moment) - ToEpochMilliseconds(CurrentClock().Now());
+        if (left <= 150) {
+            WaitForMoment(CurrentClock(), moment);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left - 120, 100)));
+    }
+}
+
+// The pause after a row, cut short by the program's end.
+void PauseUnlessEnding(int milliseconds) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!SocketReplaysEnding() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(50), until - std::chrono::steady_clock::now()));
+}
+
 SocketSenderOptions Options() {
     std::lock_guard<std::mutex> lock(g_optionsLock);
     return g_options;
@@ -247,6 +300,8 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
     bool firstDone = false;
 
     for (std::size_t n = 0; n < lines.size(); ++n) {
+        if (SocketReplaysEnding())
+            return;  // the program is ending: no new row
         EventLine row;
         if (!ParseReplayRow(lines[n], row))
             return;
@@ -303,11 +358,13 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             if (moment->connectAhead) {
                 ConnectAhead(target);
                 // A server may drop an idle connection: look again shortly before the moment.
-                WaitForMoment(CurrentClock(),
-                              FromEpochMilliseconds(ToEpochMilliseconds(moment->at) - 300));
+                if (!WaitForMomentUnlessEnding(
+                        FromEpochMilliseconds(ToEpochMilliseconds(moment->at) - 300)))
+                    return;
                 KeepAheadConnectionOpen();
             }
-            WaitForMoment(CurrentClock(), moment->at);
+            if (!WaitForMomentUnlessEnding(moment->at))
+                return;
         }
         bool wrote = false;
         result.at = CurrentClock().Now();
@@ -363,9 +420,8 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             }
             observer(result);
         }
-        if (pauseMilliseconds > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMilliseconds));
-        }
+        if (pauseMilliseconds > 0)
+            PauseUnlessEnding(pauseMilliseconds);
     }
 }
 
@@ -389,9 +445,30 @@ void PrefetchEventFileHosts(const std::string& eventFile) {
         PrefetchHostAddress(host);
 }
 
+void StartPrefetchThread(const std::string& eventFile) {
+    StartReplayThread([eventFile] { PrefetchEventFileHosts(eventFile); });
+}
+
+bool SocketReplaysEnding() {
+    return Threads().ending.load();
+}
+
+void EndSocketReplays() {
+    ReplayThreads& threads = Threads();
+    threads.ending.store(true);
+    std::vector<std::pair<std::thread, std::shared_ptr<std::atomic<bool>>>> running;
+    {
+        std::lock_guard<std::mutex> guard(threads.lock);
+        running.swap(threads.running);
+    }
+    for (auto& entry : running)
+        entry.first.join();
+    threads.ending.store(false);
+}
+
 void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName,
                              const LocalTime& moment) {
-    std::thread([eventFile, taskName, moment] {
+    StartReplayThread([eventFile, taskName, moment] {
         bool announced = false;
         auto announce = [&] {
             if (!announced)
@@ -409,12 +486,10 @@ void StartSocketReplayThread(const std::string& eventFile, const std::string& ta
                 AddMessage(RowMessage(row));
             },
             &first);
-        if (!announced) {  // the run ended before its first request
-            WaitForMoment(CurrentClock(), moment);
-            announce();
-        }
+        if (!announced && WaitForMomentUnlessEnding(moment))
+            announce();  // the run ended before its first request
         PruneRunReports();
-    }).detach();
+    });
 }
 
 }  // namespace quillrun

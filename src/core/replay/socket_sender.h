@@ -99,6 +99,15 @@ void SocketReplayThread(std::string eventFile, const RowObserver& observer,
 // Resolves the hosts of an event file's rows ahead of its run, so that the run's first request
 // does not wait for the resolver.
 void PrefetchEventFileHosts(const std::string& eventFile);
+// The same on a thread of the sender's own.
+void StartPrefetchThread(const std::string& eventFile);
+
+// The program's normal end: no replay starts another row (a replay waiting for its moment
+// ends), the running rows finish within their time limits, and every thread of the sender is
+// joined, so that none outlives the program's files and logs. Replays may start again after.
+void EndSocketReplays();
+// True while EndSocketReplays is waiting for the threads.
+bool SocketReplaysEnding();
 
 // Starts SocketReplayThread on a detached thread that owns its copy of the path, with its first
 // request connected ahead and written at `moment`, where the task's run is announced; the run

@@ -1,7 +1,5 @@
 #include "gui/app/gui_scheduler_host.h"
 
-#include <thread>
-
 #include "core/recording/message_sink.h"
 #include "core/replay/socket_sender.h"
 
@@ -19,7 +17,7 @@ void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile, const std
 
 void GuiSchedulerHost::PrepareSocketReplay(const std::string& eventFile) {
     // The resolver may take seconds; the user-interface thread never waits for it.
-    std::thread(PrefetchEventFileHosts, eventFile).detach();
+    StartPrefetchThread(eventFile);
 }
 
 void GuiSchedulerHost::ShowReplayView() {

@@ -20,6 +20,7 @@
 #include "core/platform/file_privacy.h"
 #include "core/platform/paths.h"
 #include "core/recording/message_sink.h"
+#include "core/replay/socket_sender.h"
 #include "gui/app/command_line.h"
 #include "gui/app/graphics_choice.h"
 #include "gui/app/gui_prompter.h"
@@ -96,6 +97,7 @@ int RunHeadless(QApplication& application, SingleInstance& instance) {
                      App().tasks.Count());
         result = application.exec();
     }
+    EndSocketReplays();
     SetMessageSink(nullptr);
     if (!SaveConfiguration(App())) {
         std::fprintf(stderr, "quillrun: the settings and tasks could not be saved\n");
@@ -107,6 +109,9 @@ int RunHeadless(QApplication& application, SingleInstance& instance) {
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
+    // A server that resets a connection must not end the program: a write to it fails with
+    // EPIPE (also OpenSSL's, which sends without MSG_NOSIGNAL) and the row says so.
+    ::signal(SIGPIPE, SIG_IGN);
     CommandLine commandLine = ParseCommandLine(argc, argv);
     switch (commandLine.mode) {
         case CommandLine::Mode::Help:
@@ -187,6 +192,7 @@ int RunProgram(int argc, char** argv) {
                      [&window](QSessionManager&) { SaveAtNormalEnd(window); });
     int result = application.exec();
 
+    EndSocketReplays();
     SaveAtNormalEnd(window);
     return result;
 }

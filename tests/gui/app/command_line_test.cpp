@@ -35,6 +35,7 @@ class CommandLineTest : public ::testing::Test {
     struct Result {
         int code = -1;
         std::string out, err;
+        bool crashed = false;
     };
     Result Run(const QStringList& arguments) {
         QProcess process;
@@ -46,7 +47,8 @@ class CommandLineTest : public ::testing::Test {
         process.start(QString::fromStdString(program_), arguments);
         EXPECT_TRUE(process.waitForFinished(30000));
         return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
+                process.readAllStandardError().toStdString(),
+                process.exitStatus() == QProcess::CrashExit};
     }
     QString File(const std::string& name, const std::string& lines) {
         test::WriteFile(dir_ / ("event/" + name), lines);
@@ -159,6 +161,28 @@ TEST_F(CommandLineTest, RunAtAMomentConnectsAheadAndWritesAtIt) {
     EXPECT_EQ(server_.RequestCount(), 1u);
     Result clock = Run({QStringLiteral("--clock")});
     EXPECT_NE(clock.out.find("clock: "), std::string::npos);
+}
+
+TEST_F(CommandLineTest, AnHttpsServerThatResetsTheConnectionDoesNotEndTheRun) {
+    test::TestCertificate certificate = test::TestCertificate::Make();
+    test::WriteFile(dir_ / "trust.pem", certificate.certificatePem);
+    ::setenv("SSL_CERT_FILE", (dir_ / "trust.pem").c_str(), 1);
+    test::LoopbackHttpServer resetting(
+        [](const test::ReceivedRequest&) {
+            test::Reply reply = test::Reply::Ok("partial");
+            reply.resetConnection = true;
+            return reply;
+        },
+        certificate);
+    Result run = Run({QStringLiteral("--run"),
+                      File("reset.evf", "1\tURL\t" + resetting.Url("/r") + "\t\t\r\n2\tURL\t" +
+                                            server_.Url("/after") + "\t\t\r\n")});
+    ::unsetenv("SSL_CERT_FILE");
+    EXPECT_FALSE(run.crashed) << run.err;
+    EXPECT_EQ(resetting.RequestCount(), 1u);
+    ASSERT_EQ(server_.RequestCount(), 1u);  // the row after the reset was sent
+    EXPECT_EQ(server_.Requests()[0].target, "/after?");
+    EXPECT_NE(run.out.find(server_.Url("/after")), std::string::npos) << run.out;
 }
 
 }  // namespace quillrun

@@ -6,6 +6,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -98,6 +101,67 @@ TEST(HeadlessProcess, RunsWithNoDisplayRefusesASecondStartAndEndsOnSigterm) {
     EXPECT_EQ(first.exitCode(), 0);
     EXPECT_EQ(GetPrivateProfileString("CONFIG", "startpage", "", 260, dir / "quillrun.ini"),
               "about:blank");
+}
+
+TEST(HeadlessProcess, SigtermWhileSocketTasksRunEndsWithoutACrashAndStartsNoNewRow) {
+    // A slow server: every row is still running when the end comes.
+    test::LoopbackHttpServer server([](const test::ReceivedRequest&) {
+        test::Reply reply = test::Reply::Ok("slow");
+        reply.delayMilliseconds = 400;
+        return reply;
+    });
+    for (int round = 0; round < 3; ++round) {
+        test::TempFolder dir, runtime;
+        dir.MakeProgramFolders();
+        std::string program = dir / "quillrun";
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLRUN_TEST_DIST_DIR "quillrun"),
+                                QString::fromStdString(program)));
+        // Twenty Socket tasks of three rows each, due a few seconds from now (the minute and an
+        // offset that reach that moment).
+        long long due = ToEpochMilliseconds(SystemClock().Now()) + 4000;
+        long long minute = (due + 30000) / 60000 * 60000;
+        LocalTime m = FromEpochMilliseconds(minute);
+        std::string ini = "[CONFIG]\r\nstartpage=about:blank\r\n[Event]\r\nTotal=20\r\n";
+        for (int i = 0; i < 20; ++i) {
+            std::string file = dir / ("event/t" + std::to_string(i) + ".evf");
+            std::string rows;
+            for (int r = 1; r <= 3; ++r)
+                rows += std::to_string(r) + "\tURL\t" +
+                        server.Url("/" + std::to_string(round) + "/" + std::to_string(i) + "/" +
+                                   std::to_string(r)) +
+                        "\t\t\r\n";
+            test::WriteFile(file, rows);
+            ini += "[Event" + std::to_string(i) + "]\r\nEventName=t" + std::to_string(i) +
+                   "\r\nEventDataFile=" + file + "\r\nEventTime_Year=" + std::to_string(m.year) +
+                   "\r\nEventTime_Month=" + std::to_string(m.month) +
+                   "\r\nEventTime_Day=" + std::to_string(m.day) +
+                   "\r\nEventTime_Hour=" + std::to_string(m.hour) +
+                   "\r\nEventTime_Minute=" + std::to_string(m.minute) +
+                   "\r\nEventExecType=0\r\nEventOffsetMs=" + std::to_string(due - minute) +
+                   "\r\n";
+        }
+        test::WriteFile(dir / "quillrun.ini", ini);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(runtime.Path()));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path()));
+        QProcess headless;
+        headless.setProcessEnvironment(env);
+        headless.start(QString::fromStdString(program), {QStringLiteral("--headless")});
+        std::size_t before = server.RequestCount();
+        ASSERT_TRUE(server.WaitForRequests(before + 20, 15000)) << round;
+        ::kill(static_cast<pid_t>(headless.processId()), SIGTERM);
+        ASSERT_TRUE(headless.waitForFinished(30000));
+        std::string said = headless.readAllStandardError().toStdString();
+        EXPECT_EQ(headless.exitStatus(), QProcess::NormalExit) << said;
+        EXPECT_EQ(headless.exitCode(), 0) << said;
+        EXPECT_EQ(said.find("double free"), std::string::npos) << said;
+        // The rows running at the end finished; none started after it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_LT(server.RequestCount() - before, 60u) << round;
+        EXPECT_EQ(GetPrivateProfileString("Event", "Total", "", 260, dir / "quillrun.ini"), "20");
+    }
 }
 
 }  // namespace quillrun
