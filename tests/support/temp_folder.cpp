@@ -1,5 +1,9 @@
 #include "tests/support/temp_folder.h"
 
+#include <sys/wait.h>
+
+#include <grp.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +15,21 @@
 #include "core/platform/paths.h"
 
 namespace quillrun::test {
+
+bool AsAnotherAccount(const TempFolder& folder, const std::function<bool()>& body) {
+    ::chmod(folder.Path().c_str(), 0777);
+    if (::geteuid() != 0)
+        return body();
+    pid_t child = ::fork();
+    if (child == 0) {
+        bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
+                  body();
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 TempFolder::TempFolder() {
     const char* base = std::getenv("TMPDIR");

@@ -2,12 +2,20 @@
 // of the test. Its path ends in "/", as the program folder does.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/platform/clock.h"
 #include "core/tasks/task_list.h"
 
 namespace quillrun::test {
+
+class TempFolder;
+
+// Runs body as an account that does not own the files the test made: as "nobody" in a child
+// process when the test runs as root (root reads every file), else in this process, where a
+// mode of 0000 is enough. The folder is opened to that account first. Gives back body's result.
+bool AsAnotherAccount(const TempFolder& folder, const std::function<bool()>& body);
 
 class TempFolder {
   public:

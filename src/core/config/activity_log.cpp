@@ -46,6 +46,8 @@ struct LogIndex {
     bool appendable = false;
     // Keys of the section (as compared) -> whether reading gives a non-empty value.
     std::unordered_map<std::string, bool> taken;
+    // The file is there but cannot be read: it is left alone, never replaced.
+    bool unreadable = false;
 };
 
 LogIndex g_index;
@@ -55,8 +57,14 @@ void IndexLog(const std::string& path) {
     g_index = LogIndex();
     g_index.file = IdentityOf(path);
     std::string text;
-    if (g_index.file.exists && !ReadWholeFile(path, text))
+    if (!g_index.file.exists && PathExists(path)) {
+        g_index.unreadable = true;  // a folder, a pipe: not a log file of ours
         return;
+    }
+    if (g_index.file.exists && !ReadWholeFile(path, text)) {
+        g_index.unreadable = true;
+        return;
+    }
     IniDocument doc;
     doc.Parse(text);
     for (const auto& entry : doc.Entries("log"))
@@ -110,7 +118,8 @@ void WriteLog(const std::string& message, bool isTrace) {
 
         if (!g_index.valid || IdentityOf(g_logPath) != g_index.file)
             IndexLog(g_logPath);
-        for (int n = 1; n <= kMaxKeysPerMillisecond; ++n) {
+        failed = g_index.unreadable;
+        for (int n = 1; n <= kMaxKeysPerMillisecond && !failed; ++n) {
             std::string key = LogKey(now, n);
             auto found = g_index.taken.find(ProfileNameKey(key));
             if (found != g_index.taken.end() && found->second)
@@ -135,7 +144,9 @@ void WriteLog(const std::string& message, bool isTrace) {
 
 void TrimLogAtStartup(const std::string& logPath) {
     std::int64_t size = FileSize(logPath);
-    if (size > kLogSizeLimit)
+    // A log that cannot be opened (another account's) is left as it is.
+    std::string text;
+    if (size > kLogSizeLimit && ReadWholeFile(logPath, text))
         RemoveFile(logPath);
 }
 

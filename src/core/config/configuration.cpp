@@ -85,7 +85,12 @@ std::string DefaultStartPage(const std::string& programFolder) {
     return "file://" + programFolder + "help/index.html";
 }
 
-void LoadConfiguration(AppState& app, const std::string& programFolder) {
+std::string UnreadableConfigurationMessage(const AppState& app) {
+    return J("設定ファイルを読み込めないため、起動を中止します（ファイルはそのままです）: ") +
+           app.configPath;
+}
+
+bool LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings = Settings();
     app.tasks.Clear();
     app.currentTab = 0;
@@ -101,10 +106,13 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
     SetActivityLog(app.logPath, &app.settings.OutputDebugTrace);
 
     std::string text;
-    if (!FileExists(app.configPath) || !ReadWholeFile(app.configPath, text)) {
+    if (!PathExists(app.configPath)) {
         CreateConfigurationFile(app);
-        return;
+        return true;
     }
+    // A file that exists is never replaced by the defaults: its tasks would be lost.
+    if (!ReadWholeFile(app.configPath, text))
+        return false;
     IniDocument ini;
     ini.Parse(text);
     app.SetStartPage(
@@ -117,7 +125,7 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
     int count = ini.GetInt("Event", "Total", 0);
     if (count < 1)
-        return;
+        return true;
 
     // Tasks are read from "Event0" to "Event<Total - 1>"; a missing section gives an empty
     // task that never runs. A damaged Total far beyond the sections of the file would only add
@@ -139,7 +147,7 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
             sections.push_back(n);
     }
     if (count < 1 || !app.tasks.Reset(count))
-        return;
+        return true;
     for (int i = 0; i < count; ++i) {
         std::string section = EventSection(sections[static_cast<std::size_t>(i)]);
         TaskRecord& task = app.tasks.At(i);
@@ -154,6 +162,7 @@ void LoadConfiguration(AppState& app, const std::string& programFolder) {
         task.EventOffsetMs = std::clamp(ReadTimeField(ini, section, "EventOffsetMs"),
                                         -kOffsetLimitMs, kOffsetLimitMs);
     }
+    return true;
 }
 
 void PrepareRunFiles(const AppState& app) {

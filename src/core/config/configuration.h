@@ -16,7 +16,12 @@ std::string DefaultStartPage(const std::string& programFolder);
 
 // Sets the run's flags to their start values, works out the paths from programFolder (or from
 // the executable when empty), then reads the file, creating it with its defaults when absent.
-void LoadConfiguration(AppState& app, const std::string& programFolder = std::string());
+// False when something of that name exists but cannot be read (another account's file, a
+// folder, a pipe): it is left as it is and the program must not go on with an empty list.
+bool LoadConfiguration(AppState& app, const std::string& programFolder = std::string());
+
+// What the program says when the configuration cannot be read (CP932).
+std::string UnreadableConfigurationMessage(const AppState& app);
 
 // The start-of-run file work that follows the load: trims the activity log and deletes the
 // duplicate-post guard file, so the guard counts from the start of this run.

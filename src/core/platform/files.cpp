@@ -96,11 +96,22 @@ bool RemoveFile(const std::string& path) {
     return ::unlink(NativePath(path).c_str()) == 0;
 }
 
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(NativePath(path).c_str(), &st) == 0;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a pipe or a device under the name would block the program.
+    int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof(buffer));

@@ -11,10 +11,13 @@ namespace quillrun {
 std::string NativePath(const std::string& cp932Path);
 
 bool FileExists(const std::string& path);
+// True when anything (a file, a folder, a link, a pipe) has that name.
+bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);
 // Size in bytes, or -1 when the file cannot be opened.
 std::int64_t FileSize(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Reads a regular file whole; false for anything else (a pipe is never waited on).
 bool ReadWholeFile(const std::string& path, std::string& out);
 // Writes the whole file through a temporary file in the same folder and a rename, so that a
 // crash mid-write leaves either the old or the new file, never a truncated one. A symbolic

@@ -225,7 +225,11 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, co
     }
     // The settings of the program folder, read only: the running desktop program's files
     // (its guard file, its log) are left as they are.
-    LoadConfiguration(App());
+    if (!LoadConfiguration(App())) {
+        std::fprintf(stderr, "quillrun: %s\n",
+                     Cp932ToUtf8(UnreadableConfigurationMessage(App())).c_str());
+        return 2;
+    }
     SetMessageSink([](const std::string& text) {
         std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(text).c_str());
     });

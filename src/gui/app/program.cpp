@@ -81,7 +81,11 @@ int RunHeadless(QApplication& application, SingleInstance& instance) {
         std::fprintf(stderr, "quillrun: already running for this user; --headless ends\n");
         return 1;
     }
-    LoadConfiguration(App());
+    if (!LoadConfiguration(App())) {
+        std::fprintf(stderr, "quillrun: %s\n",
+                     Cp932ToUtf8(UnreadableConfigurationMessage(App())).c_str());
+        return 1;
+    }
     PrepareRunFiles(App());
     SetMessageSink([](const std::string& text) {
         std::fprintf(stderr, "%s %s\n", MessageTimeText().c_str(), Cp932ToUtf8(text).c_str());
@@ -164,7 +168,12 @@ int RunProgram(int argc, char** argv) {
     }
     instance.Listen();
 
-    LoadConfiguration(App());
+    if (!LoadConfiguration(App())) {
+        std::string said = UnreadableConfigurationMessage(App());
+        std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(said).c_str());
+        ShowPrompt(nullptr, said, J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
+        return 1;
+    }
     PrepareRunFiles(App());
     if (!TheSkin().Create(FromCp932(App().programFolder))) {
         ShowPrompt(nullptr, J("オブジェクトの読み込みに失敗しました"), "Error", PromptButtons::Ok,

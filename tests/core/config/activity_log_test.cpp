@@ -1,6 +1,7 @@
 #include "core/config/activity_log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
 #include <vector>
@@ -169,6 +170,28 @@ TEST_F(ActivityLogTest, AFailedWriteIsSaidOnceInTheMessageList) {
     SetMessageSink(nullptr);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("quillrun.log"), std::string::npos);
+}
+
+TEST(ActivityLogAccess, ALogThatCannotBeOpenedIsNeitherTrimmedNorReplaced) {
+    test::TempFolder dir;
+    std::string path = dir / "quillrun.log";
+    std::string other = "[log]\r\n" + std::string(20000, 'x') + "\r\n";  // over the limit
+    test::WriteFile(path, other);
+    ::chmod(path.c_str(), 0000);  // another account's log
+    EXPECT_TRUE(test::AsAnotherAccount(dir, [&] {
+        TrimLogAtStartup(path);
+        std::int32_t trace = 0;
+        SetActivityLog(path, &trace);
+        std::vector<std::string> said;
+        SetMessageSink([&](const std::string& text) { said.push_back(text); });
+        WriteLog("first", false);
+        WriteLog("second", false);
+        SetMessageSink(nullptr);
+        SetActivityLog("", nullptr);
+        return said.size() == 1;  // the failure is said once
+    }));
+    ::chmod(path.c_str(), 0600);
+    EXPECT_EQ(test::ReadFile(path), other);
 }
 
 }  // namespace quillrun

@@ -1,6 +1,7 @@
 #include "core/config/configuration.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -242,6 +243,26 @@ TEST(Configuration, AnOffsetIsStoredOnlyWhenSetAndLeavesWithItsTask) {
     ASSERT_EQ(after.tasks.Count(), 2);
     EXPECT_EQ(std::string(after.tasks.At(1).EventName), "c");
     EXPECT_EQ(after.tasks.At(1).EventOffsetMs, 0);
+}
+
+TEST(Configuration, AFileThatExistsButCannotBeReadIsRefusedAndLeftAsItIs) {
+    test::TempFolder dir;
+    std::string tasks = "[CONFIG]\r\nstartpage=x\r\n[Event]\r\nTotal=1\r\n" + TaskSection(0, "mine");
+    test::WriteFile(dir / "quillrun.ini", tasks);
+    ::chmod((dir / "quillrun.ini").c_str(), 0000);  // another account's file, as after sudo
+    EXPECT_TRUE(test::AsAnotherAccount(dir, [&] {
+        AppState app;
+        return !LoadConfiguration(app, dir.Path()) && app.tasks.Count() == 0;
+    }));
+    ::chmod((dir / "quillrun.ini").c_str(), 0600);
+    EXPECT_EQ(test::ReadFile(dir / "quillrun.ini"), tasks);  // not replaced by the defaults
+
+    // A pipe or a folder under the name is refused too, without waiting on it.
+    test::TempFolder other;
+    ASSERT_EQ(::mkfifo((other / "quillrun.ini").c_str(), 0600), 0);
+    AppState app;
+    EXPECT_FALSE(LoadConfiguration(app, other.Path()));
+    EXPECT_NE(UnreadableConfigurationMessage(app).find("quillrun.ini"), std::string::npos);
 }
 
 TEST(Configuration, StartOfRunFilesTrimTheLogAndDropTheGuardFile) {
