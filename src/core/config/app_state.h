@@ -39,6 +39,9 @@ struct AppState {
     int minimized = 0;
     int standbyArmed = 0;
     int taskFired = 0;
+    // 1 once a normal end (an end signal, the session's end) has begun: nothing new starts,
+    // and in particular no standby.
+    int ending = 0;
 
     // Sets the start page, cut to its width.
     void SetStartPage(const std::string& address);

@@ -1,5 +1,7 @@
 #include "core/platform/clock.h"
 
+#include "core/platform/power.h"
+
 #include <sys/time.h>
 
 #include <atomic>
@@ -99,6 +101,10 @@ LocalTime FromEpochMilliseconds(long long ms) {
     struct tm parts {};
     gmtime_r(&whole, &parts);
     return FromParts(parts, static_cast<int>(ms - seconds * 1000));
+}
+
+long long WakeAlarmSeconds(int year, int month, int day, int hour, int minute, int second) {
+    return WallMillisecondsOf(LocalTime{year, month, day, hour, minute, second, 0}) / 1000;
 }
 
 std::string DateTimeText(const LocalTime& t) {

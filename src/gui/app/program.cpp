@@ -50,6 +50,7 @@ void QuitOnEndSignals(QApplication& application) {
         char byte;
         ssize_t ignored = ::read(g_signalPipe[0], &byte, 1);
         (void)ignored;
+        quillrun::App().ending = 1;
         application.quit();
     });
     struct sigaction action = {};
@@ -198,7 +199,10 @@ int RunProgram(int argc, char** argv) {
     QuitOnEndSignals(application);
     // The end of the desktop session is a normal end too.
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &application,
-                     [&window](QSessionManager&) { SaveAtNormalEnd(window); });
+                     [&window](QSessionManager&) {
+                         App().ending = 1;
+                         SaveAtNormalEnd(window);
+                     });
     int result = application.exec();
 
     EndSocketReplays();

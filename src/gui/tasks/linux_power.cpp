@@ -3,10 +3,14 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
-#include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "core/platform/clock.h"
 
 namespace quillrun {
 namespace {
@@ -25,25 +29,44 @@ class ResumeWatcher : public QObject {
     }
 };
 
+std::string g_wakeAlarmPath = "/sys/class/rtc/rtc0/wakealarm";
+
+// One write to the alarm file; the RTC says at once (EINVAL, ERANGE) whether it takes the value.
+bool WriteAlarm(const std::string& text) {
+    int fd = ::open(g_wakeAlarmPath.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    ssize_t n = ::write(fd, text.data(), text.size());
+    bool ok = n == static_cast<ssize_t>(text.size());
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
 // The wake alarm takes seconds since the epoch; a new alarm needs the old one cleared first.
-bool ArmRtcWakeAlarm(qint64 epochSeconds) {
-    QFile alarm(QStringLiteral("/sys/class/rtc/rtc0/wakealarm"));
-    if (!alarm.open(QIODevice::WriteOnly))
-        return false;
-    alarm.write("0\n");
-    alarm.close();
-    if (!alarm.open(QIODevice::WriteOnly))
-        return false;
-    return alarm.write(QByteArray::number(epochSeconds) + "\n") > 0;
+bool ArmRtcWakeAlarm(long long epochSeconds) {
+    return WriteAlarm("0\n") && WriteAlarm(std::to_string(epochSeconds) + "\n");
 }
 
 }  // namespace
 
+SuspendResult LinuxPower::ArmWakeAlarm(int year, int month, int day, int hour, int minute,
+                                       int second, long long& armedSeconds) {
+    // Never a suspend without an alarm that rings: a wake time that is no real date is made
+    // real, one that has passed is refused.
+    armedSeconds = WakeAlarmSeconds(year, month, day, hour, minute, second);
+    if (armedSeconds * 1000 <= WallMillisecondsOf(CurrentClock().Now()))
+        return SuspendResult::WakeTimeInPast;
+    if (!ArmRtcWakeAlarm(armedSeconds))
+        return SuspendResult::WakeTimerRefused;
+    return SuspendResult::Resumed;
+}
+
 SuspendResult LinuxPower::SuspendWithWakeTimer(int year, int month, int day, int hour, int minute,
                                                int second) {
-    QDateTime wake(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime);
-    if (wake.isValid() && !ArmRtcWakeAlarm(wake.toSecsSinceEpoch()))
-        return SuspendResult::WakeTimerRefused;
+    long long armed = 0;
+    SuspendResult alarm = ArmWakeAlarm(year, month, day, hour, minute, second, armed);
+    if (alarm != SuspendResult::Resumed)
+        return alarm;
 
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
@@ -62,6 +85,10 @@ SuspendResult LinuxPower::SuspendWithWakeTimer(int year, int month, int day, int
     QTimer::singleShot(24 * 3600 * 1000, &watcher.loop, &QEventLoop::quit);
     watcher.loop.exec();
     return SuspendResult::Resumed;
+}
+
+void SetWakeAlarmPath(const std::string& path) {
+    g_wakeAlarmPath = path.empty() ? "/sys/class/rtc/rtc0/wakealarm" : path;
 }
 
 Power& ThePower() {

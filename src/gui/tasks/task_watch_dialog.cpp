@@ -172,7 +172,10 @@ void TaskWatchDialog::Tick() {
     if (!StandbyCycleTick(App(), display_))
         return;
     ResumeDialog resume(this);
-    resume.exec();
+    // Only the countdown's end (or the close box) goes on to standby: a dialog that returned
+    // because the program is ending leaves the machine awake.
+    if (resume.exec() != QDialog::Accepted || App().ending == 1)
+        return;
     if (App().standbyArmed == 1 && !StandbyUntilNextTask())
         App().standbyArmed = 0;
 }
@@ -182,6 +185,15 @@ void TaskWatchDialog::timerEvent(QTimerEvent* event) {
         Tick();
     else if (event->timerId() == countdownTimer_)
         ShowCountdown();
+}
+
+void TaskWatchDialog::reject() {
+    // Esc does not close the watch; its close box does.
+}
+
+void TaskWatchDialog::closeEvent(QCloseEvent* event) {
+    event->accept();
+    done(QDialog::Rejected);
 }
 
 void TaskWatchDialog::mousePressEvent(QMouseEvent* event) {
@@ -229,6 +241,13 @@ bool TaskWatchDialog::StandbyUntilNextTask() {
             AddMessage(
                 J("スタンバイに移行できませんでした（この環境では省電力モードが使えません）"));
             return true;
+        case SuspendResult::WakeTimeInPast: {
+            std::string why = J("復帰時刻が過ぎているため、スタンバイに移行しません。"
+                                "このままでは次のタスクの前に復帰できません。");
+            AddMessage(why);
+            ShowPrompt(this, why, J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
+            return false;
+        }
         case SuspendResult::WakeTimerRefused:
             break;
     }
@@ -282,8 +301,14 @@ void ResumeDialog::timerEvent(QTimerEvent* event) {
 }
 
 void ResumeDialog::closeEvent(QCloseEvent* event) {
-    // The close box ends the dialog as the countdown does: standby follows at once.
+    // The close box ends the dialog as the countdown does: standby follows at once. The close
+    // that an ending program sends to every window is no such press.
     event->accept();
+    if (App().ending == 1) {
+        App().standbyArmed = 0;
+        done(QDialog::Rejected);
+        return;
+    }
     done(QDialog::Accepted);
 }
 

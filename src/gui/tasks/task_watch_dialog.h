@@ -35,9 +35,13 @@ class TaskWatchDialog : public QDialog {
     // armed (nothing was suspended and the user was told why).
     bool StandbyUntilNextTask();
 
+    // Esc: nothing (the watch closes with its close box only).
+    void reject() override;
+
   protected:
     void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void ComputeNextTaskAndShow();

@@ -69,6 +69,7 @@ class TaskWatchTest : public test::GuiProgramTest {
         SetPromptHook(nullptr);
         App().tasks.Clear();
         App().standbyArmed = App().taskFired = 0;
+        App().ending = 0;
         App().modalDialog = 0;
         SetActivityLog("", nullptr);
         GuiProgramTest::TearDown();
@@ -227,6 +228,80 @@ TEST_F(TaskWatchTest, NoResumeDialogWhileTheNextTaskIsCloseAndCancelEndsTheCycle
     EXPECT_TRUE(said("復帰用のタイマー"));
     ASSERT_FALSE(prompts_.empty());
     EXPECT_NE(prompts_.back().find(J("復帰用のタイマー")), std::string::npos);
+}
+
+TEST_F(TaskWatchTest, EscLeavesTheWatchOpenAndAnEndDuringTheCountdownNeverSuspends) {
+    App().tasks.Append(Daily("B", 10, 20, dir_ / "event/a.evf"));
+    bool stillOpen = false;
+    QTimer::singleShot(0, [&] {
+        auto* watch = qobject_cast<TaskWatchDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(watch, nullptr);
+        QTest::keyClick(watch, Qt::Key_Escape);
+        QApplication::processEvents();
+        stillOpen = watch->isVisible();
+        watch->close();  // the close box
+    });
+    TaskWatchDialog::Run(window_.get());
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(App().modalDialog, 0);
+
+    // The standby cycle runs; the program is asked to end while the resume dialog counts down.
+    TaskWatchDialog watch(window_.get());
+    App().standbyArmed = 1;
+    At(9, 59, 59);
+    watch.Tick();
+    At(10, 0, 30);
+    WithResumeDialog(
+        [](ResumeDialog& resume) {
+            resume.Tick();
+            App().ending = 1;  // as an end signal or the session's end sets it
+            resume.close();    // the ending application closes every window
+        },
+        [&] { watch.Tick(); });
+    EXPECT_TRUE(resumeSeen_);
+    EXPECT_TRUE(power_.suspends.empty());
+    EXPECT_EQ(App().standbyArmed, 0);
+    App().ending = 0;
+}
+
+TEST(WakeAlarm, ADateThatIsNotRealIsMadeRealAPastOneIsRefusedAndARefusingRtcIsHeard) {
+    test::TempFolder dir;
+    std::string rtc = dir / "wakealarm";
+    test::WriteFile(rtc, "");
+    SetWakeAlarmPath(rtc);
+    test::FixedClock clock(LocalTime{2026, 4, 30, 12, 0, 0, 0});
+    test::ScopedClock scoped(clock);
+    long long armed = 0;
+    // The watch's 31-day calendar gives 4/31: the alarm rings on 5/1, before the task's real run.
+    EXPECT_EQ(LinuxPower::ArmWakeAlarm(2026, 4, 31, 9, 55, 0, armed), SuspendResult::Resumed);
+    EXPECT_EQ(armed, WakeAlarmSeconds(2026, 5, 1, 9, 55, 0));
+    EXPECT_EQ(test::ReadFile(rtc), std::to_string(armed) + "\n");
+    // 2/30 likewise (into March), and a time inside a daylight-saving gap moves on by the gap.
+    EXPECT_EQ(LinuxPower::ArmWakeAlarm(2027, 2, 30, 0, 0, 0, armed), SuspendResult::Resumed);
+    EXPECT_EQ(armed, WakeAlarmSeconds(2027, 3, 2, 0, 0, 0));
+    const char* zone = std::getenv("TZ");
+    std::string saved = zone ? zone : "";
+    ::setenv("TZ", "America/New_York", 1);
+    ::tzset();
+    EXPECT_EQ(LinuxPower::ArmWakeAlarm(2027, 3, 14, 2, 30, 0, armed), SuspendResult::Resumed);
+    EXPECT_EQ(armed, WakeAlarmSeconds(2027, 3, 14, 3, 30, 0));
+    EXPECT_EQ(armed - WakeAlarmSeconds(2027, 3, 14, 1, 30, 0), 3600);  // 01:30 EST + 1 h
+    if (zone)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+
+    // Five minutes before a task four minutes away has passed: no alarm, no suspend.
+    test::WriteFile(rtc, "untouched");
+    EXPECT_EQ(LinuxPower::ArmWakeAlarm(2026, 4, 30, 11, 59, 0, armed),
+              SuspendResult::WakeTimeInPast);
+    EXPECT_EQ(test::ReadFile(rtc), "untouched");
+    // An RTC that refuses the value (a full device stands for one) is heard.
+    SetWakeAlarmPath("/dev/full");
+    EXPECT_EQ(LinuxPower::ArmWakeAlarm(2026, 5, 1, 9, 55, 0, armed),
+              SuspendResult::WakeTimerRefused);
+    SetWakeAlarmPath("");
 }
 
 }  // namespace quillrun
