@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageAuthenticationCode>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <cstring>
 #include <QWebEngineView>
 
 #include "core/platform/cp932.h"
@@ -49,6 +51,9 @@ QString RunSecret() {
     return secret;
 }
 
+// The console lines by which frames report, from the capture script's world.
+const char kFrameReportPrefix[] = "quillrun-frame-report ";
+
 QString CaptureScriptSource() {
     InitBrowserResources();
     QFile channel(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
@@ -69,6 +74,25 @@ QUrl UrlFromText(const std::string& cp932) {
     if (url.scheme().isEmpty())
         url = QUrl::fromUserInput(text);
     return url;
+}
+
+void WebEngineBrowser::FrameReport(const QString& line) {
+    // "<nonce> <mac> <text>": taken when the MAC is the capture script's and the nonce is new.
+    int first = line.indexOf(QLatin1Char(' '));
+    int second = first < 0 ? -1 : line.indexOf(QLatin1Char(' '), first + 1);
+    if (second < 0)
+        return;
+    QString nonce = line.left(first);
+    QByteArray mac = line.mid(first + 1, second - first - 1).toLatin1();
+    QString text = line.mid(second + 1);
+    QByteArray expected = QMessageAuthenticationCode::hash((nonce + QLatin1Char('\n') + text).toUtf8(),
+                                                           RunSecret().toUtf8(),
+                                                           QCryptographicHash::Sha256)
+                              .toHex();
+    if (mac != expected || usedNonces_.contains(nonce))
+        return;
+    usedNonces_.insert(nonce);
+    bridge_->formSubmitted(text);
 }
 
 void CaptureBridge::formSubmitted(const QString& json) {
@@ -140,6 +164,10 @@ bool QuillrunPage::javaScriptPrompt(const QUrl&, const QString& msg, const QStri
 void QuillrunPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                             const QString& message, int lineNumber,
                                             const QString& sourceID) {
+    if (message.startsWith(QLatin1String(kFrameReportPrefix))) {
+        browser_->FrameReport(message.mid(static_cast<int>(std::strlen(kFrameReportPrefix))));
+        return;
+    }
     if (level != ErrorMessageLevel || !message.startsWith(QStringLiteral("Uncaught")))
         return;
     auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kScriptErrorTitle),

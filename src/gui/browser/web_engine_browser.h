@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QPointer>
 #include <QString>
 #include <QWebEnginePage>
@@ -96,8 +97,11 @@ class WebEngineBrowser : public QObject, public Browser {
     void NavigationStarting(bool formSubmission);
     void FormBodyCaptured(const std::string& body);
     void FrameLoaded();
+    // A frame's console report ("<nonce> <mac> <text>"), passed to the bridge when genuine.
+    void FrameReport(const QString& line);
 
   private:
+    QSet<QString> usedNonces_;
     QWebEngineProfile* profile_ = nullptr;
     QWebEngineView* view_ = nullptr;
     QuillrunPage* page_ = nullptr;

@@ -106,7 +106,26 @@ test::Reply Serve(const test::ReceivedRequest& r) {
                  "parent.postMessage({__quillrunCapture: '{\"frameLoaded\":true}', nonce: 'n1',"
                  " mac: 'ab'}, '*');"
                  "parent.postMessage({__quillrunCapture: '{\"frameLoaded\":true}'}, '*');"
+                 "console.info('quillrun-frame-report n1 ab {\"frameLoaded\":true}');"
+                 "window.dispatchEvent(new Event('load'));"
                  "}, 3000)</script>"));
+    }
+    if (path == "/spy.html") {
+        // A page that frames another origin's login form and listens for what frames post.
+        std::string other = "http://localhost:" + r.Header("host").substr(r.Header("host").find(':') + 1);
+        return test::Reply::Ok(
+            Page("<script>window.got = [];"
+                 "addEventListener('message', function (e) {"
+                 "  got.push(JSON.stringify(e.data)); document.title = 'got ' + got.length; });"
+                 "</script><iframe src=\"" + other + "/login-frame.html\"></iframe>"));
+    }
+    if (path == "/login-frame.html") {
+        return test::Reply::Ok(
+            Page("<form id=f method=post action=\"/login.cgi\"><input name=user value=me>"
+                 "<input type=password name=pass value=secret1></form>"
+                 "<script>addEventListener('load', function () {"
+                 "  setTimeout(function () { document.getElementById('f').requestSubmit(); }, 300);"
+                 "});</script>"));
     }
     if (path == "/alert.html")
         return test::Reply::Ok(Page("<script>alert('hello')</script>"));
@@ -234,6 +253,17 @@ TEST_F(RecordPageBrowserTest, AFormInAFrameRecordsItsBodyUnderTheTopAddress) {
     ASSERT_TRUE(WaitForEvents(2));
     EXPECT_EQ(LastRequestTo("/frame-post.cgi").body, "f=in-frame");
     EXPECT_EQ(Event(1), "POST|" + Url("/frames.html") + "|f=in-frame");
+}
+
+TEST_F(RecordPageBrowserTest, AFramedFormOfAnotherOriginIsRecordedButNeverReachesTheFramingPage) {
+    Go("/spy.html");
+    ASSERT_TRUE(WaitForEvents(2));
+    EXPECT_EQ(LastRequestTo("/login.cgi").body, "user=me&pass=secret1");
+    EXPECT_EQ(Event(1), "POST|" + Url("/spy.html") + "|user=me&pass=secret1");
+    QTest::qWait(500);
+    // The top page's listener heard nothing of the frame's entries.
+    EXPECT_EQ(page_->browser()->RunScript(QStringLiteral("document.title")).toString(),
+              QStringLiteral("t"));
 }
 
 TEST_F(RecordPageBrowserTest, MultipartFormsRecordTheWholeBodyPercentEncoded) {
