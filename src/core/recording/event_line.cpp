@@ -58,6 +58,21 @@ bool ParseReplayRow(std::string_view line, EventLine& out) {
     return ParseEventLine(line, out) && !out.method.empty() && !out.url.empty();
 }
 
+bool IsEventListEnd(std::string_view line) {
+    if (line.find_first_not_of(" \r\n") == std::string_view::npos)
+        return true;
+    EventLine row;
+    return ParseEventLine(line, row) && row.method.empty() && row.url.empty();
+}
+
+bool LooksLikeEventFile(const std::string& content) {
+    if (content.empty() || content.find('\0') != std::string::npos)
+        return false;
+    std::vector<std::string> lines = SplitEventFileLines(content);
+    EventLine first;
+    return !lines.empty() && ParseEventLine(lines[0], first);
+}
+
 bool RowHoldsControlBytes(const EventLine& row) {
     return HoldsControlByte(row.method) || HoldsControlByte(row.url) || HoldsControlByte(row.data);
 }

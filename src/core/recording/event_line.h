@@ -45,6 +45,12 @@ bool ParseEventLine(std::string_view line, EventLine& out);
 // A row both replay engines can act on: the line has a tab, and its method and URL are not
 // empty. False ends a replay (the trailing empty pair ends it this way).
 bool ParseReplayRow(std::string_view line, EventLine& out);
+// The list's own end: the trailing empty pair (method and URL empty) or a blank line. Any other
+// line that ParseReplayRow refuses is a damaged row.
+bool IsEventListEnd(std::string_view line);
+// Whether a file's content is an event file at all: not empty, no zero byte, and a first line
+// laid out as an event line.
+bool LooksLikeEventFile(const std::string& content);
 
 // True when the method, URL or data holds a control byte (a NUL, a bare CR, ...): such a row is
 // damaged, and sending it would put bytes on the wire that were never recorded.

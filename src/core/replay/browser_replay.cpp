@@ -84,10 +84,16 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         result.ok = ok;
         observer(result);
     };
+    auto notSent = [&](std::size_t bad, const std::string& why) {
+        ReportRowsNotSent(lines, bad, why, observer);
+    };
     for (std::size_t n = 0; n < lines.size(); ++n) {
         EventLine row;
-        if (!ParseReplayRow(lines[n], row))
+        if (!ParseReplayRow(lines[n], row)) {
+            if (!IsEventListEnd(lines[n]))
+                notSent(n, "it cannot be read as an event");
             return;
+        }
         if (RowHoldsControlBytes(row)) {
             AddMessage(DamagedRowMessage(n + 1));
             report(EventLine(), CurrentClock().Now(), 0,
@@ -97,10 +103,14 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         std::string key;
         if (row.method != "SET") {
             UrlParts parts;
-            if (!SplitUrl(row.url, parts))
+            if (!SplitUrl(row.url, parts)) {
+                notSent(n, "its URL cannot be read");
                 return;
-            if (parts.host.size() > kPathWidth - 1)
+            }
+            if (parts.host.size() > kPathWidth - 1) {
+                notSent(n, "its host is longer than 259 bytes");
                 return;
+            }
             if (parts.path.size() >= kPathWidth)
                 parts.path.clear();
             key = parts.host + row.method + parts.path + row.data;

@@ -9,6 +9,7 @@
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/paths.h"
+#include "core/recording/event_line.h"
 
 namespace quillrun {
 
@@ -47,6 +48,30 @@ void PruneRunReports(std::size_t keep) {
     std::sort(names.begin(), names.end());  // the time stamp first: oldest first
     for (std::size_t i = 0; i + keep < names.size(); ++i)
         RemoveFile(folder + names[i]);
+}
+
+void ReportRowsNotSent(const std::vector<std::string>& lines, std::size_t bad,
+                       const std::string& why, const RowObserver& observer) {
+    if (!observer || bad >= lines.size())
+        return;
+    auto say = [&observer](const EventLine& row, const std::string& outcome) {
+        RowResult result;
+        result.at = CurrentClock().Now();
+        result.method = row.method;
+        result.url = row.url;
+        result.outcome = outcome;
+        observer(result);
+    };
+    EventLine shown;
+    ParseEventLine(lines[bad], shown);
+    say(shown, "row " + std::to_string(bad + 1) + " not sent: " + why);
+    for (std::size_t later = bad + 1; later < lines.size(); ++later) {
+        EventLine next;
+        if (!ParseReplayRow(lines[later], next))
+            break;  // the list's end
+        say(next, "row " + std::to_string(later + 1) + " not sent: the replay ended at row " +
+                      std::to_string(bad + 1));
+    }
 }
 
 std::string RowMessage(const RowResult& row) {

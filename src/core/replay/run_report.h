@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/platform/clock.h"
 
@@ -41,6 +42,12 @@ class RunReportFile {
 
 // Deletes the oldest reports beyond the newest `keep`.
 void PruneRunReports(std::size_t keep = RunReportFile::kReportsKept);
+
+// A row that cannot be replayed ends a replay: the observer hears of it (with why) and of every
+// row after it up to the list's end, each as not sent, so that no run looks complete when it
+// was not. `lines` are the event file's lines, `bad` the index of the row.
+void ReportRowsNotSent(const std::vector<std::string>& lines, std::size_t bad,
+                       const std::string& why, const RowObserver& observer);
 
 // The message-list line of a row: outcome, time taken, method and URL (CP932).
 std::string RowMessage(const RowResult& row);

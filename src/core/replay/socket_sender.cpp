@@ -299,22 +299,32 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
     SocketSenderOptions options = Options();
     bool firstDone = false;
 
+    auto notSent = [&](std::size_t bad, const std::string& why) {
+        ReportRowsNotSent(lines, bad, why, observer);
+    };
     for (std::size_t n = 0; n < lines.size(); ++n) {
         if (SocketReplaysEnding())
             return;  // the program is ending: no new row
         EventLine row;
-        if (!ParseReplayRow(lines[n], row))
+        if (!ParseReplayRow(lines[n], row)) {
+            if (!IsEventListEnd(lines[n]))
+                notSent(n, "it cannot be read as an event");
             return;
+        }
         if (RowHoldsControlBytes(row)) {
             AddMessage(DamagedRowMessage(n + 1));
             ended(EventLine(), "damaged row " + std::to_string(n + 1) + ": control bytes");
             return;
         }
         UrlParts url;
-        if (!SplitUrl(row.url, url))
+        if (!SplitUrl(row.url, url)) {
+            notSent(n, "its URL cannot be read");
             return;
-        if (url.host.size() > kPathWidth - 1 || url.path.size() > kPathWidth - 1)
+        }
+        if (url.host.size() > kPathWidth - 1 || url.path.size() > kPathWidth - 1) {
+            notSent(n, "its host or path is longer than 259 bytes");
             return;
+        }
 
         bool cgiTestMode = App().settings.CGITestMode == 1;
         if (!cgiTestMode) {

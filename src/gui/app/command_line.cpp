@@ -7,6 +7,7 @@
 #include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
+#include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/server_clock.h"
 #include "core/replay/socket_sender.h"
@@ -220,7 +221,12 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, co
     std::string path = Utf8ToCp932(eventFile);
     std::string content;
     if (!ReadWholeFile(path, content)) {
+        // A pipe, a device or a folder is not read either (reading a pipe would wait forever).
         std::fprintf(stderr, "quillrun: cannot read %s\n", eventFile.c_str());
+        return 2;
+    }
+    if (!LooksLikeEventFile(content)) {
+        std::fprintf(stderr, "quillrun: not an event file: %s\n", eventFile.c_str());
         return 2;
     }
     // The settings of the program folder, read only: the running desktop program's files

@@ -2,6 +2,7 @@
 #include "gui/app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QProcess>
@@ -183,6 +184,41 @@ TEST_F(CommandLineTest, AnHttpsServerThatResetsTheConnectionDoesNotEndTheRun) {
     ASSERT_EQ(server_.RequestCount(), 1u);  // the row after the reset was sent
     EXPECT_EQ(server_.Requests()[0].target, "/after?");
     EXPECT_NE(run.out.find(server_.Url("/after")), std::string::npos) << run.out;
+}
+
+TEST_F(CommandLineTest, ARowThatCannotBeReplayedFailsTheRunAndNamesEveryRowNotSent) {
+    for (bool browser : {false, true}) {
+        server_.ClearRequests();
+        QStringList arguments{QStringLiteral("--run"),
+                              File("bad.evf", "1\tURL\t" + server_.Url("/one") +
+                                                  "\t\t\r\ngarbage without a tab\r\n3\tURL\t" +
+                                                  server_.Url("/three") + "\t\t\r\n4\t\t\t\t\r\n")};
+        if (browser)
+            arguments << QStringLiteral("--browser");
+        Result run = Run(arguments);
+        EXPECT_EQ(run.code, 1) << browser << run.out << run.err;
+        EXPECT_NE(run.out.find("row 2 not sent: it cannot be read as an event"), std::string::npos)
+            << run.out;
+        EXPECT_NE(run.out.find(" URL " + server_.Url("/three") +
+                               " row 3 not sent: the replay ended at row 2"),
+                  std::string::npos)
+            << run.out;
+        bool third = false;
+        for (const auto& r : server_.Requests())
+            third = third || r.target.rfind("/three", 0) == 0;
+        EXPECT_FALSE(third);  // the replay still ends at the damaged row
+    }
+    // Not an event file at all: refused before anything is sent.
+    Result empty = Run({QStringLiteral("--run"), File("empty.evf", "")});
+    EXPECT_EQ(empty.code, 2);
+    EXPECT_NE(empty.err.find("not an event file"), std::string::npos);
+    Result binary =
+        Run({QStringLiteral("--run"), File("binary.evf", std::string("\x7f" "ELF\0\0\t\t", 9))});
+    EXPECT_EQ(binary.code, 2);
+    // A pipe is refused, not read (reading it would wait for a writer forever).
+    ASSERT_EQ(::mkfifo((dir_ / "event/pipe.evf").c_str(), 0600), 0);
+    Result pipe = Run({QStringLiteral("--run"), QString::fromStdString(dir_ / "event/pipe.evf")});
+    EXPECT_EQ(pipe.code, 2);
 }
 
 }  // namespace quillrun
