@@ -21,6 +21,7 @@ struct Settings {
     // Read when the file has them, never written, so a first-run file stays as it was.
     std::int32_t SocketConnectTimeout = 0;
     std::int32_t SocketReceiveTimeout = 0;
+    std::int32_t SocketRowTimeout = 0;  // a row's whole exchange, seconds; 0: 120
 };
 
 struct AppState {

@@ -123,6 +123,7 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings.CGITestMode = ini.GetInt("CONFIG", "CGITestMode", 0) == 1 ? 1 : 0;
     app.settings.SocketConnectTimeout = TimeoutSeconds(ini, "SocketConnectTimeout");
     app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
+    app.settings.SocketRowTimeout = TimeoutSeconds(ini, "SocketRowTimeout");
     int count = ini.GetInt("Event", "Total", 0);
     if (count < 1)
         return true;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -233,6 +234,33 @@ bool TcpConnection::StartTls(const std::string& serverName) {
     }
 }
 
+void TcpConnection::StartExchangeClock() {
+    deadlineNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                      SteadyClock::now().time_since_epoch())
+                      .count() +
+                  static_cast<long long>(timeouts_.wholeMilliseconds) * 1000000LL;
+}
+
+bool TcpConnection::PastDeadline() const {
+    return deadlineNs_ >= 0 && std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   SteadyClock::now().time_since_epoch())
+                                       .count() >= deadlineNs_;
+}
+
+int TcpConnection::NextWait() const {
+    if (deadlineNs_ < 0)
+        return timeouts_.idleMilliseconds;
+    // Rounded up: a wait that ends must end at or past the limit, never a hair before it.
+    long long left = (deadlineNs_ - std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        SteadyClock::now().time_since_epoch())
+                                        .count() +
+                      999999LL) /
+                     1000000LL;
+    if (left < 0)
+        left = 0;
+    return static_cast<int>(std::min<long long>(left, timeouts_.idleMilliseconds));
+}
+
 bool TcpConnection::SendAll(const std::string& data) {
     if (ssl_ != nullptr) {
         std::size_t done = 0;
@@ -244,9 +272,9 @@ bool TcpConnection::SendAll(const std::string& data) {
                 continue;
             }
             short events = EventsFor(SSL_get_error(ssl_, n));
-            if (events != 0 && WaitFor(fd_, events, timeouts_.idleMilliseconds))
+            if (events != 0 && !PastDeadline() && WaitFor(fd_, events, NextWait()))
                 continue;
-            failure_ = events != 0 ? NetFailure::SendTimeout : NetFailure::Send;
+            failure_ = events != 0 ? TimedOut(NetFailure::SendTimeout) : NetFailure::Send;
             return false;
         }
         return true;
@@ -258,9 +286,10 @@ bool TcpConnection::SendAll(const std::string& data) {
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                if (WaitFor(fd_, POLLOUT, timeouts_.idleMilliseconds))
+                if (!PastDeadline() && WaitFor(fd_, POLLOUT, NextWait()))
                     continue;
-                failure_ = errno == 0 ? NetFailure::SendTimeout : NetFailure::Send;
+                failure_ = errno == 0 || PastDeadline() ? TimedOut(NetFailure::SendTimeout)
+                                                        : NetFailure::Send;
                 return false;
             }
             failure_ = NetFailure::Send;
@@ -275,6 +304,10 @@ std::string TcpConnection::ReceiveUpTo(std::size_t limit) {
     std::string received(limit, '\0');
     std::size_t held = 0;
     while (ssl_ != nullptr && held < limit) {
+        if (PastDeadline()) {
+            failure_ = NetFailure::RowTimeout;
+            break;
+        }
         ERR_clear_error();
         int n = SSL_read(ssl_, received.data() + held, static_cast<int>(limit - held));
         if (n > 0) {
@@ -282,21 +315,25 @@ std::string TcpConnection::ReceiveUpTo(std::size_t limit) {
             continue;
         }
         short events = EventsFor(SSL_get_error(ssl_, n));
-        if (events != 0 && WaitFor(fd_, events, timeouts_.idleMilliseconds))
+        if (events != 0 && WaitFor(fd_, events, NextWait()))
             continue;
         if (events != 0 && errno == 0)
-            failure_ = NetFailure::ReceiveTimeout;
+            failure_ = TimedOut(NetFailure::ReceiveTimeout);
         break;  // closed (with or without close_notify, as HTTP/1.0 servers do) or an error
     }
     while (ssl_ == nullptr && held < limit) {
+        if (PastDeadline()) {
+            failure_ = NetFailure::RowTimeout;
+            break;
+        }
         ssize_t n = ::recv(fd_, received.data() + held, limit - held, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (WaitFor(fd_, POLLIN, timeouts_.idleMilliseconds))
+            if (WaitFor(fd_, POLLIN, NextWait()))
                 continue;
             if (errno == 0)
-                failure_ = NetFailure::ReceiveTimeout;
+                failure_ = TimedOut(NetFailure::ReceiveTimeout);
             break;
         }
         if (n <= 0)

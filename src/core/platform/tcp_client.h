@@ -20,6 +20,7 @@ enum class NetFailure {
     Send,
     SendTimeout,
     ReceiveTimeout,
+    RowTimeout,      // the whole exchange took longer than its limit (a server that drips)
     TlsHandshake,    // no TLS session came about (protocol, time-out, closed)
     TlsCertificate,  // the server's certificate is not trusted or not for that name
 };
@@ -28,6 +29,8 @@ struct NetTimeouts {
     int connectMilliseconds = 10000;
     // The longest a send or a receive may go without moving a byte.
     int idleMilliseconds = 30000;
+    // The longest a request's exchange may take from its first byte written to the answer's end.
+    int wholeMilliseconds = 120000;
 };
 
 // The first IPv4 address of a name (or a dotted address), through a short-lived process-wide
@@ -55,6 +58,8 @@ class TcpConnection {
     // with TlsHandshake or TlsCertificate and the reason in failureDetail() when it fails.
     bool StartTls(const std::string& serverName);
     const std::string& failureDetail() const { return detail_; }
+    // Starts the whole exchange's limit; sends and receives after this end at it.
+    void StartExchangeClock();
     // Sends all of data, also what a first send call did not take.
     bool SendAll(const std::string& data);
     // Receives until the peer closes, an error, `limit` bytes are held, or nothing came for
@@ -67,7 +72,14 @@ class TcpConnection {
     NetFailure failure() const { return failure_; }
 
   private:
+    // How long the next wait may be: the idle limit, or less when the exchange's end is nearer.
+    int NextWait() const;
+    bool PastDeadline() const;
+    // The failure of a wait that ran out: the exchange's limit, or the idle one given.
+    NetFailure TimedOut(NetFailure idle) const { return PastDeadline() ? NetFailure::RowTimeout : idle; }
+
     int fd_ = -1;
+    long long deadlineNs_ = -1;  // steady clock; -1: no exchange limit yet
     ssl_st* ssl_ = nullptr;
     NetTimeouts timeouts_;
     NetFailure failure_ = NetFailure::None;

@@ -118,6 +118,10 @@ std::string FailureMessage(const Exchange& exchange, const NetTimeouts& limits,
         case NetFailure::TlsHandshake:
         case NetFailure::TlsCertificate:
             return J("TLS の接続に失敗しました（") + exchange.detail + J("）: ") + address;
+        case NetFailure::RowTimeout:
+            return J("応答が時間内に終わりませんでした（") + seconds(limits.wholeMilliseconds) +
+                   J(" 秒、受信 ") + std::to_string(exchange.response.size()) + J(" バイト）: ") +
+                   address;
         case NetFailure::ReceiveTimeout:
             return J("応答がタイムアウトしました（") + seconds(limits.idleMilliseconds) +
                    J(" 秒、受信 ") + std::to_string(exchange.response.size()) + J(" バイト）: ") +
@@ -141,6 +145,10 @@ NetTimeouts SocketTimeouts() {
         limits.idleMilliseconds = options.receiveTimeoutMilliseconds;
     else if (settings.SocketReceiveTimeout > 0)
         limits.idleMilliseconds = settings.SocketReceiveTimeout * 1000;
+    if (options.rowTimeoutMilliseconds > 0)
+        limits.wholeMilliseconds = options.rowTimeoutMilliseconds;
+    else if (settings.SocketRowTimeout > 0)
+        limits.wholeMilliseconds = settings.SocketRowTimeout * 1000;
     return limits;
 }
 
@@ -253,6 +261,7 @@ Exchange TcpExchange(const Endpoint& target, const std::string& text, const Sent
         }
     }
     LocalTime firstByte = CurrentClock().Now();
+    connection->StartExchangeClock();
     bool wrote = connection->SendAll(text);
     if (sent)
         sent(firstByte);

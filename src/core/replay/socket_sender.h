@@ -22,6 +22,8 @@ struct SocketSenderOptions {
     // 0: the settings' SocketConnectTimeout / SocketReceiveTimeout seconds, else 10 s and 30 s.
     int connectTimeoutMilliseconds = 0;
     int receiveTimeoutMilliseconds = 0;
+    // 0: the settings' SocketRowTimeout seconds, else 120 s for a row's whole exchange.
+    int rowTimeoutMilliseconds = 0;
 };
 
 // The connect and idle limits in force: the options, else the settings, else the defaults.

@@ -63,11 +63,14 @@ TEST(Configuration, SocketTimeoutsAreReadWhenPresentAndNeverWritten) {
     EXPECT_TRUE(SaveConfiguration(app));
     EXPECT_EQ(test::ReadFile(app.configPath), firstRun);  // no timeout keys appear
     EXPECT_EQ(app.settings.SocketConnectTimeout, 0);
+    EXPECT_EQ(app.settings.SocketRowTimeout, 0);
 
-    std::string withKeys = "[CONFIG]\r\nSocketConnectTimeout=4\r\nSocketReceiveTimeout=-3\r\n";
+    std::string withKeys = "[CONFIG]\r\nSocketConnectTimeout=4\r\nSocketReceiveTimeout=-3\r\n"
+                           "SocketRowTimeout=90\r\n";
     test::WriteFile(app.configPath, withKeys);
     LoadConfiguration(app, dir.Path());
     EXPECT_EQ(app.settings.SocketConnectTimeout, 4);
+    EXPECT_EQ(app.settings.SocketRowTimeout, 90);
     EXPECT_EQ(app.settings.SocketReceiveTimeout, 0);  // not positive: the default
     EXPECT_TRUE(SaveConfiguration(app));
     std::string saved = test::ReadFile(app.configPath);

@@ -2,6 +2,9 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <thread>
+#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -228,6 +231,48 @@ TEST_F(SocketSenderTest, ASilentServerTimesOutAndTheNextRowIsStillSent) {
     EXPECT_NE(log.find("/silent"), std::string::npos);
     EXPECT_NE(log.find("/next"), std::string::npos);
     EXPECT_NE(test::ReadFile(ResponseFilePath(1)).find("fine"), std::string::npos);
+}
+
+TEST_F(SocketSenderTest, AServerThatDripsItsAnswerIsHeldToTheRowsWholeLimit) {
+    // One byte every 100 ms: never idle for long, never done.
+    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof(address);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::atomic<bool> stop{false};
+    std::thread drip([&] {
+        int fd = ::accept(listener, nullptr, nullptr);
+        char buffer[4096];
+        ::recv(fd, buffer, sizeof(buffer), 0);
+        std::string answer = "HTTP/1.0 200 OK\r\n\r\n" + std::string(200, 'x');
+        for (std::size_t i = 0; i < answer.size() && !stop; ++i) {
+            if (::send(fd, &answer[i], 1, MSG_NOSIGNAL) != 1)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ::close(fd);
+    });
+    SocketSenderOptions options;
+    options.port = ntohs(address.sin_port);
+    options.pauseMilliseconds = 0;
+    options.receiveTimeoutMilliseconds = 5000;
+    options.rowTimeoutMilliseconds = 800;
+    SetSocketSenderOptions(options);
+    auto started = std::chrono::steady_clock::now();
+    Replay("1\tURL\thttp://127.0.0.1/drip\t\t\r\n");
+    auto took = std::chrono::steady_clock::now() - started;
+    stop = true;
+    drip.join();
+    ::close(listener);
+    EXPECT_LT(took, std::chrono::seconds(3));  // not the 20 s the drip would last
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].rfind(J("応答が時間内に終わりませんでした（0.800 秒、受信 "), 0), 0u)
+        << Cp932ToUtf8(messages_[0]);
+    EXPECT_EQ(test::ReadFile(ResponseFilePath(0)).rfind("HTTP/1.0", 0), 0u);  // what came is kept
 }
 
 TEST_F(SocketSenderTest, AConnectionThatIsNeverAcceptedTimesOut) {
