@@ -167,6 +167,9 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
 }
 
 void PrepareRunFiles(const AppState& app) {
+    // Saves cut short by a kill leave their temporary copies behind.
+    for (const char* folder : {"", "event/", "cookies/"})
+        RemoveStaleTemporaryFiles(app.programFolder + folder);
     TrimLogAtStartup(app.logPath);
     RemoveFile(app.programFolder + "cookies/quillrun.sin");
 }

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -200,6 +201,32 @@ bool AppendWhole(const std::string& path, const std::string& content, FileIdenti
     }
     ok = (::close(fd) == 0) && ok;
     return ok;
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder) {
+    int removed = 0;
+    for (const std::string& name : ListFolder(folder)) {
+        std::size_t at = name.rfind(".tmp");
+        if (at == std::string::npos)
+            continue;
+        std::size_t digits = at + 4;
+        std::size_t underscore = name.find('_', digits);
+        if (underscore == std::string::npos || underscore == digits ||
+            underscore + 1 >= name.size() ||
+            name.find_first_not_of("0123456789", digits) != underscore ||
+            name.find_first_not_of("0123456789", underscore + 1) != std::string::npos) {
+            continue;
+        }
+        long pid = std::strtol(name.c_str() + digits, nullptr, 10);
+        if (pid <= 0 || pid == ::getpid())
+            continue;
+        // A process that still runs may be saving right now: only the dead leave leftovers.
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        if (RemoveFile(folder + name))
+            ++removed;
+    }
+    return removed;
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {

@@ -43,6 +43,10 @@ FileIdentity IdentityOf(const std::string& path);
 // Appends content to an existing file whole or not at all: a write that fails part way (a full
 // disk) is cut back off. On success `after` is the file's identity after the append.
 bool AppendWhole(const std::string& path, const std::string& content, FileIdentity& after);
+// Removes the temporary files that WriteFileAtomically leaves when a process is killed during a
+// save ("<name>.tmp<pid>_<n>") in the folder, where that process no longer runs. Returns how many.
+int RemoveStaleTemporaryFiles(const std::string& folder);
+
 // Names (CP932) of the entries of a folder, without "." and "..", in the order the file system
 // gives them.
 std::vector<std::string> ListFolder(const std::string& folder);

@@ -1,6 +1,8 @@
 #include "core/config/configuration.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -278,6 +280,31 @@ TEST(Configuration, StartOfRunFilesTrimTheLogAndDropTheGuardFile) {
     PrepareRunFiles(app);
     EXPECT_FALSE(FileExists(dir / "cookies/quillrun.sin"));
     EXPECT_FALSE(FileExists(dir / "quillrun.log"));
+}
+
+TEST(Configuration, StartOfRunRemovesTheTemporaryCopiesOfKilledSaves) {
+    test::TempFolder dir;
+    dir.MakeProgramFolders();
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    pid_t gone = ::fork();  // a process that has ended: its pid names no running process
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    std::string dead = std::to_string(gone), alive = std::to_string(::getppid());
+    for (const std::string& name :
+         {"quillrun.ini.tmp" + dead + "_0", "event/morning.evf.tmp" + dead + "_12",
+          "cookies/[h][@].cookie.tmp" + dead + "_3", "quillrun.ini.tmp" + alive + "_1",
+          std::string("event/notes.tmp"), "event/a.tmp" + dead + "_x"})
+        test::WriteFile(dir / name, "x");
+    PrepareRunFiles(app);
+    EXPECT_FALSE(FileExists(dir / ("quillrun.ini.tmp" + dead + "_0")));
+    EXPECT_FALSE(FileExists(dir / ("event/morning.evf.tmp" + dead + "_12")));
+    EXPECT_FALSE(FileExists(dir / ("cookies/[h][@].cookie.tmp" + dead + "_3")));
+    // A running process's copy, and names that only look alike, stay.
+    EXPECT_TRUE(FileExists(dir / ("quillrun.ini.tmp" + alive + "_1")));
+    EXPECT_TRUE(FileExists(dir / "event/notes.tmp"));
+    EXPECT_TRUE(FileExists(dir / ("event/a.tmp" + dead + "_x")));
 }
 
 }  // namespace quillrun
