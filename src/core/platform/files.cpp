@@ -167,6 +167,14 @@ bool AppendToFile(const std::string& path, const std::string& content) {
     return WriteWithFlags(path, content, O_CREAT | O_APPEND);
 }
 
+bool CreateNewFile(const std::string& path) {
+    int fd = ::open(NativePath(path).c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC,
+                    kPrivateFileMode);
+    if (fd < 0)
+        return false;
+    return ::close(fd) == 0;
+}
+
 FileIdentity IdentityOf(const std::string& path) {
     FileIdentity id;
     struct stat st;

@@ -26,6 +26,8 @@ bool WriteFileAtomically(const std::string& path, const std::string& content);
 // Plain overwrite (create or truncate); files are created with mode 0600.
 bool WriteWholeFile(const std::string& path, const std::string& content);
 bool AppendToFile(const std::string& path, const std::string& content);
+// Creates an empty file (0600) that did not exist; false when the name is taken or it fails.
+bool CreateNewFile(const std::string& path);
 
 // Which file a path names now and how long it is, to tell whether it changed since.
 struct FileIdentity {

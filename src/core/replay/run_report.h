@@ -31,16 +31,31 @@ std::string FormatRowResult(const RowResult& row);
 class RunReportFile {
   public:
     static constexpr std::size_t kReportsKept = 200;
+    // The longest file name the file system takes.
+    static constexpr std::size_t kNameLimit = 255;
 
     RunReportFile(const std::string& taskName, const LocalTime& start);
+    // Appends the row's line; the first makes the file, under a name of its own (a second run
+    // of the same task in the same second gets "~2"). A line that cannot be written leaves no
+    // empty file and is said once in the message list.
     void Add(const RowResult& row);
+    // The report's path (CP932); before the first row, the name it will try first.
     const std::string& path() const { return path_; }
 
+    // The task name as it stands in a report's file name: "/", "\\", "..", control bytes and a
+    // Shift_JIS lead byte without its second byte replaced by "_", empty as "_", cut on a
+    // character boundary so that the whole name fits the file system's limit.
+    static std::string FileNamePart(const std::string& taskName);
+
   private:
+    std::string base_;  // folder, time stamp, "_" and the task's part
     std::string path_;
+    bool made_ = false;
+    bool failed_ = false;
 };
 
-// Deletes the oldest reports beyond the newest `keep`.
+// Deletes the oldest reports beyond the newest `keep`: every file named as the program names
+// its reports ("yyyymmdd-hhmmss_" and a name ending in ".txt").
 void PruneRunReports(std::size_t keep = RunReportFile::kReportsKept);
 
 // A row that cannot be replayed ends a replay: the observer hears of it (with why) and of every

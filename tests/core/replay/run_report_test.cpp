@@ -1,6 +1,11 @@
 #include "core/replay/run_report.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <unistd.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -91,6 +96,62 @@ TEST(RunReport, ATaskRunWritesItsReportAndOnlyTheNewest200Stay) {
     SetMessageSink(nullptr);
     SetSocketSenderOptions({});
     SetActivityLog("", nullptr);
+}
+
+TEST(RunReport, EveryTaskNameGetsAFileOfItsOwnThatFitsAndIsPruned) {
+    test::TempFolder dir;
+    test::ScopedProgramFolder program(dir.Path());
+    LocalTime at{2026, 12, 8, 10, 0, 0, 0};
+    RowResult row;
+    row.at = at;
+    row.method = "URL";
+    row.outcome = "HTTP/1.0 200 OK";
+    std::string longName;
+    for (int i = 0; i < 200; ++i)
+        longName += J("予");  // 400 bytes, 600 in the file system's UTF-8
+    std::vector<std::string> names = {longName, "a/../b", std::string("x\x82"), "", "same", "same"};
+    for (const std::string& name : names)
+        RunReportFile(name, at).Add(row);
+    std::vector<std::string> files = ListFolder(dir / "report/");
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files.size(), names.size());
+    for (const std::string& file : files)
+        EXPECT_LE(Cp932ToUtf8(file).size(), 255u) << file.size();
+    EXPECT_NE(std::find(files.begin(), files.end(), "20261208-100000_a____b.txt"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), "20261208-100000_x_.txt"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), "20261208-100000__.txt"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), "20261208-100000_same.txt"), files.end());
+    EXPECT_NE(std::find(files.begin(), files.end(), "20261208-100000_same~2.txt"), files.end());
+    EXPECT_EQ(RunReportFile::FileNamePart(longName).size() % 2, 0u);  // cut between characters
+    // Every one of them is the program's own report and is pruned by the one rule.
+    PruneRunReports(0);
+    EXPECT_TRUE(ListFolder(dir / "report/").empty());
+}
+
+TEST(RunReport, AReportThatCannotBeWrittenLeavesNoEmptyFileAndIsSaidOnce) {
+    test::TempFolder dir;
+    ::mkdir((dir / "report").c_str(), 0700);
+    // A full disk stands in as a file size limit of 0 in a child process of its own.
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit none{0, 0};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+        SetProgramFolder(dir.Path());
+        int said = 0;
+        SetMessageSink([&](const std::string&) { ++said; });
+        RowResult row;
+        row.outcome = "HTTP/1.0 200 OK";
+        RunReportFile first("full", LocalTime{2026, 12, 8, 10, 0, 0, 0});
+        first.Add(row);
+        first.Add(row);
+        RunReportFile("full2", LocalTime{2026, 12, 8, 10, 0, 1, 0}).Add(row);
+        ::_exit(said == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(ListFolder(dir / "report/").empty());
 }
 
 }  // namespace quillrun
