@@ -25,31 +25,60 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr auto kAddressLifetime = std::chrono::seconds(120);
 
 struct KeptAddress {
-    in_addr address;
+    std::vector<sockaddr_storage> addresses;
     SteadyClock::time_point until;
 };
 
 std::mutex g_cacheLock;
-std::unordered_map<std::string, KeptAddress> g_cache;
+// Never destroyed: a lookup ahead may still be running when the program ends.
+std::unordered_map<std::string, KeptAddress>& Cache() {
+    static auto* cache = new std::unordered_map<std::string, KeptAddress>;
+    return *cache;
+}
 
-bool LookUp(const std::string& host, in_addr& address) {
+// A literal address ("127.0.0.1", "::1") without asking the resolver.
+bool LiteralAddress(const std::string& host, sockaddr_storage& out) {
+    std::memset(&out, 0, sizeof(out));
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    if (inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        return true;
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+    if (inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        return true;
+    }
+    return false;
+}
+
+bool LookUp(const std::string& host, std::vector<sockaddr_storage>& addresses) {
+    addresses.clear();
     if (host.empty())
         return false;
     addrinfo hints;
     std::memset(&hints, 0, sizeof(hints));
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
         return false;
-    address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr;
+    for (addrinfo* a = result; a != nullptr; a = a->ai_next) {
+        if ((a->ai_family != AF_INET && a->ai_family != AF_INET6) ||
+            a->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        sockaddr_storage one;
+        std::memset(&one, 0, sizeof(one));
+        std::memcpy(&one, a->ai_addr, a->ai_addrlen);
+        addresses.push_back(one);
+    }
     freeaddrinfo(result);
-    return true;
+    return !addresses.empty();
 }
 
-void Keep(const std::string& host, const in_addr& address) {
+void Keep(const std::string& host, const std::vector<sockaddr_storage>& addresses) {
     std::lock_guard<std::mutex> lock(g_cacheLock);
-    g_cache[host] = KeptAddress{address, SteadyClock::now() + kAddressLifetime};
+    Cache()[host] = KeptAddress{addresses, SteadyClock::now() + kAddressLifetime};
 }
 
 // Waits until fd is ready for `events`; false on a time-out (errno 0) or an error.
@@ -119,34 +148,36 @@ short EventsFor(int sslError) {
 
 }  // namespace
 
-bool ResolveHostAddress(const std::string& host, in_addr& address) {
-    if (inet_pton(AF_INET, host.c_str(), &address) == 1)
+bool ResolveHostAddresses(const std::string& host, std::vector<sockaddr_storage>& addresses) {
+    sockaddr_storage literal;
+    if (LiteralAddress(host, literal)) {
+        addresses.assign(1, literal);
         return true;
+    }
     {
         std::lock_guard<std::mutex> lock(g_cacheLock);
-        auto it = g_cache.find(host);
-        if (it != g_cache.end() && it->second.until > SteadyClock::now()) {
-            address = it->second.address;
+        auto it = Cache().find(host);
+        if (it != Cache().end() && it->second.until > SteadyClock::now()) {
+            addresses = it->second.addresses;
             return true;
         }
     }
-    if (!LookUp(host, address))
+    if (!LookUp(host, addresses))
         return false;
-    Keep(host, address);
+    Keep(host, addresses);
     return true;
 }
 
 void PrefetchHostAddress(const std::string& host) {
-    in_addr address;
-    if (inet_pton(AF_INET, host.c_str(), &address) == 1)
-        return;
-    if (LookUp(host, address))
-        Keep(host, address);
+    sockaddr_storage literal;
+    std::vector<sockaddr_storage> addresses;
+    if (!LiteralAddress(host, literal) && LookUp(host, addresses))
+        Keep(host, addresses);
 }
 
 void ClearHostAddressCache() {
     std::lock_guard<std::mutex> lock(g_cacheLock);
-    g_cache.clear();
+    Cache().clear();
 }
 
 TcpConnection::~TcpConnection() {
@@ -159,40 +190,57 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port,
     timeouts_ = timeouts;
     failure_ = NetFailure::None;
     detail_.clear();
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof(address));
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (!ResolveHostAddress(host, address.sin_addr)) {
+    deadlineNs_ = -1;
+    std::vector<sockaddr_storage> addresses;
+    if (!ResolveHostAddresses(host, addresses)) {
         failure_ = NetFailure::Resolve;
         return false;
     }
-    // Non-blocking from the start, so that connect, send and receive each wait with a limit.
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd_ < 0) {
-        failure_ = NetFailure::Socket;
-        return false;
-    }
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    auto until = SteadyClock::now() + std::chrono::milliseconds(timeouts_.connectMilliseconds);
+    for (sockaddr_storage& address : addresses) {
+        socklen_t length = sizeof(sockaddr_in);
+        if (address.ss_family == AF_INET6) {
+            reinterpret_cast<sockaddr_in6*>(&address)->sin6_port = htons(port);
+            length = sizeof(sockaddr_in6);
+        } else {
+            reinterpret_cast<sockaddr_in*>(&address)->sin_port = htons(port);
+        }
+        long long left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             until - SteadyClock::now())
+                             .count();
+        if (left <= 0) {
+            failure_ = NetFailure::ConnectTimeout;
+            return false;
+        }
+        // Non-blocking from the start, so that connect, send and receive each wait with a limit.
+        fd_ = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd_ < 0) {
+            failure_ = NetFailure::Socket;
+            continue;
+        }
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0)
+            return true;
         if (errno != EINPROGRESS) {
             failure_ = NetFailure::Connect;
             Close();
-            return false;
+            continue;
         }
-        if (!WaitFor(fd_, POLLOUT, timeouts_.connectMilliseconds)) {
+        if (!WaitFor(fd_, POLLOUT, static_cast<int>(left))) {
             failure_ = errno == 0 ? NetFailure::ConnectTimeout : NetFailure::Connect;
             Close();
-            return false;
+            continue;
         }
         int error = 0;
-        socklen_t length = sizeof(error);
-        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        socklen_t size = sizeof(error);
+        if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
             failure_ = NetFailure::Connect;
             Close();
-            return false;
+            continue;
         }
+        failure_ = NetFailure::None;
+        return true;
     }
-    return true;
+    return false;
 }
 
 bool TcpConnection::StartTls(const std::string& serverName) {

@@ -1,10 +1,12 @@
-// Blocking IPv4 TCP exchanges, one connection per request, with every wait bounded.
+// TCP exchanges (IPv4 and IPv6), one connection per request, with every wait bounded.
 #pragma once
 
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ssl_st;  // an OpenSSL session
 
@@ -33,11 +35,12 @@ struct NetTimeouts {
     int wholeMilliseconds = 120000;
 };
 
-// The first IPv4 address of a name (or a dotted address), through a short-lived process-wide
-// cache: an address found shortly before (by PrefetchHostAddress or an earlier row) is used
-// again without asking the resolver, so a due request does not wait for it.
-bool ResolveHostAddress(const std::string& host, in_addr& address);
-// Resolves now and keeps the address for the next two minutes.
+// The addresses of a name (or a literal IPv4 or IPv6 address), of any family, in the order the
+// system gives them, through a short-lived process-wide cache: addresses found shortly before
+// (by PrefetchHostAddress or an earlier row) are used again without asking the resolver, so a
+// due request does not wait for it.
+bool ResolveHostAddresses(const std::string& host, std::vector<sockaddr_storage>& addresses);
+// Resolves now and keeps the addresses for the next two minutes.
 void PrefetchHostAddress(const std::string& host);
 // Forgets every kept address.
 void ClearHostAddressCache();
@@ -49,8 +52,8 @@ class TcpConnection {
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 
-    // Resolves the host and connects. False when the name does not resolve or the connection
-    // fails or is not made within the connect timeout.
+    // Resolves the host and connects to its addresses in turn until one answers, all within
+    // the connect timeout. False when the name does not resolve or no address connects.
     bool Connect(const std::string& host, std::uint16_t port, const NetTimeouts& timeouts = {});
     // Starts TLS on the connection: TLS 1.2 or newer, the name sent to the server (SNI), and its
     // certificate verified against the system's store (SSL_CERT_FILE and SSL_CERT_DIR as for

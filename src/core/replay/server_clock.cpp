@@ -71,11 +71,8 @@ DateSample SampleDate(const std::string& url) {
     }
     Endpoint target = EndpointOf(url, parts.host);
     target.port = ConnectPort(target, false, 0);
-    std::string host = target.port == (target.tls ? 443 : 80)
-                           ? target.host
-                           : target.host + ":" + std::to_string(target.port);
-    std::string request = "HEAD /" + parts.path +
-                          " HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nHost: " + host + "\r\n\r\n";
+    std::string request = "HEAD /" + parts.path + " HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nHost: " +
+                          HostHeaderValue(target) + "\r\n\r\n";
     TcpConnection connection;
     NetTimeouts limits;
     limits.connectMilliseconds = 5000;

@@ -361,8 +361,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         request.cookie = LookupCookies(target.host, url.path);
         // Servers behind TLS need the name they serve; plain rows stay as they always were.
         if (target.tls)
-            request.host =
-                target.port == 443 ? target.host : target.host + ":" + std::to_string(target.port);
+            request.host = HostHeaderValue(target);
         std::uint16_t port = target.port;
 
         Exchange exchange;

@@ -22,4 +22,8 @@ Endpoint EndpointOf(const std::string& url, const std::string& hostText);
 // replaces by 50000 and a test's override by its own.
 std::uint16_t ConnectPort(const Endpoint& endpoint, bool cgiTestMode, std::uint16_t override);
 
+// The Host header's value for the endpoint: the host (an IPv6 address in brackets) and, unless
+// it is the scheme's default, ":port".
+std::string HostHeaderValue(const Endpoint& endpoint);
+
 }  // namespace quillrun

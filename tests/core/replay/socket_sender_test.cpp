@@ -1,4 +1,5 @@
 #include "core/replay/socket_sender.h"
+#include "core/replay/url_endpoint.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -273,6 +274,52 @@ TEST_F(SocketSenderTest, AServerThatDripsItsAnswerIsHeldToTheRowsWholeLimit) {
     EXPECT_EQ(messages_[0].rfind(J("応答が時間内に終わりませんでした（0.800 秒、受信 "), 0), 0u)
         << Cp932ToUtf8(messages_[0]);
     EXPECT_EQ(test::ReadFile(ResponseFilePath(0)).rfind("HTTP/1.0", 0), 0u);  // what came is kept
+}
+
+TEST_F(SocketSenderTest, IPv6AddressesAndNamesWithSeveralAddressesAreReached) {
+    // A server on the IPv6 loopback only.
+    int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+        GTEST_SKIP() << "no IPv6 loopback here";
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof(address);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::uint16_t port = ntohs(address.sin6_port);
+    std::string received;
+    std::thread server([&] {
+        int fd = ::accept(listener, nullptr, nullptr);
+        char buffer[4096];
+        ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
+        if (n > 0)
+            received.assign(buffer, static_cast<std::size_t>(n));
+        std::string answer = "HTTP/1.0 200 OK\r\n\r\nv6";
+        ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+        ::close(fd);
+    });
+    SocketSenderOptions options;
+    options.pauseMilliseconds = 0;
+    SetSocketSenderOptions(options);
+    Replay("1\tURL\thttp://[::1]:" + std::to_string(port) + "/v6\t\t\r\n");
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(received, "GET /v6?  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n\r\n");
+    EXPECT_NE(test::ReadFile(ResponseFilePath(0)).find("v6"), std::string::npos);
+    EXPECT_TRUE(messages_.empty());
+
+    // A name goes through the resolver for every family; each address is tried in turn.
+    std::vector<sockaddr_storage> addresses;
+    ASSERT_TRUE(ResolveHostAddresses("localhost", addresses));
+    Replay("1\tURL\thttp://localhost:" + std::to_string(server_.Port()) + "/named\t\t\r\n");
+    ASSERT_TRUE(server_.WaitForRequests(1, 5000));
+    EXPECT_EQ(server_.Requests()[0].target, "/named?");
+
+    // TLS rows name an IPv6 host in brackets.
+    Endpoint v6 = EndpointOf("https://[::1]:8443/", "[::1]:8443");
+    EXPECT_EQ(HostHeaderValue(v6), "[::1]:8443");
+    EXPECT_EQ(HostHeaderValue(EndpointOf("https://h/", "h")), "h");
 }
 
 TEST_F(SocketSenderTest, AConnectionThatIsNeverAcceptedTimesOut) {
