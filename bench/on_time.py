@@ -159,7 +159,7 @@ def main():
     # A home of its own: the browser profile (cache, cookies) starts empty and leaves nothing.
     env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
     xvfb = start_display(env)
-    program = subprocess.Popen([os.path.join(folder, "quillrun")], env=env, cwd=folder,
+    program = subprocess.Popen([os.path.join(folder, "quillrun"), "--instance-dir", runtime], env=env, cwd=folder,
                                stdout=subprocess.DEVNULL,
                                stderr=open(os.environ.get("ONTIME_STDERR", os.path.join(runtime, "stderr.log")), "wb"))
     try:
@@ -398,7 +398,7 @@ def moments_mode(build):
     env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
     xvfb = start_display(env)
     stderr_path = os.environ.get("ONTIME_STDERR", os.path.join(runtime, "stderr.log"))
-    program = subprocess.Popen([os.path.join(folder, "quillrun")], env=env, cwd=folder,
+    program = subprocess.Popen([os.path.join(folder, "quillrun"), "--instance-dir", runtime], env=env, cwd=folder,
                                stdout=subprocess.DEVNULL, stderr=open(stderr_path, "wb"))
     print(f"measuring the moments around {time.strftime('%H:%M:%S', local)}")
     try:

@@ -22,12 +22,14 @@ def visible(display, name):
 
 def time_to_window(display, argv, name, cwd):
     # Each start gets run folders of its own: the program allows one instance per user and
-    # keeps its lock and socket there.
+    # keeps its lock and socket in the folder --instance-dir names.
     runtime = tempfile.mkdtemp(prefix="quillrun-startup-run-")
     os.chmod(runtime, 0o700)
     env = dict(os.environ, DISPLAY=display, QTWEBENGINE_DISABLE_SANDBOX="1", TMPDIR=runtime,
                XDG_RUNTIME_DIR=runtime)
     env.pop("QT_QPA_PLATFORM", None)
+    if os.path.basename(argv[0]) == "quillrun":
+        argv = argv + ["--instance-dir", runtime]
     start = time.perf_counter()
     proc = subprocess.Popen(argv, env=env, cwd=cwd, stdout=subprocess.DEVNULL,
                             stderr=open(os.path.join(cwd, "stderr.log"), "ab"))

@@ -49,6 +49,15 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.at = argv[++i];
             continue;
         }
+        if (arg == "--instance-dir") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                line.mode = CommandLine::Mode::Error;
+                line.error = "--instance-dir needs a folder";
+                return line;
+            }
+            line.instanceFolder = argv[++i];
+            continue;
+        }
         if (arg == "--no-preconnect") {
             line.preconnect = false;
             continue;
@@ -187,6 +196,9 @@ std::string UsageText() {
            "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --clock                   is this machine's clock synchronised?\n"
            "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
+           "       quillrun [--headless] --instance-dir DIR\n"
+           "                                          keep the per-user lock in DIR (tests, a\n"
+           "                                          deliberate second setup on another folder)\n"
            "       quillrun --help | --version\n"
            "\n"
            "--run uses the settings, cookies and response files of the program folder (the\n"

@@ -26,6 +26,7 @@ struct CommandLine {
     std::string at;          // --run FILE --at TIME, as given
     bool preconnect = true;  // --no-preconnect: connect at the moment, not ahead (to compare)
     std::string url;         // --server-clock URL
+    std::string instanceFolder;  // --instance-dir DIR: the per-user lock's folder
     std::string error;       // what is wrong with the arguments
 };
 

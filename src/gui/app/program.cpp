@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSessionManager>
@@ -18,6 +19,7 @@
 #include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
 #include "core/platform/file_privacy.h"
+#include "core/platform/files.h"
 #include "core/platform/paths.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/socket_sender.h"
@@ -78,8 +80,22 @@ std::vector<std::string> StartWarnings() {
 // --headless: one instance with the desktop program (either refuses while the other runs), the
 // run files prepared as at a desktop start, messages on standard error, SIGTERM a normal end.
 int RunHeadless(QApplication& application, SingleInstance& instance) {
-    if (!instance.TakeLock()) {
-        std::fprintf(stderr, "quillrun: already running for this user; --headless ends\n");
+    QString problem;
+    switch (instance.TakeLock(&problem)) {
+        case SingleInstance::Lock::Held:
+            std::fprintf(stderr, "quillrun: already running for this user; --headless ends\n");
+            return 1;
+        case SingleInstance::Lock::Impossible:
+            std::fprintf(stderr, "quillrun: the per-user lock cannot be taken (%s); --headless ends\n",
+                         problem.toLocal8Bit().constData());
+            return 1;
+        case SingleInstance::Lock::Taken:
+            break;
+    }
+    if (instance.TakeFolderLock(QFile::decodeName(NativePath(ProgramFolder()).c_str()), &problem) !=
+        SingleInstance::Lock::Taken) {
+        std::fprintf(stderr, "quillrun: another quillrun uses this program folder%s; --headless ends\n",
+                     problem.isEmpty() ? "" : (" (" + problem.toStdString() + ")").c_str());
         return 1;
     }
     if (!LoadConfiguration(App())) {
@@ -158,14 +174,31 @@ int RunProgram(int argc, char** argv) {
 
     // A second start touches no file of the running one: it says so, brings the running
     // instance back and ends.
+    SingleInstance::SetInstanceFolder(QString::fromStdString(commandLine.instanceFolder));
     SingleInstance instance;
     if (commandLine.mode == CommandLine::Mode::Headless)
         return RunHeadless(application, instance);
-    if (!instance.TakeLock()) {
+    QString problem;
+    SingleInstance::Lock lock = instance.TakeLock(&problem);
+    if (lock == SingleInstance::Lock::Held) {
         ShowPrompt(nullptr, J("既に起動しています。２つ以上起動できません。"), J("処理中断"),
                    PromptButtons::Ok, PromptIcon::Stop);
         SingleInstance::RestoreOtherInstance();
         return 0;
+    }
+    if (lock == SingleInstance::Lock::Impossible) {
+        ShowPrompt(nullptr, J("起動の確認に使うロックを取れないため、起動を中止します: ") +
+                                Utf8ToCp932(problem.toStdString()),
+                   J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
+        return 1;
+    }
+    // Another program (started with another per-user folder) may run on this program folder.
+    if (instance.TakeFolderLock(QFile::decodeName(NativePath(ProgramFolder()).c_str()), &problem) !=
+        SingleInstance::Lock::Taken) {
+        ShowPrompt(nullptr,
+                   J("このプログラムフォルダーでは既に別の quillrun が動いています。起動を中止します。"),
+                   J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
+        return 1;
     }
     instance.Listen();
 

@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <QDir>
 #include <QFile>
@@ -14,39 +18,97 @@ namespace quillrun {
 namespace {
 
 const char kRestoreMessage[] = "4099 0 513\n";
+QString g_instanceFolder;
+
+// A folder only this user can enter and change: owned by the user, no access for others, and
+// not a symbolic link that someone else could point elsewhere.
+bool FolderIsTheUsersOwn(const QString& folder, QString* problem) {
+    struct stat st;
+    QByteArray path = QFile::encodeName(folder);
+    if (::lstat(path.constData(), &st) != 0) {
+        if (problem)
+            *problem = folder + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
+        if (problem)
+            *problem = folder + QStringLiteral(": not a folder of this user's own (0700)");
+        return false;
+    }
+    return true;
+}
+
+// One lock file held with flock for the program's life (the kernel lets go of it at a kill).
+SingleInstance::Lock TakeFileLock(const QString& path, int& fd, QString* problem) {
+    int opened = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (opened < 0) {
+        if (problem)
+            *problem = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return SingleInstance::Lock::Impossible;
+    }
+    if (::flock(opened, LOCK_EX | LOCK_NB) != 0) {
+        bool held = errno == EWOULDBLOCK;
+        if (problem && !held)
+            *problem = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        ::close(opened);
+        return held ? SingleInstance::Lock::Held : SingleInstance::Lock::Impossible;
+    }
+    fd = opened;
+    return SingleInstance::Lock::Taken;
+}
 
 }  // namespace
 
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 
 SingleInstance::~SingleInstance() {
-    if (lockFd_ >= 0)
-        ::close(lockFd_);
+    for (int fd : {lockFd_, folderLockFd_}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+void SingleInstance::SetInstanceFolder(const QString& folder) {
+    g_instanceFolder = folder;
+}
+
+QString SingleInstance::InstanceFolder(QString* problem) {
+    QString uid = QString::number(static_cast<qulonglong>(::getuid()));
+    QString folder = g_instanceFolder;
+    if (folder.isEmpty()) {
+        // The user's runtime folder as logind makes it; no variable of the environment moves it.
+        QString run = QStringLiteral("/run/user/") + uid;
+        if (FolderIsTheUsersOwn(run, nullptr))
+            return run;
+        folder = QStringLiteral("/tmp/quillrun-") + uid;
+    }
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    if (!FolderIsTheUsersOwn(folder, problem))
+        return QString();
+    return folder;
 }
 
 QString SingleInstance::LockPath() {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::homePath();
-    return folder + QStringLiteral("/quillrun-") +
-           QString::number(static_cast<qulonglong>(::getuid())) + QStringLiteral(".lock");
+    QString folder = InstanceFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/quillrun.lock");
 }
 
-bool SingleInstance::TakeLock() {
-    QByteArray path = QFile::encodeName(LockPath());
-    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return true;  // no place for a lock: run, as the socket alone would allow
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    lockFd_ = fd;  // held until the program ends; the kernel lets go of it even at a kill
-    return true;
+SingleInstance::Lock SingleInstance::TakeLock(QString* problem) {
+    QString folder = InstanceFolder(problem);
+    if (folder.isEmpty())
+        return Lock::Impossible;
+    return TakeFileLock(folder + QStringLiteral("/quillrun.lock"), lockFd_, problem);
+}
+
+SingleInstance::Lock SingleInstance::TakeFolderLock(const QString& programFolder,
+                                                    QString* problem) {
+    QString folder = programFolder.endsWith(QLatin1Char('/')) ? programFolder
+                                                               : programFolder + QLatin1Char('/');
+    return TakeFileLock(folder + QStringLiteral("quillrun.lock"), folderLockFd_, problem);
 }
 
 QString SingleInstance::ServerName() {
-    return QStringLiteral("quillrun-") + QString::number(static_cast<qulonglong>(::getuid()));
+    return InstanceFolder() + QStringLiteral("/quillrun.socket");
 }
 
 bool SingleInstance::OtherInstanceRuns() {

@@ -76,7 +76,7 @@ TEST(HeadlessProcess, RunsWithNoDisplayRefusesASecondStartAndEndsOnSigterm) {
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path()));
     QProcess first;
     first.setProcessEnvironment(env);
-    first.start(QString::fromStdString(program), {QStringLiteral("--headless")});
+    first.start(QString::fromStdString(program), {QStringLiteral("--headless"), QStringLiteral("--instance-dir"), QString::fromStdString(runtime.Path())});
     QString said;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -88,7 +88,7 @@ TEST(HeadlessProcess, RunsWithNoDisplayRefusesASecondStartAndEndsOnSigterm) {
 
     QProcess second;
     second.setProcessEnvironment(env);
-    second.start(QString::fromStdString(program), {QStringLiteral("--headless")});
+    second.start(QString::fromStdString(program), {QStringLiteral("--headless"), QStringLiteral("--instance-dir"), QString::fromStdString(runtime.Path())});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
@@ -148,7 +148,7 @@ TEST(HeadlessProcess, SigtermWhileSocketTasksRunEndsWithoutACrashAndStartsNoNewR
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path()));
         QProcess headless;
         headless.setProcessEnvironment(env);
-        headless.start(QString::fromStdString(program), {QStringLiteral("--headless")});
+        headless.start(QString::fromStdString(program), {QStringLiteral("--headless"), QStringLiteral("--instance-dir"), QString::fromStdString(runtime.Path())});
         std::size_t before = server.RequestCount();
         ASSERT_TRUE(server.WaitForRequests(before + 20, 15000)) << round;
         ::kill(static_cast<pid_t>(headless.processId()), SIGTERM);
