@@ -50,12 +50,13 @@ void TempFolder::MakeProgramFolders() const {
     }
 }
 
-ScopedProgramFolder::ScopedProgramFolder(const std::string& folder) : saved_(ProgramFolder()) {
+ScopedProgramFolder::ScopedProgramFolder(const std::string& folder)
+    : saved_(NativeProgramFolder()) {
     SetProgramFolder(folder);
 }
 
 ScopedProgramFolder::~ScopedProgramFolder() {
-    SetProgramFolder(saved_);
+    SetNativeProgramFolder(saved_);
 }
 
 TaskRecord MakeTask(const std::string& name, int year, int month, int day, int hour, int minute,

@@ -1,6 +1,7 @@
 #include "core/config/configuration.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -63,7 +64,7 @@ std::int32_t TimeoutSeconds(const IniDocument& ini, const char* key) {
 
 void CreateConfigurationFile(AppState& app) {
     IniDocument ini;
-    app.SetStartPage(DefaultStartPage(app.programFolder));
+    app.SetStartPage(DefaultStartPage());
     ini.SetString("DEFINE", "iniver", "100");
     ini.SetString("DEFINE", "copyright", kCopyrightLine);
     ini.SetString("CONFIG", "startpage", app.settings.startpage);
@@ -81,8 +82,18 @@ void CreateConfigurationFile(AppState& app) {
 
 }  // namespace
 
-std::string DefaultStartPage(const std::string& programFolder) {
-    return "file://" + programFolder + "help/index.html";
+std::string DefaultStartPage() {
+    std::string address = "file://";
+    for (unsigned char c : NativeProgramFolder() + "help/index.html") {
+        if (c >= 0x80 || c <= 0x20 || c == '%' || c == '#' || c == '?') {
+            char escape[4];
+            std::snprintf(escape, sizeof(escape), "%%%02X", c);
+            address += escape;
+        } else {
+            address += static_cast<char>(c);
+        }
+    }
+    return address;
 }
 
 std::string UnreadableConfigurationMessage(const AppState& app) {
@@ -100,9 +111,10 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
 
     if (!programFolder.empty())
         SetProgramFolder(programFolder);
-    app.programFolder = CutToWidth(ProgramFolder(), kPathWidth);
-    app.configPath = CutToWidth(ProgramPath("quillrun.ini"), kPathWidth);
-    app.logPath = CutToWidth(ProgramPath("quillrun.log"), kPathWidth);
+    // Paths are never cut: a long folder would make the settings and the log one file.
+    app.programFolder = ProgramFolder();
+    app.configPath = ProgramPath("quillrun.ini");
+    app.logPath = ProgramPath("quillrun.log");
     SetActivityLog(app.logPath, &app.settings.OutputDebugTrace);
 
     std::string text;
@@ -116,7 +128,7 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
     IniDocument ini;
     ini.Parse(text);
     app.SetStartPage(
-        ini.GetString("CONFIG", "startpage", DefaultStartPage(app.programFolder), kPathWidth));
+        ini.GetString("CONFIG", "startpage", DefaultStartPage(), kPathWidth));
     app.settings.StartUpInTask = ini.GetInt("CONFIG", "StartUpInTask", 0) == 1 ? 1 : 0;
     app.settings.AutoIEClose = ini.GetInt("CONFIG", "AutoIEClose", 1);
     app.settings.OutputDebugTrace = ini.GetInt("CONFIG", "OutputDebugTrace", 0) == 1 ? 1 : 0;
@@ -153,7 +165,7 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
         std::string section = EventSection(sections[static_cast<std::size_t>(i)]);
         TaskRecord& task = app.tasks.At(i);
         task.SetName(ini.GetString(section, "EventName", "", kPathWidth));
-        task.SetDataFile(ini.GetString(section, "EventDataFile", "", kPathWidth));
+        task.SetDataFile(ini.GetString(section, "EventDataFile", "", kLongPathWidth));
         task.EventTime_Year = ReadTimeField(ini, section, "EventTime_Year");
         task.EventTime_Month = ReadTimeField(ini, section, "EventTime_Month");
         task.EventTime_Day = ReadTimeField(ini, section, "EventTime_Day");

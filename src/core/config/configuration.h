@@ -11,8 +11,9 @@ namespace quillrun {
 extern const char kCopyrightLine[];
 
 // The installed help page as a file address: the start page of a first run, which serves
-// offline.
-std::string DefaultStartPage(const std::string& programFolder);
+// offline. The program folder's own bytes, those beyond ASCII (and blanks, "%", "#", "?")
+// percent-encoded, so that the address is ASCII and names the folder whatever its characters.
+std::string DefaultStartPage();
 
 // Sets the run's flags to their start values, works out the paths from programFolder (or from
 // the executable when empty), then reads the file, creating it with its defaults when absent.

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "core/platform/cp932.h"
+#include "core/platform/paths.h"
 
 namespace quillrun {
 namespace {
@@ -69,6 +70,12 @@ void SyncFolderOf(const std::string& native) {
 }  // namespace
 
 std::string NativePath(const std::string& cp932Path) {
+    // Under the program folder, the folder's own bytes (its text may hold "?" for characters
+    // CP932 lacks); the rest is the program's own text.
+    const std::string& folder = ProgramFolder();
+    if (!folder.empty() && cp932Path.compare(0, folder.size(), folder) == 0 &&
+        folder != NativeProgramFolder())
+        return NativeProgramFolder() + NativePath(cp932Path.substr(folder.size()));
     for (unsigned char c : cp932Path) {
         if (c >= 0x80)
             return Cp932ToUtf8(cp932Path);

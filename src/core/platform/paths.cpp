@@ -35,21 +35,29 @@ int CopyIfFits(const char* text, std::size_t length, char* out, std::size_t size
     return 1;
 }
 
-std::string g_programFolder;
+std::string g_programFolder;  // CP932 text
+std::string g_nativeFolder;   // the file system's own bytes
 std::once_flag g_programFolderOnce;
 bool g_programFolderSet = false;
 
+// The executable's folder as the file system names it (UTF-8 bytes, or whatever they are).
 std::string ExecutableFolder() {
     char buffer[4096];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
     if (n <= 0)
         return "./";
-    buffer[n] = '\0';
-    std::string path = Utf8ToCp932(buffer);
-    char folder[4096];
-    if (FolderOfPath(path.c_str(), folder, sizeof(folder)) != 1)
-        return "./";
-    return folder;
+    std::string path(buffer, static_cast<std::size_t>(n));
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+void SetFolders(const std::string& native) {
+    g_nativeFolder = native;
+    if (!g_nativeFolder.empty() && g_nativeFolder.back() != '/')
+        g_nativeFolder += '/';
+    // The text the program shows and stores; a character CP932 lacks becomes "?" there, while
+    // the file system is always handed the folder's own bytes.
+    g_programFolder = Utf8ToCp932(g_nativeFolder);
 }
 
 }  // namespace
@@ -72,16 +80,28 @@ int FileNameOfPath(const char* path, char* out, std::size_t size) {
 const std::string& ProgramFolder() {
     std::call_once(g_programFolderOnce, [] {
         if (!g_programFolderSet)
-            g_programFolder = ExecutableFolder();
+            SetFolders(ExecutableFolder());
     });
     return g_programFolder;
 }
 
+const std::string& NativeProgramFolder() {
+    ProgramFolder();
+    return g_nativeFolder;
+}
+
 void SetProgramFolder(const std::string& folder) {
     g_programFolderSet = true;
-    g_programFolder = folder;
-    if (!g_programFolder.empty() && g_programFolder.back() != '/')
-        g_programFolder += '/';
+    // Given as CP932 text; its own bytes when it holds none beyond ASCII.
+    bool ascii = true;
+    for (unsigned char c : folder)
+        ascii = ascii && c < 0x80;
+    SetFolders(ascii ? folder : Cp932ToUtf8(folder));
+}
+
+void SetNativeProgramFolder(const std::string& folder) {
+    g_programFolderSet = true;
+    SetFolders(folder);
 }
 
 std::string ProgramPath(const std::string& relative) {

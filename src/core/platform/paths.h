@@ -9,6 +9,9 @@ namespace quillrun {
 
 // Width of names, paths and URLs, terminating zero included.
 constexpr std::size_t kPathWidth = 260;
+// Paths the program builds under its folder are never cut to that width; what is read back
+// from a file is taken up to this.
+constexpr std::size_t kLongPathWidth = 32768;
 
 // 1 when path holds a separator ("\" or "/", not at index 0): out gets the text up to and
 // including the last one. 0 with the whole path copied when there is none. 0 with nothing
@@ -20,10 +23,15 @@ int FolderOfPath(const char* path, char* out, std::size_t size);
 // index 0); 0 with nothing copied when it does not fit into size bytes.
 int FileNameOfPath(const char* path, char* out, std::size_t size);
 
-// The program folder (CP932, trailing "/"). Taken from the executable's path on first use
-// unless set before; tests set it to a folder of their own.
+// The program folder (CP932 text, trailing "/"). Taken from the executable's path on first use
+// unless set before; tests set it to a folder of their own. A character of the folder's name
+// that CP932 lacks shows as "?" in this text; NativePath turns the text back into the folder's
+// own bytes, which are what the file system is handed.
 const std::string& ProgramFolder();
-void SetProgramFolder(const std::string& folder);
+// The same folder as the file system names it (its own bytes, trailing "/").
+const std::string& NativeProgramFolder();
+void SetProgramFolder(const std::string& folder);        // CP932 text
+void SetNativeProgramFolder(const std::string& folder);  // the file system's bytes
 
 // The one builder of program paths: program folder + relative, where relative uses "/".
 std::string ProgramPath(const std::string& relative);

@@ -65,7 +65,7 @@ std::vector<Scheduler::DueRun> Scheduler::DueRuns(
     std::vector<DueRun> runs;
     for (int i = 0; i < app.tasks.Count(); ++i) {
         const TaskRecord& task = app.tasks.At(i);
-        if (task.EventDataFile[0] == '\0' || IsSocket(task) != socket)
+        if (task.EventDataFile.empty() || IsSocket(task) != socket)
             continue;
         std::int32_t offset = std::clamp(task.EventOffsetMs, -kOffsetLimitMs, kOffsetLimitMs);
         // The window is shorter than a minute: at most two minutes have their moment in it.

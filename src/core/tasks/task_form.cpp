@@ -176,7 +176,7 @@ std::string TakeOverName(const std::string& base, const TaskList& tasks) {
 }
 
 std::string TaskEventFilePath(const std::string& name) {
-    return CutToWidth(ProgramPath("event/" + name + ".evf"), kPathWidth);
+    return ProgramPath("event/" + name + ".evf");
 }
 
 }  // namespace quillrun

@@ -11,10 +11,6 @@ void TaskRecord::SetName(const std::string& name) {
     CopyToBuffer(EventName, sizeof(EventName), name);
 }
 
-void TaskRecord::SetDataFile(const std::string& path) {
-    CopyToBuffer(EventDataFile, sizeof(EventDataFile), path);
-}
-
 bool TaskList::Append(const TaskRecord& record) {
     try {
         records_.push_back(record);

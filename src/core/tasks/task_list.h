@@ -16,7 +16,9 @@ constexpr std::int32_t kOffsetLimitMs = 30000;  // a task fires at most 30 s off
 
 struct TaskRecord {
     char EventName[kPathWidth] = {};
-    char EventDataFile[kPathWidth] = {};
+    // The event file's path: a program path, never cut (a long program folder would otherwise
+    // make it another file's).
+    std::string EventDataFile;
     std::int32_t EventTime_Year = 0;
     std::int32_t EventTime_Month = 0;
     std::int32_t EventTime_Day = 0;
@@ -29,7 +31,7 @@ struct TaskRecord {
 
     // Cut to 259 bytes on a character boundary.
     void SetName(const std::string& name);
-    void SetDataFile(const std::string& path);
+    void SetDataFile(const std::string& path) { EventDataFile = path; }
 };
 
 // Tasks in registration order, which is also the order the scheduler starts them in and the

@@ -92,7 +92,7 @@ int RunHeadless(QApplication& application, SingleInstance& instance) {
         case SingleInstance::Lock::Taken:
             break;
     }
-    if (instance.TakeFolderLock(QFile::decodeName(NativePath(ProgramFolder()).c_str()), &problem) !=
+    if (instance.TakeFolderLock(QFile::decodeName(NativeProgramFolder().c_str()), &problem) !=
         SingleInstance::Lock::Taken) {
         std::fprintf(stderr, "quillrun: another quillrun uses this program folder%s; --headless ends\n",
                      problem.isEmpty() ? "" : (" (" + problem.toStdString() + ")").c_str());
@@ -193,7 +193,7 @@ int RunProgram(int argc, char** argv) {
         return 1;
     }
     // Another program (started with another per-user folder) may run on this program folder.
-    if (instance.TakeFolderLock(QFile::decodeName(NativePath(ProgramFolder()).c_str()), &problem) !=
+    if (instance.TakeFolderLock(QFile::decodeName(NativeProgramFolder().c_str()), &problem) !=
         SingleInstance::Lock::Taken) {
         ShowPrompt(nullptr,
                    J("このプログラムフォルダーでは既に別の quillrun が動いています。起動を中止します。"),
@@ -209,12 +209,12 @@ int RunProgram(int argc, char** argv) {
         return 1;
     }
     PrepareRunFiles(App());
-    if (!TheSkin().Create(FromCp932(App().programFolder))) {
+    if (!TheSkin().Create(QFile::decodeName(NativeProgramFolder().c_str()))) {
         ShowPrompt(nullptr, J("オブジェクトの読み込みに失敗しました"), "Error", PromptButtons::Ok,
                    PromptIcon::Stop);
     }
     application.setWindowIcon(
-        QIcon(FromCp932(App().programFolder) + QStringLiteral("object/quillrun.png")));
+        QIcon(QFile::decodeName(NativeProgramFolder().c_str()) + QStringLiteral("object/quillrun.png")));
 
     MainWindow window;
     QRect desktop = QGuiApplication::primaryScreen()->geometry();

@@ -1,5 +1,6 @@
 #include "gui/skin/settings_page.h"
 
+#include <QFile>
 #include <QButtonGroup>
 #include <QDesktopServices>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QUrl>
 
 #include "core/config/app_state.h"
+#include "core/platform/paths.h"
 #include "core/platform/cp932.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/skin/skin.h"
@@ -125,7 +127,7 @@ void SettingsPage::SetHelpOpener(std::function<void(const QString&)> opener) {
 
 void SettingsPage::OpenHelp() {
     HelpOpener()(
-        QUrl::fromLocalFile(FromCp932(App().programFolder + "help/index.html")).toString());
+        QUrl::fromLocalFile(QFile::decodeName((NativeProgramFolder() + "help/index.html").c_str())).toString());
 }
 
 QRadioButton* SettingsPage::radio(int id) const {

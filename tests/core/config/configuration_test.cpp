@@ -6,10 +6,15 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
+#include "core/platform/paths.h"
+#include "core/tasks/task_form.h"
+#include "core/config/activity_log.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
@@ -136,7 +141,8 @@ TEST(Configuration, TotalBelowOneGivesNoTasksAndLongTextsAreCut) {
     LoadConfiguration(app, dir.Path());
     ASSERT_EQ(app.tasks.Count(), 1);
     EXPECT_EQ(std::strlen(app.tasks.At(0).EventName), 259u);
-    EXPECT_EQ(std::strlen(app.tasks.At(0).EventDataFile), 259u);
+    // A path is never cut: the event file is the one the section names.
+    EXPECT_EQ(app.tasks.At(0).EventDataFile, "/q/event/" + longName + ".evf");
 }
 
 TEST(Configuration, HugeTotalIsBoundedByTheSectionsPresent) {
@@ -305,6 +311,53 @@ TEST(Configuration, StartOfRunRemovesTheTemporaryCopiesOfKilledSaves) {
     EXPECT_TRUE(FileExists(dir / ("quillrun.ini.tmp" + alive + "_1")));
     EXPECT_TRUE(FileExists(dir / "event/notes.tmp"));
     EXPECT_TRUE(FileExists(dir / ("event/a.tmp" + dead + "_x")));
+}
+
+TEST(Configuration, AProgramFolderOfAnyLengthOrCharacterKeepsItsFilesApart) {
+    test::TempFolder base;
+    // A folder path of more than 300 bytes: settings and log stay two files.
+    std::string deep = base.Path();
+    while (deep.size() < 300) {
+        deep += std::string(40, 'd') + "/";
+        ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    }
+    {
+        test::ScopedProgramFolder program(deep);
+        AppState app;
+        ASSERT_TRUE(LoadConfiguration(app, deep));
+        std::int32_t trace = 0;
+        SetActivityLog(app.logPath, &trace);
+        WriteLog("entry", false);
+        SetActivityLog("", nullptr);
+        EXPECT_EQ(test::ReadFile(deep + "quillrun.ini").rfind("[DEFINE]", 0), 0u);
+        EXPECT_EQ(test::ReadFile(deep + "quillrun.log").rfind("[log]", 0), 0u);
+        EXPECT_EQ(test::ReadFile(deep + "quillrun.ini").find("entry"), std::string::npos);
+    }
+    // A folder whose name holds a character CP932 lacks: its own bytes reach the file system.
+    std::string cafe = base / "caf\xC3\xA9/";
+    ASSERT_EQ(::mkdir(cafe.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((cafe + "event").c_str(), 0700), 0);
+    test::ScopedProgramFolder restore(base.Path());
+    SetNativeProgramFolder(cafe);
+    AppState app;
+    ASSERT_TRUE(LoadConfiguration(app));
+    EXPECT_NE(app.settings.startpage.find("caf%C3%A9/help/index.html"), std::string::npos);
+    TaskRecord task;
+    task.SetName("t");
+    task.SetDataFile(TaskEventFilePath("t"));
+    ASSERT_TRUE(WriteWholeFile(task.EventDataFile, "1\tURL\thttp://h/\t\t\r\n"));
+    app.tasks.Append(task);
+    ASSERT_TRUE(SaveConfiguration(app));
+    std::ifstream written(cafe + "event/t.evf", std::ios::binary);  // the folder's own bytes
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "1\tURL\thttp://h/\t\t\r\n");
+    std::ifstream settings(cafe + "quillrun.ini", std::ios::binary);
+    EXPECT_TRUE(settings.good());
+    AppState again;
+    ASSERT_TRUE(LoadConfiguration(again));
+    ASSERT_EQ(again.tasks.Count(), 1);
+    std::string content;
+    EXPECT_TRUE(ReadWholeFile(again.tasks.At(0).EventDataFile, content));
+    EXPECT_EQ(content, "1\tURL\thttp://h/\t\t\r\n");
 }
 
 }  // namespace quillrun

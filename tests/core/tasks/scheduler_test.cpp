@@ -118,7 +118,7 @@ TEST_F(SchedulerTest, SocketTasksGoAheadOfBrowserTasksAndEachKindKeepsListOrder)
     Add(Task("third", -1, -1, -1, -1, -1, 7));  // any non-zero exec type is IE
     Add(Task("fourth", -1, -1, -1, -1, 20, kExecSocket));
     TaskRecord empty = Task("nofile", -1, -1, -1, -1, -1);
-    empty.EventDataFile[0] = '\0';
+    empty.EventDataFile.clear();
     Add(empty);
     EXPECT_EQ(TickAt(T(2026, 5, 10, 15, 20, 0)),
               (Calls{"socket /q/event/second.evf @15:20:00.000",
