@@ -3,9 +3,9 @@
 
 Starts the built program (in a program folder of its own, under its own Xvfb) with two tasks
 that run every minute: a Socket task and an IE task, both against a loopback server started
-here. The server notes the arrival time of every connection; for each minute the script prints
-how long after second 0 each task's first request arrived, then a summary against the goals
-(Socket within 10 ms, IE within 50 ms, on an idle machine).
+here. The server notes when each request's first bytes arrived (the kernel's receive stamp);
+for each minute the script prints how long after second 0 each task's first request arrived,
+then a summary against the goals (Socket within 10 ms, IE within 50 ms, on an idle machine).
 
     python3 bench/on_time.py [BUILD_DIR] [MINUTES]       (defaults: build, 3)
 
@@ -43,48 +43,6 @@ else:
     BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
     MINUTES = int(sys.argv[2]) if len(sys.argv) > 2 else 3
 PORT = 50000
-
-arrivals = []  # (wall time of the accept, first request line)
-arrivals_lock = threading.Lock()
-
-
-def serve(listener):
-    while True:
-        try:
-            conn, _ = listener.accept()
-        except OSError:
-            return
-        threading.Thread(target=answer, args=(conn,), daemon=True).start()
-
-
-def answer(conn):
-    # The arrival is when the request's first bytes come, not when the connection was
-    # accepted: a browser may open a connection ahead of time and send on it later. Idle
-    # connections are kept open as a web server would keep them for a while.
-    data = b""
-    at = None
-    conn.settimeout(120)
-    try:
-        while b"\r\n\r\n" not in data:
-            chunk = conn.recv(4096)
-            if not chunk:
-                break
-            if at is None:
-                at = time.time()
-            data += chunk
-        if at is None:
-            return
-        line = data.split(b"\r\n", 1)[0].decode("latin-1")
-        with arrivals_lock:
-            arrivals.append((at, line))
-        body = b"<html><body>ok</body></html>"
-        conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                     str(len(body)).encode() + b"\r\n\r\n" + body)
-    except OSError:
-        pass
-    finally:
-        conn.close()
-
 
 def crlf(lines):
     return "".join(line + "\r\n" for line in lines).encode("cp932")
@@ -134,11 +92,7 @@ def end_program(program, xvfb):
 
 
 def main():
-    listener = socket.socket()
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", PORT))
-    listener.listen(64)
-    threading.Thread(target=serve, args=(listener,), daemon=True).start()
+    server = ArrivalServer(port=PORT)
 
     runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
     os.chmod(runtime, 0o700)
@@ -181,12 +135,12 @@ def main():
         time.sleep(1)
     finally:
         end_program(program, xvfb)
-        listener.close()
+        server.close()
 
     results = {"socket": [], "ie": []}
-    with arrivals_lock:
+    with server.lock:
         seen = set()
-        for at, line in sorted(arrivals):
+        for at, line in sorted(server.requests):
             minute = int(at // 60) * 60
             if minute < first or minute >= end:
                 continue
@@ -237,12 +191,13 @@ SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)
 class ArrivalServer:
     """A loopback server, plain or TLS, noting the wall time of each request's first bytes."""
 
-    def __init__(self, certificate=None):
-        self.arrivals = {}
+    def __init__(self, certificate=None, port=0):
+        self.arrivals = {}  # path -> the first request's arrival
+        self.requests = []  # (arrival, request line) of every request
         self.lock = threading.Lock()
         self.listener = socket.socket()
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.listener.bind(("127.0.0.1", 0))
+        self.listener.bind(("127.0.0.1", port))
         self.listener.listen(256)
         self.port = self.listener.getsockname()[1]
         self.context = None
@@ -287,9 +242,11 @@ class ArrivalServer:
                 if at is None:
                     at = time.time()
                 data += chunk
-            path = data.split(b"\r\n", 1)[0].split(b" ")[1].decode("latin-1")
+            line = data.split(b"\r\n", 1)[0].decode("latin-1")
+            path = line.split(" ")[1]
             with self.lock:
                 self.arrivals.setdefault(path.split("?")[0], at)
+                self.requests.append((at, line))
             body = b"<html><body>ok</body></html>"
             conn.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                          str(len(body)).encode() + b"\r\n\r\n" + body)

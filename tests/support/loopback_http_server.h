@@ -47,6 +47,10 @@ struct TestCertificate {
     static TestCertificate Make(const std::string& commonName = "quillrun test");
 };
 
+// A listening socket on 127.0.0.1 (or ::1) and an ephemeral port, for tests that play a server
+// by hand (one that drops, drips or answers only on IPv6); -1 when it cannot be made.
+int ListenOnLoopback(std::uint16_t& port, bool ipv6 = false);
+
 class LoopbackHttpServer {
   public:
     using Handler = std::function<Reply(const ReceivedRequest&)>;

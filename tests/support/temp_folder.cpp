@@ -1,10 +1,8 @@
 #include "tests/support/temp_folder.h"
 
-#include <sys/wait.h>
-
 #include <grp.h>
-
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,8 +20,8 @@ bool AsAnotherAccount(const TempFolder& folder, const std::function<bool()>& bod
         return body();
     pid_t child = ::fork();
     if (child == 0) {
-        bool ok = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
-                  body();
+        bool ok =
+            ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 && body();
         ::_exit(ok ? 0 : 1);
     }
     int status = 0;

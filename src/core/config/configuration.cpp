@@ -127,8 +127,7 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
         return false;
     IniDocument ini;
     ini.Parse(text);
-    app.SetStartPage(
-        ini.GetString("CONFIG", "startpage", DefaultStartPage(), kPathWidth));
+    app.SetStartPage(ini.GetString("CONFIG", "startpage", DefaultStartPage(), kPathWidth));
     app.settings.StartUpInTask = ini.GetInt("CONFIG", "StartUpInTask", 0) == 1 ? 1 : 0;
     app.settings.AutoIEClose = ini.GetInt("CONFIG", "AutoIEClose", 1);
     app.settings.OutputDebugTrace = ini.GetInt("CONFIG", "OutputDebugTrace", 0) == 1 ? 1 : 0;

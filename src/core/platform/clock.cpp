@@ -1,7 +1,5 @@
 #include "core/platform/clock.h"
 
-#include "core/platform/power.h"
-
 #include <sys/time.h>
 
 #include <atomic>
@@ -10,6 +8,8 @@
 #include <cstdio>
 #include <ctime>
 #include <thread>
+
+#include "core/platform/power.h"
 
 namespace quillrun {
 namespace {

@@ -175,8 +175,8 @@ bool AppendToFile(const std::string& path, const std::string& content) {
 }
 
 bool CreateNewFile(const std::string& path) {
-    int fd = ::open(NativePath(path).c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC,
-                    kPrivateFileMode);
+    int fd =
+        ::open(NativePath(path).c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, kPrivateFileMode);
     if (fd < 0)
         return false;
     return ::close(fd) == 0;

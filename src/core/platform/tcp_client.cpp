@@ -10,10 +10,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -205,9 +205,9 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port,
         } else {
             reinterpret_cast<sockaddr_in*>(&address)->sin_port = htons(port);
         }
-        long long left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             until - SteadyClock::now())
-                             .count();
+        long long left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - SteadyClock::now())
+                .count();
         if (left <= 0) {
             failure_ = NetFailure::ConnectTimeout;
             return false;
@@ -283,10 +283,10 @@ bool TcpConnection::StartTls(const std::string& serverName) {
 }
 
 void TcpConnection::StartExchangeClock() {
-    deadlineNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                      SteadyClock::now().time_since_epoch())
-                      .count() +
-                  static_cast<long long>(timeouts_.wholeMilliseconds) * 1000000LL;
+    deadlineNs_ =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch())
+            .count() +
+        static_cast<long long>(timeouts_.wholeMilliseconds) * 1000000LL;
 }
 
 bool TcpConnection::PastDeadline() const {
@@ -299,11 +299,12 @@ int TcpConnection::NextWait() const {
     if (deadlineNs_ < 0)
         return timeouts_.idleMilliseconds;
     // Rounded up: a wait that ends must end at or past the limit, never a hair before it.
-    long long left = (deadlineNs_ - std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                        SteadyClock::now().time_since_epoch())
-                                        .count() +
-                      999999LL) /
-                     1000000LL;
+    long long left =
+        (deadlineNs_ -
+         std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch())
+             .count() +
+         999999LL) /
+        1000000LL;
     if (left < 0)
         left = 0;
     return static_cast<int>(std::min<long long>(left, timeouts_.idleMilliseconds));

@@ -79,7 +79,9 @@ class TcpConnection {
     int NextWait() const;
     bool PastDeadline() const;
     // The failure of a wait that ran out: the exchange's limit, or the idle one given.
-    NetFailure TimedOut(NetFailure idle) const { return PastDeadline() ? NetFailure::RowTimeout : idle; }
+    NetFailure TimedOut(NetFailure idle) const {
+        return PastDeadline() ? NetFailure::RowTimeout : idle;
+    }
 
     int fd_ = -1;
     long long deadlineNs_ = -1;  // steady clock; -1: no exchange limit yet

@@ -41,7 +41,8 @@ std::string RunReportFile::FileNamePart(const std::string& taskName) {
     for (std::size_t i = 0; i < taskName.size(); ++i) {
         auto c = static_cast<unsigned char>(taskName[i]);
         if (IsSjisLeadByte(c)) {
-            if (i + 1 < taskName.size() && IsSjisTrailByte(static_cast<unsigned char>(taskName[i + 1]))) {
+            if (i + 1 < taskName.size() &&
+                IsSjisTrailByte(static_cast<unsigned char>(taskName[i + 1]))) {
                 safe += taskName.substr(i, 2);
                 ++i;
             } else {
@@ -122,17 +123,24 @@ std::string RowMessage(const RowResult& row) {
            row.method + " " + row.url;
 }
 
+void ReportRowFailed(const RowObserver& observer, const std::string& method, const std::string& url,
+                     const std::string& why) {
+    if (!observer)
+        return;
+    RowResult result;
+    result.at = CurrentClock().Now();
+    result.method = method;
+    result.url = url;
+    result.outcome = why;
+    observer(result);
+}
+
 void ReportRowsNotSent(const std::vector<std::string>& lines, std::size_t bad,
                        const std::string& why, const RowObserver& observer) {
     if (!observer || bad >= lines.size())
         return;
     auto say = [&observer](const EventLine& row, const std::string& outcome) {
-        RowResult result;
-        result.at = CurrentClock().Now();
-        result.method = row.method;
-        result.url = row.url;
-        result.outcome = outcome;
-        observer(result);
+        ReportRowFailed(observer, row.method, row.url, outcome);
     };
     EventLine shown;
     ParseEventLine(lines[bad], shown);
@@ -145,7 +153,6 @@ void ReportRowsNotSent(const std::vector<std::string>& lines, std::size_t bad,
                       std::to_string(bad + 1));
     }
 }
-
 
 std::string StatusLineOf(const std::string& response) {
     std::size_t end = response.find_first_of("\r\n");

@@ -58,6 +58,11 @@ class RunReportFile {
 // its reports ("yyyymmdd-hhmmss_" and a name ending in ".txt").
 void PruneRunReports(std::size_t keep = RunReportFile::kReportsKept);
 
+// Tells the observer (when there is one) of a row that failed without an exchange: now, the
+// row's method and URL, and why.
+void ReportRowFailed(const RowObserver& observer, const std::string& method, const std::string& url,
+                     const std::string& why);
+
 // A row that cannot be replayed ends a replay: the observer hears of it (with why) and of every
 // row after it up to the list's end, each as not sent, so that no run looks complete when it
 // was not. `lines` are the event file's lines, `bad` the index of the row.

@@ -70,7 +70,8 @@ bool WaitForMomentUnlessEnding(const LocalTime& moment) {
             WaitForMoment(CurrentClock(), moment);
             return true;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left - 120, 100)));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::min<long long>(left - 120, 100)));
     }
 }
 
@@ -293,14 +294,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
                      const FirstRequestMoment* moment) {
     // A row that ends the replay is a failed row to whoever watches.
     auto ended = [&observer](const EventLine& row, const std::string& why) {
-        if (!observer)
-            return;
-        RowResult result;
-        result.at = CurrentClock().Now();
-        result.method = row.method;
-        result.url = row.url;
-        result.outcome = why;
-        observer(result);
+        ReportRowFailed(observer, row.method, row.url, why);
     };
     std::vector<std::string> lines;
     if (!ReadEventFileLines(eventFile, lines))

@@ -51,8 +51,8 @@ std::uint16_t ConnectPort(const Endpoint& endpoint, bool cgiTestMode, std::uint1
 }
 
 std::string HostHeaderValue(const Endpoint& endpoint) {
-    std::string host = endpoint.host.find(':') != std::string::npos ? "[" + endpoint.host + "]"
-                                                                      : endpoint.host;
+    std::string host =
+        endpoint.host.find(':') != std::string::npos ? "[" + endpoint.host + "]" : endpoint.host;
     if (endpoint.port == (endpoint.tls ? 443 : 80))
         return host;
     return host + ":" + std::to_string(endpoint.port);

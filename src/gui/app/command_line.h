@@ -21,13 +21,13 @@ struct CommandLine {
         ServerClock,  // --server-clock URL
         Error
     } mode = Mode::Desktop;
-    std::string eventFile;   // --run FILE
-    bool browser = false;    // --run FILE --browser
-    std::string at;          // --run FILE --at TIME, as given
-    bool preconnect = true;  // --no-preconnect: connect at the moment, not ahead (to compare)
-    std::string url;         // --server-clock URL
+    std::string eventFile;       // --run FILE
+    bool browser = false;        // --run FILE --browser
+    std::string at;              // --run FILE --at TIME, as given
+    bool preconnect = true;      // --no-preconnect: connect at the moment, not ahead (to compare)
+    std::string url;             // --server-clock URL
     std::string instanceFolder;  // --instance-dir DIR: the per-user lock's folder
-    std::string error;       // what is wrong with the arguments
+    std::string error;           // what is wrong with the arguments
 };
 
 CommandLine ParseCommandLine(int argc, char** argv);

@@ -86,7 +86,8 @@ int RunHeadless(QApplication& application, SingleInstance& instance) {
             std::fprintf(stderr, "quillrun: already running for this user; --headless ends\n");
             return 1;
         case SingleInstance::Lock::Impossible:
-            std::fprintf(stderr, "quillrun: the per-user lock cannot be taken (%s); --headless ends\n",
+            std::fprintf(stderr,
+                         "quillrun: the per-user lock cannot be taken (%s); --headless ends\n",
                          problem.toLocal8Bit().constData());
             return 1;
         case SingleInstance::Lock::Taken:
@@ -94,7 +95,8 @@ int RunHeadless(QApplication& application, SingleInstance& instance) {
     }
     if (instance.TakeFolderLock(QFile::decodeName(NativeProgramFolder().c_str()), &problem) !=
         SingleInstance::Lock::Taken) {
-        std::fprintf(stderr, "quillrun: another quillrun uses this program folder%s; --headless ends\n",
+        std::fprintf(stderr,
+                     "quillrun: another quillrun uses this program folder%s; --headless ends\n",
                      problem.isEmpty() ? "" : (" (" + problem.toStdString() + ")").c_str());
         return 1;
     }
@@ -187,17 +189,19 @@ int RunProgram(int argc, char** argv) {
         return 0;
     }
     if (lock == SingleInstance::Lock::Impossible) {
-        ShowPrompt(nullptr, J("起動の確認に使うロックを取れないため、起動を中止します: ") +
-                                Utf8ToCp932(problem.toStdString()),
+        ShowPrompt(nullptr,
+                   J("起動の確認に使うロックを取れないため、起動を中止します: ") +
+                       Utf8ToCp932(problem.toStdString()),
                    J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
         return 1;
     }
     // Another program (started with another per-user folder) may run on this program folder.
     if (instance.TakeFolderLock(QFile::decodeName(NativeProgramFolder().c_str()), &problem) !=
         SingleInstance::Lock::Taken) {
-        ShowPrompt(nullptr,
-                   J("このプログラムフォルダーでは既に別の quillrun が動いています。起動を中止します。"),
-                   J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
+        ShowPrompt(
+            nullptr,
+            J("このプログラムフォルダーでは既に別の quillrun が動いています。起動を中止します。"),
+            J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
         return 1;
     }
     instance.Listen();
@@ -213,8 +217,8 @@ int RunProgram(int argc, char** argv) {
         ShowPrompt(nullptr, J("オブジェクトの読み込みに失敗しました"), "Error", PromptButtons::Ok,
                    PromptIcon::Stop);
     }
-    application.setWindowIcon(
-        QIcon(QFile::decodeName(NativeProgramFolder().c_str()) + QStringLiteral("object/quillrun.png")));
+    application.setWindowIcon(QIcon(QFile::decodeName(NativeProgramFolder().c_str()) +
+                                    QStringLiteral("object/quillrun.png")));
 
     MainWindow window;
     QRect desktop = QGuiApplication::primaryScreen()->geometry();

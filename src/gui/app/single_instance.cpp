@@ -5,14 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <cerrno>
+#include <cstring>
 
 namespace quillrun {
 namespace {
@@ -102,8 +101,8 @@ SingleInstance::Lock SingleInstance::TakeLock(QString* problem) {
 
 SingleInstance::Lock SingleInstance::TakeFolderLock(const QString& programFolder,
                                                     QString* problem) {
-    QString folder = programFolder.endsWith(QLatin1Char('/')) ? programFolder
-                                                               : programFolder + QLatin1Char('/');
+    QString folder =
+        programFolder.endsWith(QLatin1Char('/')) ? programFolder : programFolder + QLatin1Char('/');
     return TakeFileLock(folder + QStringLiteral("quillrun.lock"), folderLockFd_, problem);
 }
 

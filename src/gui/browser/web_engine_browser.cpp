@@ -18,8 +18,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
-#include <cstring>
 #include <QWebEngineView>
+#include <cstring>
 
 #include "core/platform/cp932.h"
 #include "core/recording/form_encoding.h"
@@ -85,10 +85,10 @@ void WebEngineBrowser::FrameReport(const QString& line) {
     QString nonce = line.left(first);
     QByteArray mac = line.mid(first + 1, second - first - 1).toLatin1();
     QString text = line.mid(second + 1);
-    QByteArray expected = QMessageAuthenticationCode::hash((nonce + QLatin1Char('\n') + text).toUtf8(),
-                                                           RunSecret().toUtf8(),
-                                                           QCryptographicHash::Sha256)
-                              .toHex();
+    QByteArray expected =
+        QMessageAuthenticationCode::hash((nonce + QLatin1Char('\n') + text).toUtf8(),
+                                         RunSecret().toUtf8(), QCryptographicHash::Sha256)
+            .toHex();
     if (mac != expected || usedNonces_.contains(nonce))
         return;
     usedNonces_.insert(nonce);

@@ -6,8 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSet>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWebEnginePage>
 #include <optional>

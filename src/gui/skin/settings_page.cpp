@@ -1,8 +1,8 @@
 #include "gui/skin/settings_page.h"
 
-#include <QFile>
 #include <QButtonGroup>
 #include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -11,8 +11,8 @@
 #include <QUrl>
 
 #include "core/config/app_state.h"
-#include "core/platform/paths.h"
 #include "core/platform/cp932.h"
+#include "core/platform/paths.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/skin/skin.h"
 #include "gui/text.h"
@@ -127,7 +127,8 @@ void SettingsPage::SetHelpOpener(std::function<void(const QString&)> opener) {
 
 void SettingsPage::OpenHelp() {
     HelpOpener()(
-        QUrl::fromLocalFile(QFile::decodeName((NativeProgramFolder() + "help/index.html").c_str())).toString());
+        QUrl::fromLocalFile(QFile::decodeName((NativeProgramFolder() + "help/index.html").c_str()))
+            .toString());
 }
 
 QRadioButton* SettingsPage::radio(int id) const {

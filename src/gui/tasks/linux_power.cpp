@@ -1,14 +1,14 @@
 #include "gui/tasks/linux_power.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "core/platform/clock.h"
 

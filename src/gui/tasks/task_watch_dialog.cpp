@@ -242,8 +242,9 @@ bool TaskWatchDialog::StandbyUntilNextTask() {
                 J("スタンバイに移行できませんでした（この環境では省電力モードが使えません）"));
             return true;
         case SuspendResult::WakeTimeInPast: {
-            std::string why = J("復帰時刻が過ぎているため、スタンバイに移行しません。"
-                                "このままでは次のタスクの前に復帰できません。");
+            std::string why =
+                J("復帰時刻が過ぎているため、スタンバイに移行しません。"
+                  "このままでは次のタスクの前に復帰できません。");
             AddMessage(why);
             ShowPrompt(this, why, J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
             return false;

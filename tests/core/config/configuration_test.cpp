@@ -1,20 +1,20 @@
 #include "core/config/configuration.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "core/config/activity_log.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
 #include "core/platform/paths.h"
 #include "core/tasks/task_form.h"
-#include "core/config/activity_log.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
@@ -72,8 +72,9 @@ TEST(Configuration, SocketTimeoutsAreReadWhenPresentAndNeverWritten) {
     EXPECT_EQ(app.settings.SocketConnectTimeout, 0);
     EXPECT_EQ(app.settings.SocketRowTimeout, 0);
 
-    std::string withKeys = "[CONFIG]\r\nSocketConnectTimeout=4\r\nSocketReceiveTimeout=-3\r\n"
-                           "SocketRowTimeout=90\r\n";
+    std::string withKeys =
+        "[CONFIG]\r\nSocketConnectTimeout=4\r\nSocketReceiveTimeout=-3\r\n"
+        "SocketRowTimeout=90\r\n";
     test::WriteFile(app.configPath, withKeys);
     LoadConfiguration(app, dir.Path());
     EXPECT_EQ(app.settings.SocketConnectTimeout, 4);
@@ -258,7 +259,8 @@ TEST(Configuration, AnOffsetIsStoredOnlyWhenSetAndLeavesWithItsTask) {
 
 TEST(Configuration, AFileThatExistsButCannotBeReadIsRefusedAndLeftAsItIs) {
     test::TempFolder dir;
-    std::string tasks = "[CONFIG]\r\nstartpage=x\r\n[Event]\r\nTotal=1\r\n" + TaskSection(0, "mine");
+    std::string tasks =
+        "[CONFIG]\r\nstartpage=x\r\n[Event]\r\nTotal=1\r\n" + TaskSection(0, "mine");
     test::WriteFile(dir / "quillrun.ini", tasks);
     ::chmod((dir / "quillrun.ini").c_str(), 0000);  // another account's file, as after sudo
     EXPECT_TRUE(test::AsAnotherAccount(dir, [&] {
@@ -349,7 +351,8 @@ TEST(Configuration, AProgramFolderOfAnyLengthOrCharacterKeepsItsFilesApart) {
     app.tasks.Append(task);
     ASSERT_TRUE(SaveConfiguration(app));
     std::ifstream written(cafe + "event/t.evf", std::ios::binary);  // the folder's own bytes
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "1\tURL\thttp://h/\t\t\r\n");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
+              "1\tURL\thttp://h/\t\t\r\n");
     std::ifstream settings(cafe + "quillrun.ini", std::ios::binary);
     EXPECT_TRUE(settings.good());
     AppState again;

@@ -113,15 +113,9 @@ TEST_F(FirstRequestMomentTest, TheConnectionIsOpenedAheadAndOnlyTheWriteWaitsFor
 TEST_F(FirstRequestMomentTest, AConnectionTheServerDroppedIsOpenedAgainBeforeTheMoment) {
     // A server that closes the first connection at once, as one with a short idle limit would,
     // and answers on the next.
-    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t length = sizeof(address);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    int port = ntohs(address.sin_port);
+    std::uint16_t port = 0;
+    int listener = test::ListenOnLoopback(port);
+    ASSERT_GE(listener, 0);
     std::atomic<int> connections{0};
     std::string received;
     std::thread server([&] {

@@ -1,13 +1,13 @@
 #include "core/replay/run_report.h"
 
 #include <gtest/gtest.h>
-#include <algorithm>
-#include <unistd.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <thread>

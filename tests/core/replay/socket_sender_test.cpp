@@ -1,15 +1,15 @@
 #include "core/replay/socket_sender.h"
-#include "core/replay/url_endpoint.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <chrono>
-#include <thread>
-#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
@@ -19,6 +19,7 @@
 #include "core/recording/message_sink.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/url_encoding.h"
+#include "core/replay/url_endpoint.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -236,14 +237,9 @@ TEST_F(SocketSenderTest, ASilentServerTimesOutAndTheNextRowIsStillSent) {
 
 TEST_F(SocketSenderTest, AServerThatDripsItsAnswerIsHeldToTheRowsWholeLimit) {
     // One byte every 100 ms: never idle for long, never done.
-    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t length = sizeof(address);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::uint16_t port = 0;
+    int listener = test::ListenOnLoopback(port);
+    ASSERT_GE(listener, 0);
     std::atomic<bool> stop{false};
     std::thread drip([&] {
         int fd = ::accept(listener, nullptr, nullptr);
@@ -258,7 +254,7 @@ TEST_F(SocketSenderTest, AServerThatDripsItsAnswerIsHeldToTheRowsWholeLimit) {
         ::close(fd);
     });
     SocketSenderOptions options;
-    options.port = ntohs(address.sin_port);
+    options.port = port;
     options.pauseMilliseconds = 0;
     options.receiveTimeoutMilliseconds = 5000;
     options.rowTimeoutMilliseconds = 800;
@@ -278,16 +274,10 @@ TEST_F(SocketSenderTest, AServerThatDripsItsAnswerIsHeldToTheRowsWholeLimit) {
 
 TEST_F(SocketSenderTest, IPv6AddressesAndNamesWithSeveralAddressesAreReached) {
     // A server on the IPv6 loopback only.
-    int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_loopback;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+    std::uint16_t port = 0;
+    int listener = test::ListenOnLoopback(port, true);
+    if (listener < 0)
         GTEST_SKIP() << "no IPv6 loopback here";
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t length = sizeof(address);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    std::uint16_t port = ntohs(address.sin6_port);
     std::string received;
     std::thread server([&] {
         int fd = ::accept(listener, nullptr, nullptr);

@@ -212,8 +212,9 @@ TEST_F(CommandLineTest, ARowThatCannotBeReplayedFailsTheRunAndNamesEveryRowNotSe
     Result empty = Run({QStringLiteral("--run"), File("empty.evf", "")});
     EXPECT_EQ(empty.code, 2);
     EXPECT_NE(empty.err.find("not an event file"), std::string::npos);
-    Result binary =
-        Run({QStringLiteral("--run"), File("binary.evf", std::string("\x7f" "ELF\0\0\t\t", 9))});
+    Result binary = Run({QStringLiteral("--run"), File("binary.evf", std::string("\x7f"
+                                                                                 "ELF\0\0\t\t",
+                                                                                 9))});
     EXPECT_EQ(binary.code, 2);
     // A pipe is refused, not read (reading it would wait for a writer forever).
     ASSERT_EQ(::mkfifo((dir_ / "event/pipe.evf").c_str(), 0600), 0);

@@ -6,13 +6,12 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
+#include <chrono>
+#include <thread>
 
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
@@ -76,7 +75,9 @@ TEST(HeadlessProcess, RunsWithNoDisplayRefusesASecondStartAndEndsOnSigterm) {
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path()));
     QProcess first;
     first.setProcessEnvironment(env);
-    first.start(QString::fromStdString(program), {QStringLiteral("--headless"), QStringLiteral("--instance-dir"), QString::fromStdString(runtime.Path())});
+    first.start(QString::fromStdString(program),
+                {QStringLiteral("--headless"), QStringLiteral("--instance-dir"),
+                 QString::fromStdString(runtime.Path())});
     QString said;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -88,7 +89,9 @@ TEST(HeadlessProcess, RunsWithNoDisplayRefusesASecondStartAndEndsOnSigterm) {
 
     QProcess second;
     second.setProcessEnvironment(env);
-    second.start(QString::fromStdString(program), {QStringLiteral("--headless"), QStringLiteral("--instance-dir"), QString::fromStdString(runtime.Path())});
+    second.start(QString::fromStdString(program),
+                 {QStringLiteral("--headless"), QStringLiteral("--instance-dir"),
+                  QString::fromStdString(runtime.Path())});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
@@ -137,8 +140,7 @@ TEST(HeadlessProcess, SigtermWhileSocketTasksRunEndsWithoutACrashAndStartsNoNewR
                    "\r\nEventTime_Day=" + std::to_string(m.day) +
                    "\r\nEventTime_Hour=" + std::to_string(m.hour) +
                    "\r\nEventTime_Minute=" + std::to_string(m.minute) +
-                   "\r\nEventExecType=0\r\nEventOffsetMs=" + std::to_string(due - minute) +
-                   "\r\n";
+                   "\r\nEventExecType=0\r\nEventOffsetMs=" + std::to_string(due - minute) + "\r\n";
         }
         test::WriteFile(dir / "quillrun.ini", ini);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -148,7 +150,9 @@ TEST(HeadlessProcess, SigtermWhileSocketTasksRunEndsWithoutACrashAndStartsNoNewR
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.Path()));
         QProcess headless;
         headless.setProcessEnvironment(env);
-        headless.start(QString::fromStdString(program), {QStringLiteral("--headless"), QStringLiteral("--instance-dir"), QString::fromStdString(runtime.Path())});
+        headless.start(QString::fromStdString(program),
+                       {QStringLiteral("--headless"), QStringLiteral("--instance-dir"),
+                        QString::fromStdString(runtime.Path())});
         std::size_t before = server.RequestCount();
         ASSERT_TRUE(server.WaitForRequests(before + 20, 15000)) << round;
         ::kill(static_cast<pid_t>(headless.processId()), SIGTERM);

@@ -112,12 +112,14 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     }
     if (path == "/spy.html") {
         // A page that frames another origin's login form and listens for what frames post.
-        std::string other = "http://localhost:" + r.Header("host").substr(r.Header("host").find(':') + 1);
+        std::string other =
+            "http://localhost:" + r.Header("host").substr(r.Header("host").find(':') + 1);
         return test::Reply::Ok(
             Page("<script>window.got = [];"
                  "addEventListener('message', function (e) {"
                  "  got.push(JSON.stringify(e.data)); document.title = 'got ' + got.length; });"
-                 "</script><iframe src=\"" + other + "/login-frame.html\"></iframe>"));
+                 "</script><iframe src=\"" +
+                 other + "/login-frame.html\"></iframe>"));
     }
     if (path == "/login-frame.html") {
         return test::Reply::Ok(
