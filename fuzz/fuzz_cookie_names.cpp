@@ -1,4 +1,4 @@
-// ParseSetCookie on any response, then the cookie file name built from its domain and path:
+// ParseSetCookies on any response, then the cookie file names built from their domains and paths:
 // outputs stay within their widths and the name never leaves the cookies folder.
 #include <cstdint>
 #include <cstdlib>
@@ -16,24 +16,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     (void)once;
     std::string response(reinterpret_cast<const char*>(data), size > 10240 ? 10240 : size);
-    std::string cookie, domain, path;
-    ParseSetCookie(response, cookie, domain, path);
-    if (cookie.size() > 997 || domain.size() > 194 || path.size() > 196)
-        std::abort();
-    std::string name = CookieFilePath(domain, path);
-    const std::string folder = "/nonexistent-quillrun/cookies/";
-    if (name.compare(0, folder.size(), folder) != 0)
-        std::abort();
-    std::string rest = name.substr(folder.size());
-    if (rest.find('/') != std::string::npos || rest.find('\\') != std::string::npos)
-        std::abort();
-    if (rest.empty() || rest[0] != '[')
-        std::abort();
-    // Exactly the four brackets that delimit domain and path.
-    int brackets = 0;
-    for (char c : rest)
-        brackets += (c == '[' || c == ']') ? 1 : 0;
-    if (brackets != 4)
-        std::abort();
+    for (const SetCookie& cookie : ParseSetCookies(response)) {
+        if (cookie.name.size() + cookie.value.size() > 997 || cookie.domain.size() > 194 ||
+            cookie.path.size() > 196)
+            std::abort();
+        std::string name = CookieFilePath(cookie.domain, cookie.path, cookie.secure);
+        const std::string folder = "/nonexistent-quillrun/cookies/";
+        if (name.compare(0, folder.size(), folder) != 0)
+            std::abort();
+        std::string rest = name.substr(folder.size());
+        if (rest.find('/') != std::string::npos || rest.find('\\') != std::string::npos)
+            std::abort();
+        if (rest.empty() || rest[0] != '[')
+            std::abort();
+        // Exactly the four brackets that delimit domain and path (six with the Secure mark).
+        int brackets = 0;
+        for (char c : rest)
+            brackets += (c == '[' || c == ']') ? 1 : 0;
+        if (brackets != (cookie.secure ? 6 : 4))
+            std::abort();
+    }
     return 0;
 }

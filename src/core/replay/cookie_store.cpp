@@ -17,17 +17,6 @@ constexpr std::size_t kPairPartMax = 1024;
 constexpr std::size_t kCookieLineRead = 259;  // a 260-byte line buffer
 constexpr int kCookieFilesMax = 100;
 
-std::string CopyAttribute(const std::string& text, std::size_t from, std::size_t max) {
-    std::string out;
-    for (std::size_t i = from; i < text.size() && out.size() < max; ++i) {
-        char c = text[i];
-        if (c == ';' || c == '\r' || c == '\n')
-            break;
-        out += c;
-    }
-    return out;
-}
-
 // A text from a server as part of a file name: no separators, no brackets (they delimit domain
 // and path in the name, and the lookup counts them byte by byte), no control characters.
 std::string SafeNamePart(const std::string& text, char separatorReplacement) {
@@ -77,33 +66,134 @@ int Fail(Prompter* owner, const char* utf8Message, int result) {
 
 }  // namespace
 
-int ParseSetCookie(std::string_view response, std::string& cookieText, std::string& domain,
-                   std::string& path) {
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Whether a request path lies at or under a cookie path, segment by segment.
+bool PathMatches(std::string requestPath, std::string cookiePath) {
+    if (requestPath.empty() || requestPath[0] != '/')
+        requestPath.insert(0, 1, '/');
+    if (cookiePath.empty() || cookiePath[0] != '/')
+        cookiePath.insert(0, 1, '/');
+    if (cookiePath == "/" || requestPath == cookiePath)
+        return true;
+    return requestPath.compare(0, cookiePath.size(), cookiePath) == 0 &&
+           (cookiePath.back() == '/' || requestPath[cookiePath.size()] == '/' ||
+            requestPath[cookiePath.size()] == '?');
+}
+
+bool IsCookieAttribute(std::string_view name) {
+    for (const char* attribute :
+         {"path", "domain", "expires", "max-age", "secure", "httponly", "samesite"}) {
+        if (EqualNoCase(Trimmed(name), attribute))
+            return true;
+    }
+    return false;
+}
+
+// Whether a host is the cookie's domain or inside it.
+bool DomainMatches(const std::string& host, const std::string& domain) {
+    if (domain.empty())
+        return false;
+    if (EqualNoCase(host, domain))
+        return true;
+    return host.size() > domain.size() + 1 && host[host.size() - domain.size() - 1] == '.' &&
+           EqualNoCase(std::string_view(host).substr(host.size() - domain.size()), domain);
+}
+
+}  // namespace
+
+std::vector<SetCookie> ParseSetCookies(std::string_view response) {
+    std::vector<SetCookie> cookies;
     std::size_t zero = response.find('\0');
     if (zero != std::string_view::npos)
         response = response.substr(0, zero);
+    // The header section only: a "domain=" in the page is no cookie's.
+    std::size_t end = response.find("\r\n\r\n");
+    std::size_t bare = response.find("\n\n");
+    if (bare != std::string_view::npos && (end == std::string_view::npos || bare < end))
+        end = bare;
+    if (end != std::string_view::npos)
+        response = response.substr(0, end);
     CharsetConverter converter;
     converter.SetOption("s");
     std::string text = CutToWidth(converter.Convert(response), kConvertedWidth);
 
-    std::size_t setCookie = text.find("Set-Cookie:");
-    std::size_t expires = text.find("expires=");
-    std::size_t pathAt = text.find("path=");
-    std::size_t domainAt = text.find("domain=");
-    if (setCookie == std::string::npos)
-        return 0;
-
-    for (std::size_t i = setCookie + 4; i < text.size() && cookieText.size() < kCookieCopyMax;
-         ++i) {
-        if (text[i] == '\n' || i == expires)
-            break;
-        cookieText += text[i];
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t lineEnd = text.find('\n', at);
+        std::string_view line(text.data() + at,
+                              (lineEnd == std::string::npos ? text.size() : lineEnd) - at);
+        at = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+        std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos ||
+            !EqualNoCase(Trimmed(line.substr(0, colon)), "Set-Cookie"))
+            continue;
+        std::string_view rest = line.substr(colon + 1);
+        SetCookie cookie;
+        bool first = true;
+        while (true) {
+            std::size_t semicolon = rest.find(';');
+            std::string_view part = Trimmed(rest.substr(0, semicolon));
+            std::size_t equals = part.find('=');
+            std::string_view key = Trimmed(part.substr(0, equals));
+            std::string_view value = equals == std::string_view::npos
+                                         ? std::string_view()
+                                         : Trimmed(part.substr(equals + 1));
+            if (first) {
+                cookie.name = std::string(key);
+                cookie.value = std::string(value);
+                first = false;
+            } else if (EqualNoCase(key, "domain")) {
+                while (!value.empty() && value.front() == '.')
+                    value.remove_prefix(1);
+                cookie.domain = std::string(value.substr(0, kDomainMax));
+            } else if (EqualNoCase(key, "path")) {
+                cookie.path = std::string(value.substr(0, kPathMax));
+            } else if (EqualNoCase(key, "secure")) {
+                cookie.secure = true;
+            }
+            if (semicolon == std::string_view::npos)
+                break;
+            rest = rest.substr(semicolon + 1);
+        }
+        if (cookie.name.empty() || cookie.name.size() + cookie.value.size() > kCookieCopyMax)
+            continue;
+        cookies.push_back(std::move(cookie));
     }
-    if (domainAt != std::string::npos)
-        domain = CopyAttribute(text, domainAt + 7, kDomainMax);
-    if (pathAt != std::string::npos)
-        path = CopyAttribute(text, pathAt + 5, kPathMax);
-    return 1;
+    return cookies;
+}
+
+void StoreResponseCookies(std::string_view response, const std::string& host,
+                          const std::string& requestPath) {
+    for (const SetCookie& cookie : ParseSetCookies(response)) {
+        std::string domain = cookie.domain.empty() ? host : cookie.domain;
+        std::string path = cookie.path.empty() ? requestPath : cookie.path;
+        SaveCookieFile(cookie.name + "=" + cookie.value + ";",
+                       CookieFilePath(domain, path, cookie.secure));
+    }
 }
 
 void SaveCookieFile(const std::string& cookieText, const std::string& filePath) {
@@ -143,12 +233,12 @@ void SaveCookieFile(const std::string& cookieText, const std::string& filePath) 
         file.Save(filePath);
 }
 
-std::string CookieFilePath(const std::string& domain, const std::string& path) {
+std::string CookieFilePath(const std::string& domain, const std::string& path, bool secure) {
     return ProgramPath("cookies/[" + SafeNamePart(domain, '_') + "][" + SafeNamePart(path, '@') +
-                       "].cookie");
+                       (secure ? "][secure].cookie" : "].cookie"));
 }
 
-std::string LookupCookies(const std::string& host, const std::string& path) {
+std::string LookupCookies(const std::string& host, const std::string& path, bool secureChannel) {
     std::string out;
     std::string folder = ProgramPath("cookies/");
     std::vector<std::string> names;
@@ -171,7 +261,10 @@ std::string LookupCookies(const std::string& host, const std::string& path) {
             if (brackets == 3)
                 cookiePath += (c == '@' ? '/' : c);
         }
-        if (host.find(domain) == std::string::npos || path.find(cookiePath) == std::string::npos) {
+        // A Secure cookie's file names itself after the two groups; over plain HTTP it stays.
+        bool secure = name.find("][secure].cookie") != std::string::npos;
+        if (!DomainMatches(host, domain) || !PathMatches(path, cookiePath) ||
+            (secure && !secureChannel)) {
             continue;
         }
         std::string content;
@@ -180,8 +273,11 @@ std::string LookupCookies(const std::string& host, const std::string& path) {
         // Line by line as a text-mode reader with a 260-byte buffer sees the file.
         std::string line;
         auto take = [&out](const std::string& piece) {
-            // A control byte in a stored cookie would start a header line of its own.
-            if (piece.find('=') == std::string::npos || HoldsControlByte(piece))
+            // A control byte in a stored cookie would start a header line of its own; an
+            // attribute that an older store kept as a cookie is not one.
+            std::size_t equals = piece.find('=');
+            if (equals == std::string::npos || HoldsControlByte(piece) ||
+                IsCookieAttribute(std::string_view(piece).substr(0, equals)))
                 return;
             std::string entry = piece + "; ";
             if (out.size() + entry.size() <= kCookieTextWidth - 1)

@@ -24,23 +24,40 @@ constexpr int kListMatchingFiles = 1;
 constexpr int kListFolders = 2;
 constexpr int kListMatchingFilesThenFolders = 3;
 
-// Finds the first Set-Cookie line of a response (converted to Shift_JIS first) and takes its
-// cookie text ("Cookie:" up to the line end or "expires=", at most 997 bytes), and the first
-// "domain=" and "path=" values of the response. 1 when the response holds "Set-Cookie:".
-int ParseSetCookie(std::string_view response, std::string& cookieText, std::string& domain,
-                   std::string& path);
+// One Set-Cookie header: its cookie (the header's first pair) and the attributes the store
+// keeps. Texts are CP932 (the response as the charset converter reads it).
+struct SetCookie {
+    std::string name, value;
+    std::string domain;  // without a leading "."; empty when not given
+    std::string path;    // empty when not given
+    bool secure = false;
+};
+
+// Every Set-Cookie header of the response's header section (never its body), header and
+// attribute names compared without regard to case; attributes (Path, Domain, Expires, Max-Age,
+// Secure, HttpOnly, SameSite, ...) are never cookies themselves. The cookie's name and value
+// are at most 997 bytes together.
+std::vector<SetCookie> ParseSetCookies(std::string_view response);
+
+// Stores every cookie the response sets: under its domain (else the request's host) and path
+// (else the request's path), a Secure one in a file of its own ("...[secure].cookie").
+void StoreResponseCookies(std::string_view response, const std::string& host,
+                          const std::string& requestPath);
 
 // Writes every "name=value;" pair of the cookie text into the cookie file.
 void SaveCookieFile(const std::string& cookieText, const std::string& filePath);
 
 // The cookie file of a domain and path: program folder + "cookies/[domain][path].cookie", with
-// "/" and "\" of the path as "@". Server texts are made safe for a file name so that the name
-// never leaves the cookies folder.
-std::string CookieFilePath(const std::string& domain, const std::string& path);
+// "/" and "\" of the path as "@", and "[secure]" before ".cookie" for cookies set with Secure
+// (the lookup's bracket scan reads the first two groups as before). Server texts are made safe
+// for a file name so that the name never leaves the cookies folder.
+std::string CookieFilePath(const std::string& domain, const std::string& path, bool secure = false);
 
-// "name=value; " for every cookie line of every file whose domain occurs in host and whose path
-// occurs in path; at most 1023 bytes (lines that would not fit are left out).
-std::string LookupCookies(const std::string& host, const std::string& path);
+// "name=value; " for every cookie line of every file whose domain is the host or a domain the
+// host is in (after a "."), and whose path is the request path or one of its leading segments;
+// Secure cookies only over TLS. At most 1023 bytes (lines that would not fit are left out).
+std::string LookupCookies(const std::string& host, const std::string& path,
+                          bool secureChannel = false);
 
 // Lists a folder: names of files matching pattern ("*.cookie" style: "*" and "?" wildcards)
 // and/or folders, at most maxCount names of at most nameSize - 1 bytes. Returns the count or

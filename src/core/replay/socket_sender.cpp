@@ -88,18 +88,6 @@ SocketSenderOptions Options() {
     return g_options;
 }
 
-void StoreCookie(const std::string& response, const std::string& host, const UrlParts& url) {
-    std::string cookieText, domain, path;
-    ParseSetCookie(response, cookieText, domain, path);
-    if (cookieText.empty())
-        return;
-    if (domain.empty())
-        domain = host;
-    if (path.empty())
-        path = url.path;
-    SaveCookieFile(cookieText, CookieFilePath(domain, path));
-}
-
 // The message-list line of a row whose exchange ran out of time or found no TLS session;
 // empty for other outcomes.
 std::string FailureMessage(const Exchange& exchange, const NetTimeouts& limits,
@@ -352,7 +340,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         // without their port.
         Endpoint target = EndpointOf(row.url, url.host);
         target.port = ConnectPort(target, cgiTestMode, options.port);
-        request.cookie = LookupCookies(target.host, url.path);
+        request.cookie = LookupCookies(target.host, url.path, target.tls);
         // Servers behind TLS need the name they serve; plain rows stay as they always were.
         if (target.tls)
             request.host = HostHeaderValue(target);
@@ -407,7 +395,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         }
         if (exchange.received) {
             StoreResponse(exchange.response);
-            StoreCookie(exchange.response, target.host, url);
+            StoreResponseCookies(exchange.response, target.host, url.path);
         }
         if (observer) {
             result.method = row.method;

@@ -19,17 +19,6 @@ class CookieStoreTest : public ::testing::Test {
     test::ScopedProgramFolder program_{dir_.Path()};
 };
 
-struct Parsed {
-    int result;
-    std::string cookie, domain, path;
-};
-
-Parsed Parse(const std::string& response) {
-    Parsed p;
-    p.result = ParseSetCookie(response, p.cookie, p.domain, p.path);
-    return p;
-}
-
 struct RecordingPrompter : Prompter {
     std::vector<std::string> texts;
     PromptAnswer Ask(const std::string& text, const std::string& caption, PromptButtons,
@@ -41,47 +30,57 @@ struct RecordingPrompter : Prompter {
 
 }  // namespace
 
-TEST_F(CookieStoreTest, ParseTakesTheCookieLineAndTheFirstAttributesOfTheResponse) {
-    Parsed p = Parse(
-        "HTTP/1.0 200 OK\r\nSet-Cookie: SID=abc; path=/; expires=Wed, 01-Jan-2031"
-        "\r\nX: 1\r\n\r\nbody");
-    EXPECT_EQ(p.result, 1);
-    EXPECT_EQ(p.cookie, "Cookie: SID=abc; path=/; ");
-    EXPECT_EQ(p.path, "/");
-    EXPECT_EQ(p.domain, "");
+TEST_F(CookieStoreTest, EverySetCookieHeaderOfTheHeaderSectionAndNoAttributeIsACookie) {
+    std::vector<SetCookie> cookies = ParseSetCookies(
+        "HTTP/1.0 200 OK\r\nSet-Cookie: SID=abc; Path=/app; Expires=Wed, 01-Jan-2031 00:00:00 GMT;"
+        " HttpOnly\r\nset-cookie: token=xyz\r\nSET-COOKIE: pref=1; DOMAIN=.Example.com; secure;"
+        " SameSite=Lax\r\nX: 1\r\n\r\n<p>Set-Cookie: fake=1; domain=evil; path=/</p>");
+    ASSERT_EQ(cookies.size(), 3u);
+    EXPECT_EQ(cookies[0].name + "=" + cookies[0].value, "SID=abc");
+    EXPECT_EQ(cookies[0].path, "/app");
+    EXPECT_FALSE(cookies[0].secure);
+    EXPECT_EQ(cookies[1].name + "=" + cookies[1].value, "token=xyz");  // one pair, no ";"
+    EXPECT_EQ(cookies[1].domain + cookies[1].path, "");
+    EXPECT_EQ(cookies[2].domain, "Example.com");
+    EXPECT_TRUE(cookies[2].secure);
+    // Only the header section: the page's text is no cookie.
+    EXPECT_TRUE(ParseSetCookies("HTTP/1.0 200 OK\r\n\r\nSet-Cookie: a=1; domain=h").empty());
 
-    p = Parse("HTTP/1.0 200 OK\r\nSet-Cookie: a=1; b=2; path=/x; domain=h\r\nX: y\r\n\r\n");
-    EXPECT_EQ(p.cookie, "Cookie: a=1; b=2; path=/x; domain=h\r");
-    EXPECT_EQ(p.path, "/x");
-    EXPECT_EQ(p.domain, "h");
-
-    p = Parse("HTTP/1.0 200 OK\r\n\r\nno cookie, path=/z");
-    EXPECT_EQ(p.result, 0);
-    EXPECT_EQ(p.cookie, "");
-    EXPECT_EQ(p.path, "");
-
-    // The response is searched in Shift_JIS.
+    // Read in Shift_JIS, as the rest of the store.
     CharsetConverter toUtf8;
     toUtf8.SetOption("w");
-    p = Parse(toUtf8.Convert("Set-Cookie: name=" + J("値") + "; path=/\r\n"));
-    EXPECT_EQ(p.cookie, "Cookie: name=" + J("値") + "; path=/\r");
+    cookies = ParseSetCookies(toUtf8.Convert("Set-Cookie: name=" + J("値") + "; path=/\r\n"));
+    ASSERT_EQ(cookies.size(), 1u);
+    EXPECT_EQ(cookies[0].value, J("値"));
 }
 
-TEST_F(CookieStoreTest, PairsFollowedBySemicolonsAreStoredAndLookedUpByDomainAndPath) {
-    Parsed p = Parse("HTTP/1.0 200 OK\r\nSet-Cookie: a=1; b=2; path=/x; domain=h\r\n\r\n");
-    std::string file = CookieFilePath(p.domain, "/x");
-    EXPECT_EQ(file, dir_ / "cookies/[h][@x].cookie");
-    SaveCookieFile(p.cookie, file);
-    EXPECT_EQ(test::ReadFile(file), "[expire_never]\r\na=1\r\nb=2\r\npath=/x\r\n");
+TEST_F(CookieStoreTest, CookiesGoToTheirDomainAndPathOnlyAndSecureOnesOnlyOverTls) {
+    StoreResponseCookies(
+        "HTTP/1.0 200 OK\r\nSet-Cookie: a=1; path=/x\r\n"
+        "Set-Cookie: s=2; Path=/; Secure\r\nSet-Cookie: d=3; Domain=example.com\r\n\r\n",
+        "127.0.0.1", "/x/login.cgi");
+    EXPECT_EQ(test::ReadFile(dir_ / "cookies/[127.0.0.1][@x].cookie"), "[expire_never]\r\na=1\r\n");
+    EXPECT_TRUE(FileExists(dir_ / "cookies/[127.0.0.1][@][secure].cookie"));
+    EXPECT_TRUE(FileExists(dir_ / "cookies/[example.com][@x@login.cgi].cookie"));
 
-    EXPECT_EQ(LookupCookies("h", "/x/y.cgi"), "a=1; b=2; path=/x; ");
-    EXPECT_EQ(LookupCookies("www.h.example", "/x"), "a=1; b=2; path=/x; ");
-    EXPECT_EQ(LookupCookies("h", "/y"), "");
-    EXPECT_EQ(LookupCookies("example", "/x"), "");
+    EXPECT_EQ(LookupCookies("127.0.0.1", "/x/y.cgi"), "a=1; ");
+    EXPECT_EQ(LookupCookies("127.0.0.1", "/x"), "a=1; ");
+    std::string overTls = LookupCookies("127.0.0.1", "/x/y.cgi", true);
+    EXPECT_EQ(overTls.size(), 10u);
+    EXPECT_NE(overTls.find("s=2; "), std::string::npos);
+    EXPECT_EQ(LookupCookies("127.0.0.1", "/xy"), "");    // whole segments only
+    EXPECT_EQ(LookupCookies("127.0.0.10", "/x/y"), "");  // not a host that contains it
+    EXPECT_EQ(LookupCookies("www.example.com", "/x/login.cgi"), "d=3; ");
+    EXPECT_EQ(LookupCookies("evil-example.com", "/x/login.cgi"), "");
 
-    // The same name again keeps one key with the later value; a pair without ";" is not saved.
-    SaveCookieFile("Cookie: a=9; c=3", file);
-    EXPECT_EQ(test::ReadFile(file), "[expire_never]\r\na=9\r\nb=2\r\npath=/x\r\n");
+    // A file written by an older store, attributes kept as cookies: they are not sent.
+    test::WriteFile(dir_ / "cookies/[old][@].cookie",
+                    "[expire_never]\r\nssid=1\r\npath=/\r\nsecure=\r\nDomain=old\r\n");
+    EXPECT_EQ(LookupCookies("old", "/a"), "ssid=1; ");
+
+    // The same name again keeps one key with the later value.
+    StoreResponseCookies("HTTP/1.0 200 OK\r\nSet-Cookie: a=9; path=/x\r\n\r\n", "127.0.0.1", "/");
+    EXPECT_EQ(test::ReadFile(dir_ / "cookies/[127.0.0.1][@x].cookie"), "[expire_never]\r\na=9\r\n");
 }
 
 TEST_F(CookieStoreTest, ServerTextsNeverLeaveTheCookiesFolder) {
@@ -122,10 +121,6 @@ TEST_F(CookieStoreTest, ListingIsBoundedAndReportsOnlyWithAnOwner) {
     EXPECT_EQ(ListFolderFiles(nullptr, dir_ / "cookies", names, 100, 260, "*.cookie",
                               kListMatchingFiles, true),
               100);
-    // Only the first 100 files are considered by a lookup.
-    std::string text = LookupCookies("h0h1h2h3h4h5h6h7h8h9", "/");
-    EXPECT_LE(std::count(text.begin(), text.end(), ';'), 100);
-
     RecordingPrompter owner;
     EXPECT_EQ(ListFolderFiles(&owner, dir_ / "cookies", names, 100, 260, "*.cookie",
                               kListMatchingFiles, true),
@@ -148,18 +143,34 @@ TEST_F(CookieStoreTest, ListingIsBoundedAndReportsOnlyWithAnOwner) {
     EXPECT_EQ(names[0], dir_ / "cookies/quillrun.sin");
 }
 
+TEST_F(CookieStoreTest, ALookupConsidersTheFirstHundredFiles) {
+    // 101 files whose paths all lie on one request path give at most 100 pairs.
+    std::string path;
+    for (int i = 0; i < 101; ++i) {
+        SaveCookieFile("k" + std::to_string(i) + "=1;",
+                       CookieFilePath("h", path.empty() ? "/" : path));
+        path += "/a";
+    }
+    std::string text = LookupCookies("h", path);
+    EXPECT_EQ(std::count(text.begin(), text.end(), ';'), 100);
+}
+
 TEST_F(CookieStoreTest, ControlBytesNeverReachTheCookieHeader) {
     // A server's value with a bare CR is not stored.
     SaveCookieFile("Cookie: A=1; B=2\rX-Injected: 1; C=3;", CookieFilePath("h", "/"));
     EXPECT_EQ(LookupCookies("h", "/"), "A=1; C=3; ");
-    // A file damaged by hand (no brackets: it matches every host) is read without its bad lines.
-    test::WriteFile(dir_ / "cookies/any.cookie", "[expire_never]\r\nD=4\r\nE=5\rF: 6\r\n" +
-                                                     std::string("G=\0", 4) + "\r\nH=\x01\r\n");
+    // A file damaged by hand is read without its bad lines; one without brackets names no
+    // domain and goes to no host.
+    test::WriteFile(dir_ / "cookies/any.cookie", "[expire_never]\r\nZ=1\r\n");
+    test::WriteFile(
+        dir_ / "cookies/[other][@].cookie",
+        "[expire_never]\r\nD=4\r\nE=5\rF: 6\r\n" + std::string("G=\0", 4) + "\r\nH=\x01\r\n");
     std::string header = LookupCookies("other", "/");
     EXPECT_EQ(header.find('\r'), std::string::npos);
     EXPECT_EQ(header.find('\0'), std::string::npos);
     EXPECT_EQ(header.find('\x01'), std::string::npos);
     EXPECT_NE(header.find("D=4; "), std::string::npos);
+    EXPECT_EQ(header.find("Z=1"), std::string::npos);
 }
 
 }  // namespace quillrun

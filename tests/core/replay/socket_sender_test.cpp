@@ -97,15 +97,15 @@ TEST_F(SocketSenderTest, CookiesSetByOneResponseGoWithMatchingRequests) {
         "2\tPOST\thttp://127.0.0.1/app/x.cgi\ta=1\t\r\n"
         "3\tURL\thttp://127.0.0.1/other\t\t\r\n");
     EXPECT_EQ(test::ReadFile(dir_ / "cookies/[127.0.0.1][@app].cookie"),
-              "[expire_never]\r\nSID=abc\r\npath=/app\r\n");
+              "[expire_never]\r\nSID=abc\r\n");
     auto requests = server_.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1].raw,
               "POST /app/x.cgi  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n"
               "Content-Type:application/x-www-form-urlencoded\r\nContent-Length:3\r\n"
-              "Cookie: SID=abc; path=/app; \r\n\r\na=1\r\n");
+              "Cookie: SID=abc; \r\n\r\na=1\r\n");
     EXPECT_EQ(requests[2].Header("cookie"), "");
-    EXPECT_NE(Log().find("cookie:SID=abc; path=/app;  port:"), std::string::npos);
+    EXPECT_NE(Log().find("cookie:SID=abc;  port:"), std::string::npos);
 }
 
 TEST_F(SocketSenderTest, MultipartBodiesAreSentDecodedWithTheirBoundary) {
