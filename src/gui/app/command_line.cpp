@@ -205,7 +205,8 @@ std::string UsageText() {
            "folder of the executable) and the socket sender, or with --browser the browser\n"
            "engine offscreen; it prints one line per row (time, method, URL, status line or\n"
            "error, bytes received, milliseconds) and exits 0 when every row got a 2xx or 3xx\n"
-           "status, 1 when a row failed, 2 on bad arguments or an unreadable file. A running\n"
+           "status, 1 when a row failed or was not sent, 2 on bad arguments or a file that\n"
+           "cannot be read or is no event file. A running\n"
            "desktop program does not stop it; the duplicate-post guard applies as for tasks.\n"
            "--headless runs the scheduler and both replay engines with no display; it and the\n"
            "desktop program refuse to run together. SIGTERM ends it normally.\n";
