@@ -22,6 +22,7 @@ struct Settings {
     std::int32_t SocketConnectTimeout = 0;
     std::int32_t SocketReceiveTimeout = 0;
     std::int32_t SocketRowTimeout = 0;  // a row's whole exchange, seconds; 0: 120
+    std::int32_t SocketHostHeader = 0;  // 1: plain rows send Host: as TLS rows do
 };
 
 struct AppState {

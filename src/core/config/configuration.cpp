@@ -135,6 +135,7 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings.SocketConnectTimeout = TimeoutSeconds(ini, "SocketConnectTimeout");
     app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
     app.settings.SocketRowTimeout = TimeoutSeconds(ini, "SocketRowTimeout");
+    app.settings.SocketHostHeader = ini.GetInt("CONFIG", "SocketHostHeader", 0) == 1 ? 1 : 0;
     int count = ini.GetInt("Event", "Total", 0);
     if (count < 1)
         return true;

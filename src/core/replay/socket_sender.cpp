@@ -307,8 +307,10 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             ended(EventLine(), "damaged row " + std::to_string(n + 1) + ": control bytes");
             return;
         }
+        // A fragment belongs to the page, never to the request line.
+        std::string wireUrl = row.url.substr(0, row.url.find('#'));
         UrlParts url;
-        if (!SplitUrl(row.url, url)) {
+        if (!SplitUrl(wireUrl, url)) {
             notSent(n, "its URL cannot be read");
             return;
         }
@@ -338,11 +340,12 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         }
         // The scheme and an explicit port decide the connection; the cookie store knows hosts
         // without their port.
-        Endpoint target = EndpointOf(row.url, url.host);
+        Endpoint target = EndpointOf(wireUrl, url.host);
         target.port = ConnectPort(target, cgiTestMode, options.port);
         request.cookie = LookupCookies(target.host, url.path, target.tls);
         // Servers behind TLS need the name they serve; plain rows stay as they always were.
-        if (target.tls)
+        bool hostHeader = target.tls || App().settings.SocketHostHeader == 1;
+        if (hostHeader)
             request.host = HostHeaderValue(target);
         std::uint16_t port = target.port;
 
@@ -394,6 +397,11 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             AddMessage(failed);
         }
         if (exchange.received) {
+            // A name-based virtual host answers a request without Host: with 400.
+            if (!hostHeader && StatusLineOf(exchange.response).find(" 400") != std::string::npos)
+                AddMessage(J("400 Bad Request: ") + scheme + url.host + url.path +
+                           J(" 名前で分けたサーバーは Host ヘッダーを求めます。quillrun.ini の "
+                             "[CONFIG] に SocketHostHeader=1 と書くと平文の行にも送ります"));
             StoreResponse(exchange.response);
             StoreResponseCookies(exchange.response, target.host, url.path);
         }

@@ -74,11 +74,12 @@ TEST(Configuration, SocketTimeoutsAreReadWhenPresentAndNeverWritten) {
 
     std::string withKeys =
         "[CONFIG]\r\nSocketConnectTimeout=4\r\nSocketReceiveTimeout=-3\r\n"
-        "SocketRowTimeout=90\r\n";
+        "SocketRowTimeout=90\r\nSocketHostHeader=1\r\n";
     test::WriteFile(app.configPath, withKeys);
     LoadConfiguration(app, dir.Path());
     EXPECT_EQ(app.settings.SocketConnectTimeout, 4);
     EXPECT_EQ(app.settings.SocketRowTimeout, 90);
+    EXPECT_EQ(app.settings.SocketHostHeader, 1);
     EXPECT_EQ(app.settings.SocketReceiveTimeout, 0);  // not positive: the default
     EXPECT_TRUE(SaveConfiguration(app));
     std::string saved = test::ReadFile(app.configPath);

@@ -312,6 +312,35 @@ TEST_F(SocketSenderTest, IPv6AddressesAndNamesWithSeveralAddressesAreReached) {
     EXPECT_EQ(HostHeaderValue(EndpointOf("https://h/", "h")), "h");
 }
 
+TEST_F(SocketSenderTest, FragmentsStayOffTheWireAndVirtualHostsCanGetTheirHostHeader) {
+    server_.SetHandler([](const test::ReceivedRequest& r) {
+        if (r.Header("host").empty()) {
+            test::Reply reply;
+            reply.raw = "HTTP/1.0 400 Bad Request\r\nContent-Length: 0\r\n\r\n";
+            return reply;
+        }
+        return test::Reply::Ok("vhost");
+    });
+    Replay("1\tURL\thttp://127.0.0.1/p#section\t\t\r\n2\tGET\thttp://127.0.0.1/s#top\tq=1\t\r\n");
+    ASSERT_EQ(server_.RequestCount(), 2u);
+    EXPECT_EQ(server_.Requests()[0].raw, "GET /p?  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n\r\n");
+    EXPECT_EQ(server_.Requests()[1].target, "/s?q=1");
+    // Without Host: the virtual host refuses; the message list names the setting.
+    ASSERT_EQ(messages_.size(), 2u);
+    EXPECT_NE(messages_[0].find("SocketHostHeader=1"), std::string::npos);
+
+    server_.ClearRequests();
+    messages_.clear();
+    App().settings.SocketHostHeader = 1;
+    Replay("1\tURL\thttp://127.0.0.1/p\t\t\r\n");
+    App().settings.SocketHostHeader = 0;
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    EXPECT_EQ(server_.Requests()[0].raw,
+              "GET /p?  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nHost: 127.0.0.1:" +
+                  std::to_string(server_.Port()) + "\r\n\r\n");
+    EXPECT_TRUE(messages_.empty());
+}
+
 TEST_F(SocketSenderTest, AConnectionThatIsNeverAcceptedTimesOut) {
     // A listening socket whose queue is full drops every further connection attempt unanswered.
     int listener = ::socket(AF_INET, SOCK_STREAM, 0);
