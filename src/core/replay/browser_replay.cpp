@@ -59,11 +59,13 @@ void PerformRow(const RowNavigation& n, Browser& browser) {
     }
 }
 
-void WaitAfterRow(Browser& browser, ReplayWaiter& waiter) {
+bool WaitAfterRow(Browser& browser, ReplayWaiter& waiter) {
     waiter.Pause(500);
     if (!waiter.WaitUntilNotBusy(browser)) {
         AddMessage(J("ブラウザの読み込みが終わらないため、待つのをやめて次へ進みます"));
+        return false;
     }
+    return true;
 }
 
 void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
@@ -127,12 +129,15 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         LocalTime at = CurrentClock().Now();
         auto started = std::chrono::steady_clock::now();
         PerformRow(navigation, browser);
-        WaitAfterRow(browser, waiter);
+        bool settled = WaitAfterRow(browser, waiter);
         long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - started)
                            .count();
         if (navigation.action == RowAction::ArmForm) {
             report(row, at, ms, "form action armed", true);
+        } else if (!settled) {
+            // The page never finished: the previous page's result says nothing of this row.
+            report(row, at, ms, "timed out", false);
         } else {
             bool loaded = browser.LastLoadSucceeded();
             report(row, at, ms, loaded ? "loaded" : "load failed", loaded);

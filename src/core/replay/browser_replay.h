@@ -43,6 +43,6 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
 
 // The wait after a row: 500 ms, then until the browser is not busy (a message-list line when it
 // gave up).
-void WaitAfterRow(Browser& browser, ReplayWaiter& waiter);
+bool WaitAfterRow(Browser& browser, ReplayWaiter& waiter);
 
 }  // namespace quillrun

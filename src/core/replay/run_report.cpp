@@ -16,8 +16,10 @@
 namespace quillrun {
 
 std::string FormatRowResult(const RowResult& row) {
-    return DateTimeText(row.at) + " " + row.method + " " + row.url + " " + row.outcome + " " +
-           std::to_string(row.bytes) + " bytes " + std::to_string(row.milliseconds) + " ms";
+    // UTF-8 throughout: the row's method and URL are the event file's CP932 texts.
+    return DateTimeText(row.at) + " " + Cp932ToUtf8(row.method) + " " + Cp932ToUtf8(row.url) + " " +
+           row.outcome + " " + std::to_string(row.bytes) + " bytes " +
+           std::to_string(row.milliseconds) + " ms";
 }
 
 namespace {

@@ -22,7 +22,8 @@ struct RowResult {
 
 using RowObserver = std::function<void(const RowResult&)>;
 
-// "YYYY-MM-DD hh:mm:ss.mmm METHOD URL OUTCOME N bytes M ms".
+// "YYYY-MM-DD hh:mm:ss.mmm METHOD URL OUTCOME N bytes M ms", UTF-8 (method and URL are CP932
+// in the row, the outcome UTF-8).
 std::string FormatRowResult(const RowResult& row);
 
 // The report of one task run: report/<yyyymmdd-hhmmss>_<task name>.txt in the program folder,

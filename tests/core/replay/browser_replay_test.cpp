@@ -137,9 +137,18 @@ TEST_F(BrowserReplayTest, AWaitThatGivesUpSaysSoAndGoesOn) {
     browser_.calls.clear();
     FakeWaiter waiter(browser_.calls);
     waiter.giveUp = true;
-    WaitAfterRow(browser_, waiter);
+    EXPECT_FALSE(WaitAfterRow(browser_, waiter));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find(J("待つのをやめて")), std::string::npos);
+
+    // The row whose page never finished is no loaded row, and the run fails with it.
+    test::WriteFile(dir_ / "event/t.evf", "1\tURL\thttp://h/slow\t\t\r\n");
+    std::vector<RowResult> rows;
+    BrowserReplayFile(dir_ / "event/t.evf", browser_, waiter,
+                      [&rows](const RowResult& row) { rows.push_back(row); });
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].outcome, "timed out");
+    EXPECT_FALSE(rows[0].ok);
 }
 
 TEST_F(BrowserReplayTest, ARowWithAControlByteEndsTheReplayAndSaysSo) {

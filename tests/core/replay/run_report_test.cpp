@@ -41,6 +41,12 @@ TEST(RunReport, StatusLinesAndTheRowLine) {
     row.milliseconds = 15;
     EXPECT_EQ(FormatRowResult(row),
               "2026-12-06 09:30:00.007 GET http://h/a?q=1 HTTP/1.0 200 OK 120 bytes 15 ms");
+    // A row's CP932 texts come out in UTF-8, as the outcome does: one encoding per line.
+    row.url = "http://h/" + J("検索") + "?q=" + J("値");
+    row.outcome = "接続がタイムアウトしました";
+    EXPECT_EQ(FormatRowResult(row),
+              "2026-12-06 09:30:00.007 GET http://h/検索?q=値 "
+              "接続がタイムアウトしました 120 bytes 15 ms");
 }
 
 TEST(RunReport, ATaskRunWritesItsReportAndOnlyTheNewest200Stay) {
