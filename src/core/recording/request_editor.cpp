@@ -58,7 +58,6 @@ void FillCurrentRequest(const EventList& list, int headRow) {
         method == "URL" ? std::string() : CutToWidth(list.DataOf(pair), kTextWidthOfRequest);
 }
 
-
 bool& SetNoticeShown() {
     static bool shown = false;
     return shown;
@@ -340,7 +339,18 @@ bool RequestEditorModel::Ok(EditorResult& result) {
         result.data = data;
         return true;
     }
-    std::string data = CutToWidth(multipart.checked ? source : output, kTextWidth);
+    const std::string& body = multipart.checked ? source : output;
+    if (!noData.checked && !multipart.checked && output.empty() &&
+        !CutToWidth(decoded, kTextWidth).empty()) {
+        // The encoding did not fit: storing the empty output would drop the body.
+        Refuse("エンコードした内容が長すぎるため、イベントは変更しません（20479バイトまで）");
+        return false;
+    }
+    if (!noData.checked && body.size() >= kTextWidth) {
+        Refuse("データが長すぎるため、イベントは変更しません（10239バイトまで）");
+        return false;
+    }
+    std::string data = body;
     if (noData.checked) {
         result.method = 1;
         data.clear();

@@ -207,4 +207,27 @@ TEST(RequestEditor, LineBreaksTypedIntoUnencodedDataAreStoredEscaped) {
     EXPECT_EQ(r.data, "a=1%0D%0Ab=2%09");
 }
 
+TEST(RequestEditor, ABodyTooLongToEncodeOrStoreIsRefusedNotDropped) {
+    AnsweringPrompter prompts;
+    RequestEditorModel m(prompts);
+    std::string body = "a=";
+    for (int i = 0; i < 4000; ++i)
+        body += "%82%A0";  // 4000 x "あ": 8002 bytes decoded, 24002 encoded
+    m.Open(Request(3, "http://h/p", body));
+    EditorResult r;
+    EXPECT_FALSE(m.Ok(r));  // before: stored cut (or, when the encoding failed, bodyless)
+    m.EncodingDirection();  // a box of the output side pressed: the encoding does not fit
+    EXPECT_TRUE(m.output.empty());
+    EXPECT_FALSE(m.Ok(r));
+    EXPECT_NE(prompts.shown.back().find(J("エンコードした内容が長すぎる")), std::string::npos);
+    ASSERT_EQ(prompts.shown.size(), 2u);
+    EXPECT_NE(prompts.shown[0].find(J("長すぎるため、イベントは変更しません")), std::string::npos);
+
+    // Encoded but longer than a row's data: refused too, never cut.
+    RequestEditorModel cut(prompts);
+    cut.Open(Request(3, "http://h/p", "a=" + std::string(12000, 'x')));
+    EXPECT_FALSE(cut.Ok(r));
+    EXPECT_NE(prompts.shown.back().find(J("データが長すぎる")), std::string::npos);
+}
+
 }  // namespace quillrun
