@@ -80,6 +80,21 @@ std::string Utf8ToCp932(std::string_view utf8) {
     return ConvertCharset("CP932", "UTF-8", utf8, "?");
 }
 
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 std::string CutToWidth(std::string_view text, std::size_t width) {
     if (width == 0)
         return std::string();

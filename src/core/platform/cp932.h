@@ -51,6 +51,9 @@ inline std::string J(std::string_view utf8) {
 // terminating zero) without splitting a double-byte character.
 std::string CutToWidth(std::string_view text, std::size_t width);
 
+// Equal but for the case of ASCII letters (names of profile keys, headers, attributes).
+bool EqualNoCase(std::string_view a, std::string_view b);
+
 // Copies text into out[size] the way a fixed buffer holds it: cut to size - 1 bytes on a
 // character boundary, zero-terminated. Nothing is written when size is 0.
 void CopyToBuffer(char* out, std::size_t size, std::string_view text);
