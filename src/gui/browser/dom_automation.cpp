@@ -13,9 +13,10 @@ namespace {
 
 // Setting the "inner text" of a form control sets its value (innerText does nothing there),
 // then the page hears input and change as if the user had typed. Clicks look for a name or
-// id, then an id, then a value attribute (button captions), then a link's text. Every INPUT
-// button whose caption matches submits its form; all but the last into a hidden frame of
-// their own, so that one submission does not cancel the other.
+// id, then an id, then a value attribute (button captions), then a link's or a BUTTON's text.
+// Every button whose caption matches (an INPUT button's value; a BUTTON's value or text)
+// submits its form; all but the last into a hidden frame of their own, so that one submission
+// does not cancel the other.
 const char kAutomation[] = R"JS(
 (function (values, clicks, submit, submitText) {
   function all() { return Array.prototype.slice.call(document.getElementsByTagName('*')); }
@@ -48,18 +49,21 @@ const char kAutomation[] = R"JS(
       if (v !== null && v === name) { list[i].click(); return; }
     }
     for (i = 0; i < list.length; ++i) {
-      if (list[i].tagName.toLowerCase() === 'a' && list[i].innerText === name) {
+      var tag = list[i].tagName.toLowerCase();
+      if ((tag === 'a' || tag === 'button') && list[i].innerText.trim() === name) {
         list[i].click(); return;
       }
     }
   }
   function submitBy(text) {
-    var inputs = Array.prototype.slice.call(document.getElementsByTagName('INPUT'));
+    var controls = Array.prototype.slice.call(document.querySelectorAll('input, button'));
     var forms = [];
-    inputs.forEach(function (x) {
-      var type = (x.getAttribute('type') || 'text').toLowerCase();
+    controls.forEach(function (x) {
+      var isButton = x.tagName.toUpperCase() === 'BUTTON';
+      var type = (x.getAttribute('type') || (isButton ? 'submit' : 'text')).toLowerCase();
       if (type !== 'button' && type !== 'submit' && type !== 'reset') return;
-      if ((x.value || '') === text && x.form) forms.push(x.form);
+      var caption = isButton ? [x.value || '', x.innerText.trim()] : [x.value || ''];
+      if (caption.indexOf(text) >= 0 && x.form && forms.indexOf(x.form) < 0) forms.push(x.form);
     });
     forms.forEach(function (form, k) {
       if (k + 1 < forms.length) {

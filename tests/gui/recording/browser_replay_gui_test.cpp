@@ -60,6 +60,12 @@ test::Reply Serve(const test::ReceivedRequest& r) {
         reply.delayMilliseconds = 700;
         return reply;
     }
+    if (path == "/buttons.html") {
+        return test::Reply::Ok(
+            Html("<form method=post action=\"/login\"><input name=u value=me>"
+                 "<button>\xE3\x83\xAD\xE3\x82\xB0\xE3\x82\xA4\xE3\x83\xB3</button></form>"
+                 "<button type=button onclick=\"document.body.dataset.c+='b;'\">Open</button>"));
+    }
     if (path == "/slow") {
         test::Reply reply = test::Reply::Ok(Html("slow"));
         reply.delayMilliseconds = 3000;
@@ -188,6 +194,18 @@ TEST_F(BrowserReplayGuiTest, SetStepsFillClickAndSubmit) {
     EXPECT_EQ(Find("/got1")->target, "/got1?tindrel=yes&q=xyz&sel=a");
     EXPECT_EQ(Find("/got2")->method, "POST");
     EXPECT_EQ(Find("/got2")->body, "z=2");
+}
+
+TEST_F(BrowserReplayGuiTest, SubmitAndClickFindButtonElementsByTheirText) {
+    // click=Open presses <button type=button>Open</button>.
+    ArmFormAction("submit=", "input=u:me,click=Open,");
+    browser().Navigate(Url("/buttons.html"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Dom("document.body.dataset.c") == "b;"; }, 20000));
+    // submit=ログイン sends the form of <button>ログイン</button>.
+    ArmFormAction("submit=" + J("ログイン"), "input=u:you,click=,");
+    browser().Navigate(Url("/buttons.html?again"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Find("/login") != nullptr; }, 20000));
+    EXPECT_EQ(Find("/login")->body, "u=you");
 }
 
 TEST_F(BrowserReplayGuiTest, TheFormASetRowSubmitsReachesTheServerBeforeTheNextRow) {
