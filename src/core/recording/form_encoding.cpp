@@ -210,7 +210,20 @@ std::string EncodeFormBody(const FormSubmission& form, const std::string& bounda
             body += EncodeFormText(NormalizeNewlines(e.name), encoding) + "=" +
                     EncodeFormText(NormalizeNewlines(value), encoding) + "\r\n";
         }
-        return body;
+        // An event's data never holds a tab or a line break: they would end its field or its
+        // line in the event file, and every later event would be lost on loading.
+        std::string stored;
+        for (char c : body) {
+            if (c == '\t')
+                stored += "%09";
+            else if (c == '\r')
+                stored += "%0D";
+            else if (c == '\n')
+                stored += "%0A";
+            else
+                stored += c;
+        }
+        return stored;
     }
     for (std::size_t k = 0; k < form.entries.size(); ++k) {
         const FormEntry& e = form.entries[k];

@@ -1,5 +1,7 @@
 // The body a browser sends for a submitted form, encoded as Blink encodes it: the form's
-// charset, then application/x-www-form-urlencoded, text/plain or multipart/form-data.
+// charset, then application/x-www-form-urlencoded, text/plain or multipart/form-data. A
+// text/plain body is given with its tabs and line breaks percent-encoded, as an event's data
+// holds it.
 #pragma once
 
 #include <string>

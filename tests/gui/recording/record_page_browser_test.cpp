@@ -13,6 +13,7 @@
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/recording/event_list.h"
 #include "core/replay/form_action.h"
 #include "core/replay/url_encoding.h"
 #include "core/skin/skin_geometry.h"
@@ -109,6 +110,12 @@ test::Reply Serve(const test::ReceivedRequest& r) {
                  "console.info('quillrun-frame-report n1 ab {\"frameLoaded\":true}');"
                  "window.dispatchEvent(new Event('load'));"
                  "}, 3000)</script>"));
+    }
+    if (path == "/plain.html") {
+        return test::Reply::Ok(
+            Page("<form method=post enctype=\"text/plain\" action=\"/plain.cgi\">"
+                 "<input name=a value=\"x y\"><textarea name=t>line1\nline2</textarea>"
+                 "<button id=go>go</button></form>"));
     }
     if (path == "/spy.html") {
         // A page that frames another origin's login form and listens for what frames post.
@@ -266,6 +273,24 @@ TEST_F(RecordPageBrowserTest, AFramedFormOfAnotherOriginIsRecordedButNeverReache
     // The top page's listener heard nothing of the frame's entries.
     EXPECT_EQ(page_->browser()->RunScript(QStringLiteral("document.title")).toString(),
               QStringLiteral("t"));
+}
+
+TEST_F(RecordPageBrowserTest, ATextPlainFormIsRecordedOnOneLineAndTheListSurvivesItsFile) {
+    Go("/plain.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    Click("go");
+    ASSERT_TRUE(WaitForEvents(2));
+    EXPECT_EQ(LastRequestTo("/plain.cgi").body, "a=x y\r\nt=line1\r\nline2\r\n");
+    EXPECT_EQ(Event(1), "POST|" + Url("/plain.cgi") + "|a=x y%0D%0At=line1%0D%0Aline2%0D%0A");
+    Go("/index.html");
+    ASSERT_TRUE(WaitForEvents(3));
+    // Saved and read back, the events after it are all there.
+    ASSERT_TRUE(Events().SaveEventFile(dir_ / "event/plain.evf"));
+    EventList again;
+    ASSERT_TRUE(again.LoadEventFile(dir_ / "event/plain.evf"));
+    ASSERT_GE(again.PairCount(), 3);
+    EXPECT_EQ(again.DataOf(1), Events().DataOf(1));
+    EXPECT_EQ(again.UrlOf(2), Url("/index.html"));
 }
 
 TEST_F(RecordPageBrowserTest, MultipartFormsRecordTheWholeBodyPercentEncoded) {
