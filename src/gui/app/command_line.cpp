@@ -18,6 +18,16 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     CommandLine line;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        // The option's value is the next argument; none (or an empty one) is an error.
+        auto takeValue = [&](std::string& value, const char* what) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                line.mode = CommandLine::Mode::Error;
+                line.error = arg + " needs " + what;
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
         if (arg == "--help" || arg == "-h") {
             line.mode = CommandLine::Mode::Help;
             return line;
@@ -27,13 +37,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             return line;
         }
         if (arg == "--run" && line.mode == CommandLine::Mode::Desktop) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                line.mode = CommandLine::Mode::Error;
-                line.error = "--run needs an event file";
+            if (!takeValue(line.eventFile, "an event file"))
                 return line;
-            }
             line.mode = CommandLine::Mode::Run;
-            line.eventFile = argv[++i];
             continue;
         }
         if (arg == "--browser") {
@@ -41,21 +47,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             continue;
         }
         if (arg == "--at") {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                line.mode = CommandLine::Mode::Error;
-                line.error = "--at needs a time (HH:MM[:SS[.mmm]] or YYYY-MM-DDTHH:MM[:SS[.mmm]])";
+            if (!takeValue(line.at, "a time (HH:MM[:SS[.mmm]] or YYYY-MM-DDTHH:MM[:SS[.mmm]])"))
                 return line;
-            }
-            line.at = argv[++i];
             continue;
         }
         if (arg == "--instance-dir") {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                line.mode = CommandLine::Mode::Error;
-                line.error = "--instance-dir needs a folder";
+            if (!takeValue(line.instanceFolder, "a folder"))
                 return line;
-            }
-            line.instanceFolder = argv[++i];
             continue;
         }
         if (arg == "--no-preconnect") {
@@ -67,13 +65,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             continue;
         }
         if (arg == "--server-clock" && line.mode == CommandLine::Mode::Desktop) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                line.mode = CommandLine::Mode::Error;
-                line.error = "--server-clock needs a URL";
+            if (!takeValue(line.url, "a URL"))
                 return line;
-            }
             line.mode = CommandLine::Mode::ServerClock;
-            line.url = argv[++i];
             continue;
         }
         if (arg == "--headless" && line.mode == CommandLine::Mode::Desktop) {
