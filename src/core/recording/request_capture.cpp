@@ -22,8 +22,10 @@ std::string RequestCapture::Fit(const std::string& text, std::size_t width, cons
 }
 
 void RequestCapture::OnBeforeNavigate(const std::string* postData) {
-    if (!bodyPending_)
+    if (!bodyPending_) {
         captured_.clear();
+        capturedBody_ = false;
+    }
     bodyPending_ = true;
     if (postData != nullptr && !postData->empty()) {
         std::string text = *postData;
@@ -40,6 +42,7 @@ void RequestCapture::OnBeforeNavigate(const std::string* postData) {
             text = encoded;
         }
         captured_ = Fit(text, kDataWidth, "送信データ (");
+        capturedBody_ = true;
     }
     if (host_.setAddressText)
         host_.setAddressText(J("Loading.. 読み込んでいます"));
@@ -51,15 +54,23 @@ void RequestCapture::OnDocumentComplete() {
     if (host_.setAddressText)
         host_.setAddressText(location);
 
-    std::string url = location;
+    // The event is the request the navigation made: a form answered by a redirect keeps its
+    // own action and query. A fragment never reaches a server, so it is never recorded.
+    std::string requested = host_.requested ? host_.requested() : std::string();
+    std::string url = requested.empty() ? location : requested;
+    url = url.substr(0, url.find('#'));
     bool hasQuery = false;
     bool queryMarkLast = false;
-    std::size_t mark = location.find('?');
-    if (mark != std::string::npos) {
-        url = location.substr(0, mark);
-        captured_ = Fit(location.substr(mark + 1), kDataWidth, "クエリ (");
+    std::size_t mark = url.find('?');
+    if (capturedBody_) {
+        // A POST keeps its body; a query of its action stays part of its URL.
+        if (mark != std::string::npos && mark + 1 == url.size())
+            url.pop_back();
+    } else if (mark != std::string::npos) {
+        captured_ = Fit(url.substr(mark + 1), kDataWidth, "クエリ (");
+        url = url.substr(0, mark);
         hasQuery = true;
-        queryMarkLast = mark + 1 == location.size();
+        queryMarkLast = captured_.empty();
     }
     url = CutToWidth(url, kPreviousUrlWidth);
 

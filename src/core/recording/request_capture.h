@@ -17,6 +17,9 @@ class RequestCapture {
         std::function<std::string()> location;                   // the browser's location
         std::function<bool()> recording;                         // the recording flag
         EventList* events = nullptr;                             // the Record page's event list
+        // The address the completed document's navigation asked for (a form's action, before
+        // any redirect); empty or unset: the location.
+        std::function<std::string()> requested;
     };
 
     explicit RequestCapture(Host host) : host_(std::move(host)) {}
@@ -37,6 +40,7 @@ class RequestCapture {
     Host host_;
     std::string captured_;
     bool bodyPending_ = false;
+    bool capturedBody_ = false;  // captured_ holds the navigation's request body
     std::string previousUrl_;
     std::string previousData_;
     bool previousRecording_ = false;

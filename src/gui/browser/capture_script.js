@@ -84,8 +84,8 @@
     });
   }
   var report = console.info.bind(console);
-  function send(text) {
-    if (!hasChannel) {
+  function send(text, byConsole) {
+    if (!hasChannel || byConsole) {
       var random = new Uint32Array(4);
       crypto.getRandomValues(random);
       var nonce = Array.from(random, function (x) { return x.toString(16); }).join('-');
@@ -103,6 +103,98 @@
       if (e.isTrusted) send(JSON.stringify({ frameLoaded: true }));
     });
   }
+  // The top document's address as the engine holds it, escapes as written.
+  if (window === window.top) {
+    document.addEventListener('DOMContentLoaded', function (e) {
+      // By console line: the channel of a new document may not be open before it completes.
+      if (e.isTrusted) send(JSON.stringify({ location: location.href }), true);
+    });
+  }
+  // Where an image button was clicked: the engine sends it as name.x and name.y.
+  var imageClick = null;
+  window.addEventListener('click', function (e) {
+    var t = e.target;
+    imageClick = t && t.type === 'image' && t.form !== undefined ?
+        { button: t, x: Math.max(0, Math.trunc(e.offsetX)), y: Math.max(0, Math.trunc(e.offsetY)) } :
+        null;
+  }, true);
+  // How many entries a control adds to its form's entry list (the engine's own rules).
+  function entryCount(el) {
+    if (!el.name && el.type !== 'image') return 0;
+    if (el.matches(':disabled') || el.closest('datalist')) return 0;
+    var type = (el.type || '').toLowerCase();
+    if (el.tagName === 'BUTTON' || type === 'submit' || type === 'reset' || type === 'button' ||
+        type === 'image') return 0;
+    if (el.tagName === 'OBJECT' || el.tagName === 'OUTPUT' || el.tagName === 'FIELDSET') return 0;
+    if ((type === 'checkbox' || type === 'radio') && !el.checked) return 0;
+    if (el.tagName === 'SELECT') {
+      return Array.from(el.options).filter(function (o) {
+        return o.selected && !o.disabled;
+      }).length;
+    }
+    var n = type === 'file' ? Math.max(1, el.files ? el.files.length : 0) : 1;
+    if (el.hasAttribute('dirname') && el.getAttribute('dirname') &&
+        (el.tagName === 'TEXTAREA' || type === 'text' || type === 'search')) ++n;
+    return n;
+  }
+  // The submitter's entries at their place in tree order, as the engine sends them.
+  function withSubmitter(form, submitter, pairs) {
+    var own = [];
+    if (submitter.type === 'image') {
+      var at = imageClick && imageClick.button === submitter ? imageClick : { x: 0, y: 0 };
+      var prefix = submitter.name ? submitter.name + '.' : '';
+      own = [[prefix + 'x', String(at.x)], [prefix + 'y', String(at.y)]];
+    } else if (submitter.name) {
+      own = [[submitter.name, submitter.value]];
+    }
+    if (!own.length) return pairs;
+    // The form's controls in tree order, image buttons and controls tied by form= included.
+    var controls = Array.from(form.ownerDocument.querySelectorAll(
+        'button,fieldset,input,object,output,select,textarea')).filter(function (el) {
+      return el.form === form;
+    });
+    var before = 0;
+    for (var el of controls) {
+      if (el === submitter) break;
+      before += entryCount(el);
+    }
+    before = Math.min(before, pairs.length);
+    var there = pairs[before];
+    if (there && there[0] === own[0][0] && there[1] === own[0][1]) return pairs;  // sent already
+    return pairs.slice(0, before).concat(own, pairs.slice(before));
+  }
+  // Links and forms that ask for a new window open nothing; the host says so.
+  function framed(name, win) {
+    try {
+      for (var i = 0; i < win.frames.length; ++i) {
+        if (win.frames[i].name === name || framed(name, win.frames[i])) return true;
+      }
+    } catch (err) {
+      return true;  // another origin's frames are not told: take it for one of them
+    }
+    return false;
+  }
+  function opensNewWindow(target) {
+    var t = (target || '').toLowerCase();
+    if (!t || t === '_self' || t === '_parent' || t === '_top') return false;
+    return t === '_blank' || !framed(target, window.top);
+  }
+  function sayNewWindow(e, address) {
+    setTimeout(function () {
+      if (!e.defaultPrevented) send(JSON.stringify({ newWindow: address }));
+    }, 0);
+  }
+  window.addEventListener('click', function (e) {
+    var link = e.target && e.target.closest ? e.target.closest('a[href], area[href]') : null;
+    if (link && opensNewWindow(link.target)) sayNewWindow(e, link.href);
+  }, true);
+  window.addEventListener('submit', function (e) {
+    if (!e.isTrusted) return;
+    var form = e.target;
+    var s = e.submitter;
+    var target = s && s.hasAttribute('formtarget') ? s.formTarget : form.target;
+    if (opensNewWindow(target)) sayNewWindow(e, s && s.hasAttribute('formaction') ? s.formAction : form.action);
+  }, true);
   var lastSubmitter = null;
   // The submit button of the submission under way; the entry list may be reported more than
   // once for one submission, so it stays for the rest of this task.
@@ -141,13 +233,10 @@
     // Later handlers may still change the entries: read them once this event is over.
     Promise.resolve().then(async function () {
       var entries = [];
-      // The engine leaves the submit button's own entry out of the event's list although it
-      // sends it: add it where it stands last in a form, after the other controls.
+      // The engine leaves the submitter's own entries out of the event's list although it
+      // sends them.
       var pairs = Array.from(data.entries());
-      if (submitter && submitter.name && (submitter.type === 'submit') &&
-          data.getAll(submitter.name).indexOf(submitter.value) < 0) {
-        pairs.push([submitter.name, submitter.value]);
-      }
+      if (submitter) pairs = withSubmitter(form, submitter, pairs);
       for (var pair of pairs) {
         var value = pair[1];
         if (typeof value === 'string') {

@@ -101,6 +101,16 @@ void CaptureBridge::formSubmitted(const QString& json) {
         browser_->FrameLoaded();
         return;
     }
+    if (info.contains(QStringLiteral("newWindow"))) {
+        browser_->NewWindowRefused(info.value(QStringLiteral("newWindow")).toString());
+        return;
+    }
+    // Only the top document's script reports its location.
+    if (info.contains(QStringLiteral("location"))) {
+        browser_->DocumentAddressReported(
+            info.value(QStringLiteral("location")).toString().toStdString());
+        return;
+    }
     FormSubmission form;
     form.enctype = info.value(QStringLiteral("enctype")).toString().toStdString();
     form.acceptCharset = info.value(QStringLiteral("acceptCharset")).toString().toStdString();
@@ -121,18 +131,21 @@ void CaptureBridge::formSubmitted(const QString& json) {
         }
         form.entries.push_back(std::move(entry));
     }
-    browser_->FormBodyCaptured(EncodeFormBody(form, MakeFormBoundary()));
+    browser_->FormBodyCaptured(EncodeFormBody(form, MakeFormBoundary()),
+                               info.value(QStringLiteral("action")).toString().toStdString());
 }
 
 QuillrunPage::QuillrunPage(QWebEngineProfile* profile, WebEngineBrowser* browser)
     : QWebEnginePage(profile, browser), browser_(browser) {}
 
-bool QuillrunPage::acceptNavigationRequest(const QUrl&, NavigationType type, bool) {
-    browser_->NavigationStarting(type == NavigationTypeFormSubmitted);
+bool QuillrunPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
+                                           bool isMainFrame) {
+    browser_->NavigationStarting(url, type, isMainFrame);
     return true;
 }
 
 QWebEnginePage* QuillrunPage::createWindow(WebWindowType) {
+    browser_->NewWindowRefused(QString());
     return nullptr;  // no pop-up or new browser window ever opens
 }
 
@@ -220,6 +233,8 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
             });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         lastLoadOk_ = ok;
+        // A form body reported from here on belongs to no submission that came before.
+        formNavigationWaiting_ = false;
         // Not busy from here on, so that a form action carried out now keeps it busy anew.
         tracker_.LoadFinished();
         if (events_)
@@ -233,19 +248,45 @@ WebEngineBrowser::~WebEngineBrowser() {
     delete page_;
 }
 
-void WebEngineBrowser::NavigationStarting(bool formSubmission) {
+namespace {
+
+std::string UrlText(const QUrl& url) {
+    return url.toEncoded().toStdString();
+}
+
+}  // namespace
+
+void WebEngineBrowser::NavigationStarting(const QUrl& url, QWebEnginePage::NavigationType type,
+                                          bool isMainFrame) {
     if (events_)
         events_->BeforeNavigate2(nullptr);
+    // A redirect carries on the navigation it answers: that one's request and body stand.
+    if (type == QWebEnginePage::NavigationTypeRedirect)
+        return;
+    bool formSubmission = type == QWebEnginePage::NavigationTypeFormSubmitted;
+    if (isMainFrame) {
+        topRequest_ = requested_ = UrlText(url);
+    } else {
+        // A frame's own form is recorded at its action; its other loads repeat the top page.
+        requested_ = formSubmission ? UrlText(url) : topRequest_;
+    }
+    if (ownPostBody_ && isMainFrame) {
+        std::string body = std::move(*ownPostBody_);
+        ownPostBody_.reset();
+        if (events_)
+            events_->BeforeNavigate2(&body);
+        return;
+    }
     if (!formSubmission) {
         // A body whose form was never sent (a script's `new FormData(form)`) is dropped.
         heldBody_.reset();
+        formNavigationWaiting_ = false;
         return;
     }
     if (heldBody_ && pairing_.elapsed() <= kPairingMilliseconds) {
-        std::string body = std::move(*heldBody_);
+        CapturedForm form = std::move(*heldBody_);
         heldBody_.reset();
-        if (events_)
-            events_->BeforeNavigate2(&body);
+        TakeCapturedForm(form);
         return;
     }
     heldBody_.reset();
@@ -253,26 +294,50 @@ void WebEngineBrowser::NavigationStarting(bool formSubmission) {
     pairing_.start();
 }
 
+void WebEngineBrowser::TakeCapturedForm(const CapturedForm& form) {
+    if (!form.action.empty())
+        requested_ = form.action;
+    if (events_)
+        events_->BeforeNavigate2(&form.body);
+}
+
 void WebEngineBrowser::FrameLoaded() {
+    formNavigationWaiting_ = false;
     if (events_)
         events_->DocumentComplete();
 }
 
-void WebEngineBrowser::FormBodyCaptured(const std::string& body) {
+void WebEngineBrowser::FormBodyCaptured(const std::string& body, const std::string& action) {
     // A body counts only with the form submission's navigation; the two reach the host in
     // either order.
+    CapturedForm form{body, action};
     if (formNavigationWaiting_ && pairing_.elapsed() <= kPairingMilliseconds) {
         formNavigationWaiting_ = false;
-        if (events_)
-            events_->BeforeNavigate2(&body);
+        TakeCapturedForm(form);
         return;
     }
     formNavigationWaiting_ = false;
-    heldBody_ = body;
+    heldBody_ = std::move(form);
     pairing_.start();
 }
 
+void WebEngineBrowser::DocumentAddressReported(const std::string& href) {
+    documentHref_ = href;
+}
+
+void WebEngineBrowser::NewWindowRefused(const QString& address) {
+    // A link's click is told by the page's script and may reach the engine too: said once.
+    if (newWindowSaid_.isValid() && newWindowSaid_.elapsed() < 1000)
+        return;
+    newWindowSaid_.start();
+    std::string text = J("新しいウィンドウは開きません（リンクまたはフォームが新しいウィンドウを指定しています）");
+    if (!address.isEmpty())
+        text += J(": ") + ToCp932(address);
+    AddMessage(text);
+}
+
 void WebEngineBrowser::Navigate(const std::string& url) {
+    ownPostBody_.reset();
     QUrl target = UrlFromText(url);
     if (target.isValid())
         tracker_.NavigationRequested(clock_.elapsed());
@@ -301,8 +366,11 @@ void WebEngineBrowser::NavigateWithPost(const std::string& url, const std::strin
             value.pop_back();
         request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
     }
-    if (request.url().isValid())
+    if (request.url().isValid()) {
         tracker_.NavigationRequested(clock_.elapsed());
+        // Recorded as the body of its navigation, as a form's would be.
+        ownPostBody_ = postData;
+    }
     page_->load(request);
 }
 
@@ -329,8 +397,17 @@ void WebEngineBrowser::GoHome() {
 }
 
 std::string WebEngineBrowser::LocationURL() const {
-    QByteArray encoded = page_->url().toEncoded();
-    return std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()));
+    // The engine's own text keeps escapes such as %7E and %2f that QUrl would rewrite.
+    if (!documentHref_.empty() && QUrl(QString::fromStdString(documentHref_)) == page_->url())
+        return documentHref_;
+    return UrlText(page_->url());
+}
+
+std::string WebEngineBrowser::RequestedURL() const {
+    if (!documentHref_.empty() && !requested_.empty() &&
+        QUrl(QString::fromStdString(documentHref_)) == QUrl(QString::fromStdString(requested_)))
+        return documentHref_;
+    return requested_;
 }
 
 bool WebEngineBrowser::Busy() const {

@@ -80,6 +80,10 @@ class WebEngineBrowser : public QObject, public Browser {
     void Refresh() override;
     void GoHome() override;
     std::string LocationURL() const override;
+    // The address the current document's navigation asked for: the top page's request before
+    // any redirect, or the action of the form a frame sent; exact bytes where the engine told
+    // them.
+    std::string RequestedURL() const;
     bool Busy() const override;
     bool LastLoadSucceeded() const override { return lastLoadOk_; }
     void Exec(BrowserCommand command) override;
@@ -94,8 +98,14 @@ class WebEngineBrowser : public QObject, public Browser {
     void FormActionConfirmed();
 
     // Called by the page and the bridge.
-    void NavigationStarting(bool formSubmission);
-    void FormBodyCaptured(const std::string& body);
+    void NavigationStarting(const QUrl& url, QWebEnginePage::NavigationType type,
+                            bool isMainFrame);
+    // A form's body as the engine sends it, and the address it goes to.
+    void FormBodyCaptured(const std::string& body, const std::string& action);
+    // The top document's address as the engine holds it (percent escapes as written).
+    void DocumentAddressReported(const std::string& href);
+    // A link or form asked for a new window, which never opens.
+    void NewWindowRefused(const QString& address);
     void FrameLoaded();
     // A frame's console report ("<nonce> <mac> <text>"), passed to the bridge when genuine.
     void FrameReport(const QString& line);
@@ -114,10 +124,22 @@ class WebEngineBrowser : public QObject, public Browser {
     mutable NavigationTracker tracker_;
     // A captured form body and its submission's navigation are paired within this long.
     static constexpr int kPairingMilliseconds = 3000;
-    std::optional<std::string> heldBody_;
+    struct CapturedForm {
+        std::string body;
+        std::string action;
+    };
+    void TakeCapturedForm(const CapturedForm& form);
+    std::optional<CapturedForm> heldBody_;
     bool formNavigationWaiting_ = false;
+    bool formNavigationInFrame_ = false;
+    // The body of a POST this program started itself (a replay), taken by its navigation.
+    std::optional<std::string> ownPostBody_;
+    std::string topRequest_;
+    std::string requested_;
+    std::string documentHref_;
     QElapsedTimer pairing_;
     QElapsedTimer clock_;
+    QElapsedTimer newWindowSaid_;
 };
 
 // Turns an address typed or recorded (CP932) into a URL.

@@ -53,7 +53,8 @@ RecordPage::RecordPage(QWidget* parent)
       capture_({[this](const std::string& text) { SetAddressText(text); },
                 [](const std::string& text) { AddMessage(text); },
                 [this] { return browser_ ? browser_->LocationURL() : std::string(); },
-                [] { return App().recording == 1; }, &events_}) {
+                [] { return App().recording == 1; }, &events_,
+                [this] { return browser_ ? browser_->RequestedURL() : std::string(); }}) {
     setObjectName(QStringLiteral("RecordPage"));
     address_ = new QLineEdit(this);
     address_->setObjectName(QStringLiteral("1001"));

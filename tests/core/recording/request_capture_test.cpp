@@ -13,7 +13,8 @@ class CaptureTest : public ::testing::Test {
     CaptureTest()
         : capture_({[this](const std::string& t) { address_ = t; },
                     [this](const std::string& t) { messages_.push_back(t); },
-                    [this] { return location_; }, [this] { return recording_; }, &events_}) {}
+                    [this] { return location_; }, [this] { return recording_; }, &events_,
+                    [this] { return requested_; }}) {}
 
     // A load: the navigation starts (with a body or not), then the document completes at
     // location.
@@ -28,7 +29,7 @@ class CaptureTest : public ::testing::Test {
     }
 
     EventList events_;
-    std::string address_, location_;
+    std::string address_, location_, requested_;
     std::vector<std::string> messages_;
     bool recording_ = true;
     RequestCapture capture_;
@@ -63,10 +64,32 @@ TEST_F(CaptureTest, MultipartBodiesAreStoredPercentEncodedWithEveryByte) {
     EXPECT_EQ(data, body);
 }
 
-TEST_F(CaptureTest, ABodyIsLostWhenTheResultPageHasAQuery) {
+TEST_F(CaptureTest, TheEventIsTheRequestNotWhereTheAnswerLed) {
+    // A POST to an action with a query keeps its body and its query.
     std::string body = "a=1";
     Load("http://h/post.cgi?done=1", &body);
-    EXPECT_EQ(Event(0), "GET|http://h/post.cgi|done=1");
+    EXPECT_EQ(Event(0), "POST|http://h/post.cgi?done=1|a=1");
+    // A login answered by a redirect: the action, not the account page, with the body.
+    requested_ = "http://h/login";
+    body = "user=me&pass=pw";
+    Load("http://h/account?welcome=1", &body);
+    EXPECT_EQ(Event(1), "POST|http://h/login|user=me&pass=pw");
+    EXPECT_EQ(address_, "http://h/account?welcome=1");
+    // A GET form answered by a redirect keeps its own query.
+    requested_ = "http://h/search?q=a%7Eb";
+    Load("http://h/results");
+    EXPECT_EQ(Event(2), "GET|http://h/search|q=a%7Eb");
+    // A fragment is never recorded, nor is the page it names recorded again.
+    requested_ = "http://h/p#s";
+    Load("http://h/p#s");
+    requested_ = "http://h/p?x=1#top";
+    Load("http://h/p?x=1#top");
+    requested_.clear();
+    Load("http://h/p#other");
+    ASSERT_EQ(events_.PairCount(), 6);
+    EXPECT_EQ(Event(3), "URL|http://h/p|");
+    EXPECT_EQ(Event(4), "GET|http://h/p|x=1");
+    EXPECT_EQ(Event(5), "URL|http://h/p|");
 }
 
 TEST_F(CaptureTest, RedirectsAndFramesKeepTheBodyOfTheFirstStart) {

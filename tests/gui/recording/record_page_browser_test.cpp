@@ -14,6 +14,7 @@
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
 #include "core/recording/event_list.h"
+#include "core/recording/message_sink.h"
 #include "core/replay/form_action.h"
 #include "core/replay/url_encoding.h"
 #include "core/skin/skin_geometry.h"
@@ -136,6 +137,45 @@ test::Reply Serve(const test::ReceivedRequest& r) {
                  "  setTimeout(function () { document.getElementById('f').requestSubmit(); }, 300);"
                  "});</script>"));
     }
+    if (path == "/login-form.html") {
+        return test::Reply::Ok(
+            Page("<form method=post action=\"/login\"><input type=hidden name=csrf value=t1>"
+                 "<input name=user value=me><button id=go>go</button></form>"));
+    }
+    if (path == "/login" || path == "/find") {
+        test::Reply reply;
+        reply.raw = std::string("HTTP/1.0 ") + (path == "/login" ? "302" : "303") +
+                    " Found\r\nLocation: /account\r\nContent-Length: 0\r\n\r\n";
+        return reply;
+    }
+    if (path == "/find.html") {
+        return test::Reply::Ok(Page("<form action=\"/find\"><input name=q value=\"a b\">"
+                                    "<button id=go>go</button></form>"));
+    }
+    if (path == "/order.html") {
+        return test::Reply::Ok(Page(
+            "<form method=post action=\"/order.cgi\"><input name=a value=1>"
+            "<button id=save name=act value=save>save</button><input name=z value=9></form>"
+            "<form method=post action=\"/pos.cgi\"><input name=b value=2>"
+            "<input type=image id=img name=pos src=\"/img.png\" width=40 height=30>"
+            "<input name=c value=3></form>"));
+    }
+    if (path == "/links.html") {
+        return test::Reply::Ok(
+            Page("<a id=frag href=\"/p.html#s\">f</a> <a id=exact "
+                 "href=\"/exact.html?q=a%7Eb%41%2f%2F\">e</a>"));
+    }
+    if (path == "/getform-then-formdata.html") {
+        return test::Reply::Ok(Page("<form action=\"/page2.html\"><input name=q value=1>"
+                                    "<button id=go>go</button></form>"));
+    }
+    if (path == "/page2.html") {
+        return test::Reply::Ok(
+            Page("<form method=post action=\"/p.cgi\"><input name=a value=1></form>"
+                 "<a id=l href=\"/page3.html\">3</a><script>addEventListener('load', function "
+                 "() { setTimeout(function () { new FormData(document.forms[0]); "
+                 "document.title = 'built'; }, 1200); });</script>"));
+    }
     if (path == "/alert.html")
         return test::Reply::Ok(Page("<script>alert('hello')</script>"));
     return test::Reply::Ok(Page("<p>page " + path + "</p>"));
@@ -244,15 +284,15 @@ TEST_F(RecordPageBrowserTest, PostFormsRecordTheBodyTheServerReceived) {
     EXPECT_EQ(Event(5), "POST|" + Url("/post.cgi") + "|s=by+script");
     EXPECT_EQ(LastRequestTo("/post.cgi").body, "s=by+script");
 
-    // A POST whose result page has a query records GET.
+    // A POST to an action with a query keeps its body.
     Go("/postq.html");
     ASSERT_TRUE(WaitForEvents(7));
     Click("go");
     ASSERT_TRUE(WaitForEvents(8));
-    EXPECT_EQ(Event(7), "GET|" + Url("/result") + "|done=1");
+    EXPECT_EQ(Event(7), "POST|" + Url("/result?done=1") + "|a=1");
 }
 
-TEST_F(RecordPageBrowserTest, AFormInAFrameRecordsItsBodyUnderTheTopAddress) {
+TEST_F(RecordPageBrowserTest, AFormInAFrameIsRecordedAtItsOwnAction) {
     Go("/frames.html");
     ASSERT_TRUE(WaitForEvents(1));
     QTest::qWait(500);
@@ -261,14 +301,99 @@ TEST_F(RecordPageBrowserTest, AFormInAFrameRecordsItsBodyUnderTheTopAddress) {
         "document.querySelector('iframe').contentDocument.getElementById('go').click()"));
     ASSERT_TRUE(WaitForEvents(2));
     EXPECT_EQ(LastRequestTo("/frame-post.cgi").body, "f=in-frame");
-    EXPECT_EQ(Event(1), "POST|" + Url("/frames.html") + "|f=in-frame");
+    EXPECT_EQ(Event(1), "POST|" + Url("/frame-post.cgi") + "|f=in-frame");
+}
+
+TEST_F(RecordPageBrowserTest, FormsAnsweredByARedirectAreRecordedAsTheirRequest) {
+    Go("/login-form.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    Click("go");
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return LastRequestTo("/account").method == "GET"; }, 5000));
+    EXPECT_EQ(Event(1), "POST|" + Url("/login") + "|csrf=t1&user=me");
+    QTest::qWait(500);
+    EXPECT_EQ(Events().PairCount(), 2);  // the page the redirect led to is not a second event
+
+    Go("/find.html");
+    ASSERT_TRUE(WaitForEvents(3));
+    Click("go");
+    ASSERT_TRUE(WaitForEvents(4));
+    EXPECT_EQ(Event(3), "GET|" + Url("/find") + "|q=a+b");
+    EXPECT_EQ(page_->addressBox()->text().toStdString(), Url("/account"));
+}
+
+TEST_F(RecordPageBrowserTest, TheSubmitterIsSentAtItsPlaceAndAnImageButtonWithItsPoint) {
+    Go("/order.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    Click("save");
+    ASSERT_TRUE(WaitForEvents(2));
+    EXPECT_EQ(LastRequestTo("/order.cgi").body, "a=1&act=save&z=9");
+    EXPECT_EQ(Event(1), "POST|" + Url("/order.cgi") + "|a=1&act=save&z=9");
+
+    Go("/order.html");
+    ASSERT_TRUE(WaitForEvents(3));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->browser()->Busy(); }, 5000));
+    // A real click on the image, 7 and 5 pixels into it.
+    QVariant box = page_->browser()->RunScript(QStringLiteral(
+        "(function () { var r = document.getElementById('img').getBoundingClientRect();"
+        " return [r.left, r.top]; })()"));
+    QVariantList corner = box.toList();
+    ASSERT_EQ(corner.size(), 2);
+    QWidget* target = page_->browser()->view()->focusProxy();
+    ASSERT_NE(target, nullptr);
+    QPoint at(static_cast<int>(corner[0].toDouble()) + 7, static_cast<int>(corner[1].toDouble()) + 5);
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at);
+    ASSERT_TRUE(WaitForEvents(4));
+    std::string sent = LastRequestTo("/pos.cgi").body;
+    EXPECT_EQ(sent, "b=2&pos.x=7&pos.y=5&c=3");
+    EXPECT_EQ(Event(3), "POST|" + Url("/pos.cgi") + "|" + sent);
+}
+
+TEST_F(RecordPageBrowserTest, FragmentsAreNeverRecordedAndEscapesStayAsWritten) {
+    Go("/links.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    Click("frag");
+    ASSERT_TRUE(WaitForEvents(2));
+    EXPECT_EQ(Event(1), "URL|" + Url("/p.html") + "|");
+    Go("/links.html");
+    ASSERT_TRUE(WaitForEvents(3));
+    Click("exact");
+    ASSERT_TRUE(WaitForEvents(4));
+    EXPECT_EQ(LastRequestTo("/exact.html").target, "/exact.html?q=a%7Eb%41%2f%2F");
+    EXPECT_EQ(Event(3), "GET|" + Url("/exact.html") + "|q=a%7Eb%41%2f%2F");
+}
+
+TEST_F(RecordPageBrowserTest, AScriptsFormDataAfterAGetFormNeverBecomesABody) {
+    Go("/getform-then-formdata.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    Click("go");
+    ASSERT_TRUE(WaitForEvents(2));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return page_->browser()->RunScript(QStringLiteral("document.title")).toString() ==
+                   QStringLiteral("built");
+        },
+        5000));
+    Click("l");
+    ASSERT_TRUE(WaitForEvents(3));
+    EXPECT_EQ(Event(2), "URL|" + Url("/page3.html") + "|");
+    EXPECT_EQ(LastRequestTo("/page3.html").method, "GET");
+}
+
+TEST_F(RecordPageBrowserTest, APostThisProgramSendsIsRecordedWithItsBody) {
+    page_->browser()->NavigateWithPost(Url("/sent.cgi"), "k=v%20w",
+                                       "Content-Type: application/x-www-form-urlencoded\r\n");
+    ASSERT_TRUE(WaitForEvents(1));
+    EXPECT_EQ(LastRequestTo("/sent.cgi").body, "k=v%20w");
+    EXPECT_EQ(Event(0), "POST|" + Url("/sent.cgi") + "|k=v%20w");
 }
 
 TEST_F(RecordPageBrowserTest, AFramedFormOfAnotherOriginIsRecordedButNeverReachesTheFramingPage) {
     Go("/spy.html");
     ASSERT_TRUE(WaitForEvents(2));
     EXPECT_EQ(LastRequestTo("/login.cgi").body, "user=me&pass=secret1");
-    EXPECT_EQ(Event(1), "POST|" + Url("/spy.html") + "|user=me&pass=secret1");
+    std::string other = Url("/login.cgi").replace(7, 9, "localhost");
+    EXPECT_EQ(Event(1), "POST|" + other + "|user=me&pass=secret1");
     QTest::qWait(500);
     // The top page's listener heard nothing of the frame's entries.
     EXPECT_EQ(page_->browser()->RunScript(QStringLiteral("document.title")).toString(),
@@ -321,9 +446,16 @@ TEST_F(RecordPageBrowserTest, MultipartFormsRecordTheWholeBodyPercentEncoded) {
 TEST_F(RecordPageBrowserTest, NewWindowsNeverOpenAndAlertsAreBrowserBoxes) {
     Go("/blank.html");
     ASSERT_TRUE(WaitForEvents(1));
+    std::vector<std::string> messages;
+    SetMessageSink([&](const std::string& text) { messages.push_back(text); });
     Click("l");
     QTest::qWait(1500);
+    SetMessageSink(nullptr);
     EXPECT_EQ(Events().PairCount(), 1);
+    // The click did not do nothing silently.
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), J("新しいウィンドウは開きません（リンクまたはフォームが新しいウィンド"
+                                 "ウを指定しています）: ") + Url("/popup.html"));
     for (const auto& r : server_.Requests())
         EXPECT_EQ(r.target.find("/popup.html"), std::string::npos);
     // Nor does the link open in the browser's own window instead.
