@@ -336,12 +336,53 @@ void WebEngineBrowser::NewWindowRefused(const QString& address) {
     AddMessage(text);
 }
 
+namespace {
+
+// An address that QUrl would rewrite (it decodes %7E and %41, and writes %2f as %2F) while a
+// server may tell them apart: printable ASCII, an escape, and not what QUrl makes of it.
+bool NeedsTheEnginesOwnParsing(const std::string& text, const QUrl& url) {
+    if (text.find('%') == std::string::npos || !url.isValid())
+        return false;
+    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        return false;
+    for (unsigned char c : text) {
+        if (c <= 0x20 || c >= 0x7F)
+            return false;
+    }
+    return UrlText(url) != text;
+}
+
+}  // namespace
+
 void WebEngineBrowser::Navigate(const std::string& url) {
     ownPostBody_.reset();
     QUrl target = UrlFromText(url);
     if (target.isValid())
         tracker_.NavigationRequested(clock_.elapsed());
-    page_->load(target);
+    std::string text = ToCp932(FromCp932(url).trimmed());
+    if (!NeedsTheEnginesOwnParsing(text, target)) {
+        page_->load(target);
+        return;
+    }
+    // The engine keeps an address's escapes as written when the page's script goes there; no
+    // page script sees it (the program's own world), and no Referer goes, as with a load.
+    QString script = QStringLiteral(
+                         "(function (u) { try {"
+                         " var m = document.createElement('meta'); m.name = 'referrer';"
+                         " m.content = 'no-referrer';"
+                         " (document.head || document.documentElement).appendChild(m);"
+                         " location.href = u; return true; } catch (e) { return false; } })(%1)")
+                         .arg(QString::fromStdString(QJsonDocument(QJsonArray{QString::fromStdString(text)})
+                                                         .toJson(QJsonDocument::Compact)
+                                                         .toStdString())
+                                  .mid(1)
+                                  .chopped(1));
+    QPointer<QuillrunPage> page(page_);
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                         [page, target](const QVariant& done) {
+                             if (page && !done.toBool())
+                                 page->load(target);
+                         });
 }
 
 void WebEngineBrowser::FormActionCarried() {

@@ -168,6 +168,21 @@ TEST_F(BrowserReplayGuiTest, FileReplaySendsEachRowAsRecorded) {
     EXPECT_GE(wall.elapsed(), 3000);
 }
 
+TEST_F(BrowserReplayGuiTest, QueriesGoOnTheWireWithTheirEscapesAsWritten) {
+    // (A path's escapes of unreserved characters the engine itself decodes, as any page's link.)
+    ReplayFile("1\tGET\t" + Url("/exact") + "\tq=%41%7e%2F%2f\t\r\n2\tURL\t" +
+               Url("/u.html?k=%7E") + "\t\t\r\n3\tURL\t" + Url("/plain.html?a=b") + "\t\t\r\n");
+    const test::ReceivedRequest* r = Find("/exact");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->target, "/exact?q=%41%7e%2F%2f");
+    EXPECT_EQ(r->Header("referer"), "");
+    r = Find("/u.html");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->target, "/u.html?k=%7E");
+    EXPECT_EQ(r->Header("referer"), "");
+    ASSERT_NE(Find("/plain.html?a=b"), nullptr);
+}
+
 TEST_F(BrowserReplayGuiTest, SetStepsFillClickAndSubmit) {
     ArmFormAction("submit=", "input=q:abc,ta:long text,sel:b,click=bid,Caption,Link Text,");
     browser().Navigate(Url("/set.html"));
