@@ -29,6 +29,14 @@ class Browser {
     // Whether the last completed load of the top document succeeded.
     virtual bool LastLoadSucceeded() const { return true; }
     virtual void Exec(BrowserCommand command) = 0;
+    // Whether the page itself (a meta refresh, its script, a form it sent on load) has asked
+    // for this address since the program's own last navigation; for a POST, by sending a
+    // form. True takes that navigation as the program's own.
+    virtual bool TakePagesOwnNavigation(const std::string& url, bool post) {
+        (void)url;
+        (void)post;
+        return false;
+    }
 };
 
 // What the browser tells its host; all on the user-interface thread.

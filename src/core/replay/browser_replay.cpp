@@ -128,7 +128,21 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
             return;
         LocalTime at = CurrentClock().Now();
         auto started = std::chrono::steady_clock::now();
-        PerformRow(navigation, browser);
+        // A page that went on by itself has already sent this row's request: sending it again
+        // would repeat it (a POST twice). Its own navigation is waited for instead.
+        bool byPage = false;
+        if (navigation.action != RowAction::ArmForm && n > 0) {
+            if (browser.Busy())
+                waiter.WaitUntilNotBusy(browser);
+            byPage = browser.TakePagesOwnNavigation(navigation.url,
+                                                    navigation.action == RowAction::NavigatePost);
+        }
+        if (byPage) {
+            AddMessage(J("ページ自身がこの行の要求を送ったため、もう一度は送らずにその読み込みを待ちます: ") +
+                       row.url);
+        } else {
+            PerformRow(navigation, browser);
+        }
         bool settled = WaitAfterRow(browser, waiter);
         long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - started)
@@ -140,7 +154,9 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
             report(row, at, ms, "timed out", false);
         } else {
             bool loaded = browser.LastLoadSucceeded();
-            report(row, at, ms, loaded ? "loaded" : "load failed", loaded);
+            std::string outcome = loaded ? "loaded" : "load failed";
+            report(row, at, ms, byPage ? outcome + " (requested by the page itself)" : outcome,
+                   loaded);
         }
     }
 }

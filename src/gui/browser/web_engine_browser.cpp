@@ -214,7 +214,10 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
     view_->setPage(page_);
     clock_.start();
     connect(page_, &QWebEnginePage::loadStarted, this, [this] { tracker_.LoadStarted(); });
-    connect(page_, &QWebEnginePage::urlChanged, this, [this] { tracker_.UrlChangedWithoutLoad(); });
+    connect(page_, &QWebEnginePage::urlChanged, this, [this] {
+        topCommitted_ = true;
+        tracker_.UrlChangedWithoutLoad();
+    });
     // A page whose certificate cannot be trusted is not opened (never overridden); the row
     // ends with a line in the message list instead of a silent wait.
     connect(page_, &QWebEnginePage::certificateError, this,
@@ -233,6 +236,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
             });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         lastLoadOk_ = ok;
+        topCommitted_ = true;
         // A form body reported from here on belongs to no submission that came before.
         formNavigationWaiting_ = false;
         // Not busy from here on, so that a form action carried out now keeps it busy anew.
@@ -260,12 +264,25 @@ void WebEngineBrowser::NavigationStarting(const QUrl& url, QWebEnginePage::Navig
                                           bool isMainFrame) {
     if (events_)
         events_->BeforeNavigate2(nullptr);
-    // A redirect carries on the navigation it answers: that one's request and body stand.
-    if (type == QWebEnginePage::NavigationTypeRedirect)
-        return;
+    // A server's redirect carries on the navigation it answers: that one's request and body
+    // stand. The engine names a meta refresh or a script's jump after the page came in a
+    // redirect too; that is a request of the page's own.
+    if (type == QWebEnginePage::NavigationTypeRedirect) {
+        if (!isMainFrame || !topCommitted_)
+            return;
+        type = QWebEnginePage::NavigationTypeOther;
+    }
+    if (isMainFrame)
+        topCommitted_ = false;
     bool formSubmission = type == QWebEnginePage::NavigationTypeFormSubmitted;
     if (isMainFrame) {
         topRequest_ = requested_ = UrlText(url);
+        if (ownNavigationPending_) {
+            ownNavigationPending_ = false;
+        } else if (type != QWebEnginePage::NavigationTypeReload &&
+                   type != QWebEnginePage::NavigationTypeBackForward) {
+            pageNavigations_.push_back({url, formSubmission});
+        }
     } else {
         // A frame's own form is recorded at its action; its other loads repeat the top page.
         requested_ = formSubmission ? UrlText(url) : topRequest_;
@@ -357,8 +374,11 @@ bool NeedsTheEnginesOwnParsing(const std::string& text, const QUrl& url) {
 void WebEngineBrowser::Navigate(const std::string& url) {
     ownPostBody_.reset();
     QUrl target = UrlFromText(url);
-    if (target.isValid())
+    pageNavigations_.clear();
+    if (target.isValid()) {
         tracker_.NavigationRequested(clock_.elapsed());
+        ownNavigationPending_ = true;
+    }
     std::string text = ToCp932(FromCp932(url).trimmed());
     if (!NeedsTheEnginesOwnParsing(text, target)) {
         page_->load(target);
@@ -407,8 +427,10 @@ void WebEngineBrowser::NavigateWithPost(const std::string& url, const std::strin
             value.pop_back();
         request.setHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
     }
+    pageNavigations_.clear();
     if (request.url().isValid()) {
         tracker_.NavigationRequested(clock_.elapsed());
+        ownNavigationPending_ = true;
         // Recorded as the body of its navigation, as a form's would be.
         ownPostBody_ = postData;
     }
@@ -449,6 +471,20 @@ std::string WebEngineBrowser::RequestedURL() const {
         QUrl(QString::fromStdString(documentHref_)) == QUrl(QString::fromStdString(requested_)))
         return documentHref_;
     return requested_;
+}
+
+bool WebEngineBrowser::TakePagesOwnNavigation(const std::string& url, bool post) {
+    QUrl target = UrlFromText(url);
+    target.setFragment(QString());
+    for (const PageNavigation& done : pageNavigations_) {
+        QUrl asked = done.url;
+        asked.setFragment(QString());
+        if (asked == target && (!post || done.form)) {
+            pageNavigations_.clear();
+            return true;
+        }
+    }
+    return false;
 }
 
 bool WebEngineBrowser::Busy() const {

@@ -12,6 +12,7 @@
 #include <QWebEnginePage>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/browser/browser.h"
 #include "core/browser/navigation_tracker.h"
@@ -87,6 +88,7 @@ class WebEngineBrowser : public QObject, public Browser {
     bool Busy() const override;
     bool LastLoadSucceeded() const override { return lastLoadOk_; }
     void Exec(BrowserCommand command) override;
+    bool TakePagesOwnNavigation(const std::string& url, bool post) override;
 
     // Runs a script in the application's world and waits for its result with a local event
     // loop (never from inside the browser's own callbacks).
@@ -134,6 +136,15 @@ class WebEngineBrowser : public QObject, public Browser {
     bool formNavigationInFrame_ = false;
     // The body of a POST this program started itself (a replay), taken by its navigation.
     std::optional<std::string> ownPostBody_;
+    // The top page's navigations since the program's own last one, not started by it.
+    struct PageNavigation {
+        QUrl url;
+        bool form = false;
+    };
+    std::vector<PageNavigation> pageNavigations_;
+    bool ownNavigationPending_ = false;
+    // The top page's latest navigation has come in (its address changed, or it finished).
+    bool topCommitted_ = true;
     std::string topRequest_;
     std::string requested_;
     std::string documentHref_;

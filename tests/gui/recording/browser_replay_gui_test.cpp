@@ -66,6 +66,16 @@ test::Reply Serve(const test::ReceivedRequest& r) {
                  "<button>\xE3\x83\xAD\xE3\x82\xB0\xE3\x82\xA4\xE3\x83\xB3</button></form>"
                  "<button type=button onclick=\"document.body.dataset.c+='b;'\">Open</button>"));
     }
+    if (path == "/autopost.html") {
+        return test::Reply::Ok(
+            Html("<form id=f method=post action=\"/self.cgi\"><input name=a value=1></form>"
+                 "<script>addEventListener('load', function () {"
+                 " document.getElementById('f').submit(); });</script>"));
+    }
+    if (path == "/refresh.html") {
+        return test::Reply::Ok(
+            "<html><head><meta http-equiv=refresh content=\"0; url=/next.html\"></head></html>");
+    }
     if (path == "/slow") {
         test::Reply reply = test::Reply::Ok(Html("slow"));
         reply.delayMilliseconds = 3000;
@@ -181,6 +191,27 @@ TEST_F(BrowserReplayGuiTest, QueriesGoOnTheWireWithTheirEscapesAsWritten) {
     EXPECT_EQ(r->target, "/u.html?k=%7E");
     EXPECT_EQ(r->Header("referer"), "");
     ASSERT_NE(Find("/plain.html?a=b"), nullptr);
+}
+
+TEST_F(BrowserReplayGuiTest, ARowThePageRequestedItselfIsNotSentAgain) {
+    std::vector<std::string> messages;
+    SetMessageSink([&](const std::string& text) { messages.push_back(text); });
+    ReplayFile("1\tURL\t" + Url("/autopost.html") + "\t\t\r\n2\tPOST\t" + Url("/self.cgi") +
+               "\ta=1\t\r\n3\tURL\t" + Url("/refresh.html") + "\t\t\r\n4\tURL\t" +
+               Url("/next.html") + "\t\t\r\n5\tURL\t" + Url("/next.html") + "\t\t\r\n");
+    SetMessageSink(nullptr);
+    int posts = 0, nexts = 0;
+    for (const auto& r : server_.Requests()) {
+        posts += r.target == "/self.cgi" ? 1 : 0;
+        nexts += r.target == "/next.html" ? 1 : 0;
+    }
+    EXPECT_EQ(posts, 1);
+    // The refresh's page once for row 4, and row 5 asks for it again itself.
+    EXPECT_EQ(nexts, 2);
+    int said = 0;
+    for (const auto& m : messages)
+        said += m.find(J("ページ自身がこの行の要求を送った")) != std::string::npos ? 1 : 0;
+    EXPECT_EQ(said, 2);
 }
 
 TEST_F(BrowserReplayGuiTest, SetStepsFillClickAndSubmit) {
