@@ -89,6 +89,13 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
     auto notSent = [&](std::size_t bad, const std::string& why) {
         ReportRowsNotSent(lines, bad, why, observer);
     };
+    // A SET row's steps run on the next page; a step that failed is reported with its row.
+    TakeFormActionFailures();
+    EventLine lastSet;
+    auto reportFailedSteps = [&] {
+        for (const std::string& failure : TakeFormActionFailures())
+            report(lastSet, CurrentClock().Now(), 0, "form action failed: " + failure, false);
+    };
     for (std::size_t n = 0; n < lines.size(); ++n) {
         EventLine row;
         if (!ParseReplayRow(lines[n], row)) {
@@ -143,6 +150,8 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         } else {
             PerformRow(navigation, browser);
         }
+        if (navigation.action == RowAction::ArmForm)
+            lastSet = row;
         bool settled = WaitAfterRow(browser, waiter);
         long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - started)
@@ -158,6 +167,7 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
             report(row, at, ms, byPage ? outcome + " (requested by the page itself)" : outcome,
                    loaded);
         }
+        reportFailedSteps();
     }
 }
 

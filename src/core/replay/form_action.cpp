@@ -77,4 +77,23 @@ void RunPendingFormAction(DomAutomation& dom) {
     slot.marker = 0;
 }
 
+namespace {
+
+std::vector<std::string>& FormActionFailures() {
+    static std::vector<std::string> failures;
+    return failures;
+}
+
+}  // namespace
+
+void NoteFormActionFailure(const std::string& text) {
+    FormActionFailures().push_back(text);
+}
+
+std::vector<std::string> TakeFormActionFailures() {
+    std::vector<std::string> taken;
+    taken.swap(FormActionFailures());
+    return taken;
+}
+
 }  // namespace quillrun

@@ -45,4 +45,9 @@ class DomAutomation {
 // On every completed document: carries out an armed action and clears the marker.
 void RunPendingFormAction(DomAutomation& dom);
 
+// Steps of a form action that could not be carried out (an element that never appeared): the
+// automation notes them, the replay takes them into its report and counts the run as failed.
+void NoteFormActionFailure(const std::string& text);
+std::vector<std::string> TakeFormActionFailures();
+
 }  // namespace quillrun

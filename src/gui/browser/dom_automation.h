@@ -1,5 +1,5 @@
-// Carries out a SET event's plan on the page in the browser, in one script run in the
-// application's own world: values, then clicks, then the submit.
+// Carries out a SET event's plan on the page in the browser, in the application's own world:
+// values, then clicks, then the submit, once the elements it names are there (up to 10 s).
 #pragma once
 
 #include <QString>
@@ -10,8 +10,9 @@ namespace quillrun {
 
 class WebEngineBrowser;
 
-// The script that carries the plan out (texts are CP932).
-QString FormActionScript(const FormActionPlan& plan);
+// The script that carries the plan out (texts are CP932); it returns the steps whose element
+// the page lacks. With probeOnly it only looks.
+QString FormActionScript(const FormActionPlan& plan, bool probeOnly = false);
 
 class WebDomAutomation : public DomAutomation {
   public:

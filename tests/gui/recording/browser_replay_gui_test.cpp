@@ -76,6 +76,21 @@ test::Reply Serve(const test::ReceivedRequest& r) {
         return test::Reply::Ok(
             "<html><head><meta http-equiv=refresh content=\"0; url=/next.html\"></head></html>");
     }
+    if (path == "/late.html") {
+        // The form is drawn by the page's script well after the page loaded; its field is
+        // tracked the way the frameworks do (an own value property and the input event).
+        return test::Reply::Ok(Html(
+            "<div id=spot></div><script>setTimeout(function () {"
+            " document.getElementById('spot').innerHTML = '<form action=\"/late-got\">"
+            "<input name=q id=q><button>Send</button></form>';"
+            " var el = document.getElementById('q'), tracked = el.value;"
+            " var own = Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, 'value');"
+            " Object.defineProperty(el, 'value', { get: function () { return own.get.call(this); },"
+            "   set: function (v) { tracked = v; own.set.call(this, v); } });"
+            " el.addEventListener('input', function () {"
+            "   if (el.value !== tracked) document.body.dataset.c += 'seen:' + el.value; });"
+            "}, 1500);</script>"));
+    }
     if (path == "/slow") {
         test::Reply reply = test::Reply::Ok(Html("slow"));
         reply.delayMilliseconds = 3000;
@@ -212,6 +227,43 @@ TEST_F(BrowserReplayGuiTest, ARowThePageRequestedItselfIsNotSentAgain) {
     for (const auto& m : messages)
         said += m.find(J("ページ自身がこの行の要求を送った")) != std::string::npos ? 1 : 0;
     EXPECT_EQ(said, 2);
+}
+
+TEST_F(BrowserReplayGuiTest, ASetRowWaitsForAFormTheScriptDrawsAndFailsWhenNoneComes) {
+    std::vector<RowResult> results;
+    auto replay = [&](const std::string& lines) {
+        test::WriteFile(dir_ / "event/t.evf", lines);
+        EventLoopWaiter waiter;
+        results.clear();
+        BrowserReplayFile(dir_ / "event/t.evf", browser(), waiter,
+                          [&](const RowResult& r) { results.push_back(r); });
+    };
+    replay("1\tSET\tsubmit=Send\tinput=q:abc,click=,\t\r\n2\tURL\t" + Url("/late.html") +
+           "\t\t\r\n");
+    const test::ReceivedRequest* got = Find("/late-got");
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->target, "/late-got?q=abc");
+    for (const RowResult& r : results)
+        EXPECT_TRUE(r.ok) << r.outcome;
+
+    std::vector<std::string> messages;
+    SetMessageSink([&](const std::string& text) { messages.push_back(text); });
+    replay("1\tSET\tsubmit=Nope\tinput=q:abc,click=,\t\r\n2\tURL\t" + Url("/plain.html") +
+           "\t\t\r\n");
+    SetMessageSink(nullptr);
+    // Each step whose element never came is a failed row of the run, under its SET row.
+    std::string failed;
+    for (const RowResult& r : results) {
+        if (!r.ok && r.method == "SET")
+            failed += r.outcome + ";";
+    }
+    EXPECT_EQ(failed,
+              "form action failed: element not found after 10 s: input=q;"
+              "form action failed: element not found after 10 s: submit=Nope;");
+    bool said = false;
+    for (const auto& m : messages)
+        said = said || m.find("submit=Nope") != std::string::npos;
+    EXPECT_TRUE(said);
 }
 
 TEST_F(BrowserReplayGuiTest, SetStepsFillClickAndSubmit) {
