@@ -10,13 +10,15 @@
 
 namespace quillrun {
 
-// Field widths, terminating zero included.
+// Field widths, terminating zero included. A URL is kept whole up to the data's width (today's
+// addresses pass 259 bytes; files of 259-byte URLs read as they always did).
 constexpr std::size_t kMethodWidth = 5;
-constexpr std::size_t kUrlWidth = 260;
 constexpr std::size_t kDataWidth = 30720;
+constexpr std::size_t kUrlWidth = kDataWidth;
 // Readers take at most this many bytes of a line at a time; a longer line is split and its
-// remainder read as a line of its own.
-constexpr std::size_t kEventLineRead = 30994;
+// remainder read as a line of its own. Room for a whole URL and data: a line of a file with
+// 259-byte URLs is never longer than 30994 bytes, so such files are read as before.
+constexpr std::size_t kEventLineRead = 30994 + (kUrlWidth - 260);
 
 enum EventMethod {
     kMethodNone = 0,
@@ -33,7 +35,7 @@ int EventMethodCode(std::string_view text);
 
 struct EventLine {
     std::string method;  // at most 4 bytes
-    std::string url;     // at most 259 bytes
+    std::string url;     // at most 30719 bytes
     std::string data;    // at most 30719 bytes
 };
 

@@ -362,7 +362,7 @@ bool RequestEditorModel::Ok(EditorResult& result) {
         result.method = 3;
     }
     result.data = EscapeLineBreaks(data);
-    result.url = EscapeLineBreaks(CutToWidth(url, kPathWidth));
+    result.url = EscapeLineBreaks(CutToWidth(url, kUrlWidth));
     return true;
 }
 

@@ -13,7 +13,7 @@ namespace quillrun {
 struct CurrentRequest {
     int method = 1;      // 1 URL, 2 GET, 3 POST, 4 SET
     std::string number;  // "%06d"
-    std::string url;     // at most 259 bytes
+    std::string url;     // at most 30719 bytes
     std::string data;    // at most 10239 bytes
 };
 CurrentRequest& TheCurrentRequest();

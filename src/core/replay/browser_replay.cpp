@@ -120,8 +120,6 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
                 notSent(n, "its host is longer than 259 bytes");
                 return;
             }
-            if (parts.path.size() >= kPathWidth)
-                parts.path.clear();
             key = parts.host + row.method + parts.path + row.data;
         } else {
             key = "SET" + row.url + row.data;

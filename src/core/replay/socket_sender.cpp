@@ -314,8 +314,8 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             notSent(n, "its URL cannot be read");
             return;
         }
-        if (url.host.size() > kPathWidth - 1 || url.path.size() > kPathWidth - 1) {
-            notSent(n, "its host or path is longer than 259 bytes");
+        if (url.host.size() > kPathWidth - 1) {
+            notSent(n, "its host is longer than 259 bytes");
             return;
         }
 

@@ -37,8 +37,14 @@ TEST(EventLine, FieldsComeFromBetweenTheFirstFourTabsOfOneLineOnly) {
     ASSERT_TRUE(ParseEventLine("1\tPOST\tu\t" + longData + "\t", e));
     EXPECT_EQ(e.data.size(), kDataWidth - 1);
 
-    // A text-mode reader sees CR LF as "\n" and takes at most 30994 bytes at a time.
-    auto lines = SplitEventFileLines("a\tb\r\nc\n" + std::string(31000, 'x'));
+    // A URL longer than 259 bytes is kept whole, up to the data's width.
+    std::string longUrl = "http://h/" + std::string(5000, 'p');
+    ASSERT_TRUE(ParseEventLine("1\tGET\t" + longUrl + "\t" + longData + "\t", e));
+    EXPECT_EQ(e.url, longUrl);
+    EXPECT_EQ(e.data.size(), kDataWidth - 1);
+
+    // A text-mode reader sees CR LF as "\n" and takes at most kEventLineRead bytes at a time.
+    auto lines = SplitEventFileLines("a\tb\r\nc\n" + std::string(kEventLineRead + 6, 'x'));
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "a\tb\n");
     EXPECT_EQ(lines[1], "c\n");
@@ -68,11 +74,18 @@ TEST(EventList, EventFileRoundTripsByteForByte) {
     ASSERT_TRUE(list.SaveEventFile(dir / "b.evf"));
     EXPECT_EQ(test::ReadFile(dir / "b.evf"), file);
 
-    // A URL longer than its width is saved as its first 259 bytes.
-    list.SetEvent(0, kMethodUrl, std::string(300, 'u'), "");
-    list.SaveEventFile(dir / "c.evf");
-    EXPECT_EQ(test::ReadFile(dir / "c.evf").substr(0, 6 + 259 + 2),
-              "1\tURL\t" + std::string(259, 'u') + "\t\t");
+    // A long URL and a full body are saved and read back whole.
+    std::string longUrl = "http://h/" + std::string(3000, 'u');
+    std::string fullData(kDataWidth - 1, 'd');
+    list.SetEvent(0, kMethodPost, longUrl, fullData);
+    ASSERT_TRUE(list.SaveEventFile(dir / "c.evf"));
+    EXPECT_EQ(test::ReadFile(dir / "c.evf").substr(0, 7 + longUrl.size() + 2),
+              "1\tPOST\t" + longUrl + "\td");
+    EventList again;
+    ASSERT_TRUE(again.LoadEventFile(dir / "c.evf"));
+    EXPECT_EQ(again.UrlOf(0), longUrl);
+    EXPECT_EQ(again.DataOf(0), fullData);
+    EXPECT_EQ(again.MethodOf(1), "GET");
 }
 
 TEST(EventList, LoadRenumbersSkipsUnknownMethodsAndStopsAtABlankLine) {

@@ -84,6 +84,14 @@ TEST_F(SocketSenderTest, RequestsAreSentByteForByte) {
     EXPECT_FALSE(FileExists(ResponseFilePath(4)));
 }
 
+TEST_F(SocketSenderTest, AUrlLongerThan259BytesIsSentWhole) {
+    std::string path = "/long/" + std::string(600, 'p') + ".cgi";
+    Replay("1\tGET\thttp://127.0.0.1" + path + "\tq=1\t\r\n2\t\t\t\t\r\n");
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, path + "?q=1");
+}
+
 TEST_F(SocketSenderTest, CookiesSetByOneResponseGoWithMatchingRequests) {
     server_.SetHandler([](const test::ReceivedRequest& r) {
         if (r.target.rfind("/login", 0) == 0) {
