@@ -1,6 +1,8 @@
 #include "core/replay/charset_converter.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 
 #include "core/platform/cp932.h"
 
@@ -69,21 +71,58 @@ long Utf8Score(std::string_view text) {
         bool japanese = (code >= 0x3000 && code <= 0x30FF) || (code >= 0x4E00 && code <= 0x9FFF) ||
                         (code >= 0xFF00 && code <= 0xFFEF);
         // Three valid bytes in a row are rare by chance in the other codes.
-        score += japanese ? 4 : 2;
+        score += length == 2 ? 3 : japanese ? 6 : 5;
         i += length;
     }
     return score;
 }
 
+// A half-width katakana byte after the byte before it. Alone it says little (every EUC-JP
+// kanji reads as two of them); the marks that only half-width katakana words have (a voicing
+// mark after a kana that takes it, a small kana or the long-vowel bar after a kana) say much.
+long HalfWidthKanaWeight(unsigned char before, unsigned char c) {
+    bool kanaBefore = before >= 0xB1 && before <= 0xDD;
+    bool voiceable = (before >= 0xB6 && before <= 0xC4) || (before >= 0xCA && before <= 0xCE) ||
+                     before == 0xB3;
+    if (c == 0xDE && voiceable)
+        return 4;
+    if (c == 0xDF && before >= 0xCA && before <= 0xCE)
+        return 4;
+    auto among = [before](std::initializer_list<unsigned char> set) {
+        for (unsigned char b : set) {
+            if (b == before)
+                return true;
+        }
+        return false;
+    };
+    // ｧｨｩｪｫ after the kana that loanwords put before each (ﾌｧ ﾃｨ ﾄｩ ｼｪ ﾌｫ; ﾃﾞｨ ｳﾞｧ).
+    if ((c == 0xA7 && among({0xCC, 0xB8, 0xC2, 0xB3, 0xDE})) ||
+        (c == 0xA8 && among({0xC3, 0xCC, 0xB3, 0xBD, 0xBC, 0xC1, 0xC2, 0xB8, 0xDE})) ||
+        (c == 0xA9 && among({0xC4, 0xB3, 0xDE})) ||
+        (c == 0xAA && among({0xBC, 0xC1, 0xCC, 0xB3, 0xB2, 0xC2, 0xDE})) ||
+        (c == 0xAB && among({0xCC, 0xB3, 0xC2, 0xB8, 0xDE})))
+        return 3;
+    // ｬｭｮ after a kana of the i row (ｷｬ ｼｭ ﾁｮ ﾆｬ ﾋｭ ﾐｮ ﾘｬ, ﾃｭ ﾌｭ, ｷﾞｬ).
+    if (c >= 0xAC && c <= 0xAE &&
+        among({0xB7, 0xBC, 0xC1, 0xC6, 0xCB, 0xD0, 0xD8, 0xC3, 0xCC, 0xDE}))
+        return 3;
+    // ｯ and ｰ after any kana.
+    if ((c == 0xAF || c == 0xB0) && kanaBefore)
+        return 3;
+    return 1;
+}
+
 long ShiftJisScore(std::string_view text) {
     long score = 0;
     std::size_t i = 0;
+    unsigned char kanaBefore = 0;  // the character before, when it was a half-width katakana
     while (i < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            ++i;
-        } else if (c >= 0xA1 && c <= 0xDF) {
-            score += 1;  // half-width katakana
+        bool kana = c >= 0xA1 && c <= 0xDF;
+        if (kana)
+            score += HalfWidthKanaWeight(kanaBefore, c);
+        kanaBefore = kana ? c : 0;
+        if (c < 0x80 || kana) {
             ++i;
         } else if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
             if (i + 1 >= text.size())
@@ -102,6 +141,22 @@ long ShiftJisScore(std::string_view text) {
         }
     }
     return score;
+}
+
+// How much a valid EUC-JP character says for the code, by its row. Hiragana and katakana weigh
+// most, then the first level of kanji (read as Shift_JIS, every such pair is two half-width
+// katakana, which must not outweigh them); rows JIS X 0208 leaves empty count against it.
+long EucJpPairWeight(unsigned char lead, std::size_t length) {
+    if (length == 3 || lead == 0x8E)
+        return 1;  // JIS X 0212 and half-width katakana: rare in EUC-JP texts
+    if (lead == 0xA4 || lead == 0xA5)
+        return 4;
+    if (lead >= 0xB0 && lead <= 0xCF)
+        return 3;
+    if ((lead >= 0xA9 && lead <= 0xAC) || lead == 0xAE || lead == 0xAF ||
+        (lead >= 0xF5 && lead <= 0xF8) || lead >= 0xFD)
+        return kInvalid;
+    return 2;
 }
 
 long EucJpScore(std::string_view text) {
@@ -132,9 +187,7 @@ long EucJpScore(std::string_view text) {
             ++i;
             continue;
         }
-        // Hiragana and katakana rows weigh most: read as Shift_JIS, every EUC-JP pair is two
-        // plausible half-width katakana, which must not outweigh them.
-        score += c == 0x8F ? 1 : (c == 0xA4 || c == 0xA5) ? 4 : 2;
+        score += EucJpPairWeight(c, length);
         i += length;
     }
     return score;
@@ -219,6 +272,144 @@ std::string PrepareForJis(const std::string& utf8) {
     return out;
 }
 
+// A multi-byte character cut off at the very end (a response cut at the receive limit) is
+// dropped rather than read as a wrong character.
+std::string_view WithoutCutCharacter(JapaneseCode code, std::string_view text) {
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    std::size_t n = text.size();
+    if (n == 0)
+        return text;
+    switch (code) {
+        case JapaneseCode::Utf8: {
+            std::size_t k = 0;
+            while (k < 3 && k < n && (at(n - 1 - k) & 0xC0) == 0x80)
+                ++k;
+            if (k < n) {
+                unsigned char lead = at(n - 1 - k);
+                std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                if (lead >= 0xC0 && k + 1 < length)
+                    return text.substr(0, n - 1 - k);
+            }
+            return text;
+        }
+        case JapaneseCode::ShiftJis: {
+            // Walk from the start: only there is it known which byte leads.
+            std::size_t i = 0;
+            while (i < n) {
+                unsigned char c = at(i);
+                bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+                if (lead && i + 1 == n)
+                    return text.substr(0, i);
+                i += lead ? 2 : 1;
+            }
+            return text;
+        }
+        case JapaneseCode::EucJp: {
+            std::size_t i = 0;
+            while (i < n) {
+                unsigned char c = at(i);
+                std::size_t length = c == 0x8F ? 3 : (c == 0x8E || c >= 0xA1) ? 2 : 1;
+                if (i + length > n)
+                    return text.substr(0, i);
+                i += length;
+            }
+            return text;
+        }
+        default:
+            return text;
+    }
+}
+
+// JIS X 0208 row and cell (0x21-0x7E each) as the Shift_JIS pair of the same character.
+void AppendAsShiftJis(std::string& out, unsigned char j1, unsigned char j2) {
+    out += static_cast<char>((j1 + 1) / 2 + (j1 <= 0x5E ? 0x70 : 0xB0));
+    out += static_cast<char>(j2 + ((j1 & 1) ? (j2 >= 0x60 ? 0x20 : 0x1F) : 0x7E));
+}
+
+// EUC-JP as Windows and nkf write it (CP51932) holds the IBM kanji of the NEC selection (髙 FC E2)
+// in rows 89-92, which eucJP-ms keeps for users: those rows are read as Shift_JIS reads them.
+std::string EucJpToUtf8(std::string_view text) {
+    std::string out, run;
+    bool runIsIbm = false;
+    auto flush = [&] {
+        if (!run.empty())
+            out += ConvertCharset("UTF-8", runIsIbm ? "CP932" : "EUC-JP-MS", run, "?");
+        run.clear();
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        unsigned char t = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        bool ibm = c >= 0xF9 && c <= 0xFC && t >= 0xA1 && t <= 0xFE;
+        if (ibm != runIsIbm) {
+            flush();
+            runIsIbm = ibm;
+        }
+        if (ibm) {
+            AppendAsShiftJis(run, c - 0x80, t - 0x80);
+            i += 2;
+            continue;
+        }
+        std::size_t length = c == 0x8F ? 3 : (c == 0x8E || c >= 0xA1) ? 2 : 1;
+        length = std::min(length, text.size() - i);
+        run.append(text.substr(i, length));
+        i += length;
+    }
+    flush();
+    return out;
+}
+
+// ISO-2022-JP with the half-width katakana of JIS X 0201 (ESC ( I), which glibc's decoder passes
+// through as a raw escape: those runs are read here, the rest by iconv.
+std::string Iso2022JpToUtf8(std::string_view text) {
+    std::string out;
+    std::size_t start = 0, i = 0;
+    while (i < text.size()) {
+        if (text.compare(i, 3, "\x1B(I") != 0) {
+            ++i;
+            continue;
+        }
+        out += ConvertCharset("UTF-8", "ISO-2022-JP", text.substr(start, i - start), "?");
+        i += 3;
+        while (i < text.size() && text[i] != '\x1B') {
+            unsigned char b = static_cast<unsigned char>(text[i]);
+            if (b >= 0x21 && b <= 0x5F) {
+                AppendUtf8(out, 0xFF61 + (b - 0x21));
+            } else {
+                out += static_cast<char>(b);
+            }
+            ++i;
+        }
+        start = i;
+    }
+    out += ConvertCharset("UTF-8", "ISO-2022-JP", text.substr(start), "?");
+    return out;
+}
+
+std::string ToUtf8(JapaneseCode from, std::string_view source) {
+    source = WithoutCutCharacter(from, source);
+    switch (from) {
+        case JapaneseCode::EucJp:
+            return EucJpToUtf8(source);
+        case JapaneseCode::Iso2022Jp:
+            return Iso2022JpToUtf8(source);
+        case JapaneseCode::ShiftJis:
+            return ConvertCharset("UTF-8", "CP932", source, "?");
+        case JapaneseCode::Utf8:
+        case JapaneseCode::Ascii:
+            break;
+    }
+    return std::string(source);
+}
+
+bool OnlyHalfWidthKana(std::string_view text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80 && (c < 0xA1 || c > 0xDF))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 JapaneseCode DetectJapaneseCode(std::string_view text) {
@@ -230,6 +421,12 @@ JapaneseCode DetectJapaneseCode(std::string_view text) {
     long euc = EucJpScore(text);
     if (utf8 >= sjis && utf8 >= euc)
         return JapaneseCode::Utf8;
+    // Equal evidence from half-width katakana alone: kanji-only EUC-JP (日本, 名前) is far more
+    // common than a Shift_JIS text of nothing but half-width katakana.
+    // (Not when EUC-JP would have to end in half a character: an odd run is katakana.)
+    if (sjis == euc && OnlyHalfWidthKana(text) &&
+        WithoutCutCharacter(JapaneseCode::EucJp, text).size() == text.size())
+        return JapaneseCode::EucJp;
     return sjis >= euc ? JapaneseCode::ShiftJis : JapaneseCode::EucJp;
 }
 
@@ -260,9 +457,7 @@ std::string CharsetConverter::Convert(std::string_view source) const {
     JapaneseCode from = DetectJapaneseCode(source);
     if (from == JapaneseCode::Ascii || from == output_)
         return std::string(source);
-    std::string utf8 = from == JapaneseCode::Utf8
-                           ? std::string(source)
-                           : ConvertCharset("UTF-8", IconvName(from), source, "?");
+    std::string utf8 = ToUtf8(from, source);
     if (output_ == JapaneseCode::Utf8)
         return utf8;
     if (output_ == JapaneseCode::Iso2022Jp)

@@ -51,7 +51,11 @@ TEST(CharsetConverter, DetectionWeighsTheEvidence) {
          JapaneseCode::Utf8},
         {"UTF-8 cut after one byte of a character", std::string(kUtf8) + "\xE6",
          JapaneseCode::Utf8},
-        {"half-width katakana in Shift_JIS", J("ｱｲ"), JapaneseCode::ShiftJis},
+        {"half-width katakana in Shift_JIS", J("ﾃﾞｰﾀﾍﾞｰｽ"), JapaneseCode::ShiftJis},
+        {"half-width katakana word among ASCII", J("ID=ｼｮｳﾋﾝ&x=1"), JapaneseCode::ShiftJis},
+        {"UTF-8 arrow, ellipsis and roman numeral", "a \xE2\x86\x92 b\xE2\x80\xA6 \xE2\x85\xB2",
+         JapaneseCode::Utf8},
+        {"UTF-8 of one arrow", "\xE2\x86\x92", JapaneseCode::Utf8},
         {"UTF-8 without Japanese", "caf\xC3\xA9", JapaneseCode::Utf8},
         {"Shift_JIS mixed with ASCII and half-width kana", sjisSentence, JapaneseCode::ShiftJis},
         {"EUC-JP of the same", In("e", sjisSentence), JapaneseCode::EucJp},
@@ -62,10 +66,27 @@ TEST(CharsetConverter, DetectionWeighsTheEvidence) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(DetectJapaneseCode(c.text), c.code) << c.what;
+    // Short EUC-JP texts of kanji only, as cookies and form values hold them.
+    for (const char* word : {"日本", "会社", "価格", "名前", "電話", "表示", "期間"})
+        EXPECT_EQ(DetectJapaneseCode(In("e", J(word))), JapaneseCode::EucJp) << word;
     // What is detected converts back to the same characters.
     CharsetConverter toSjis;
     toSjis.SetOption("s");
     EXPECT_EQ(toSjis.Convert(utf8Long.substr(0, 10240)).substr(0, 6), "SID=" + J("値"));
+}
+
+TEST(CharsetConverter, JisKanaWindowsEucAndCutCharactersAreReadRight) {
+    // Half-width katakana of JIS X 0201 in ISO-2022-JP.
+    EXPECT_EQ(In("w", "\x1B$B$\"\x1B(B \x1B(I123\x1B(B!"), "あ ｱｲｳ!");
+    // EUC-JP as Windows and nkf write it: IBM kanji in rows 89-92, NEC's row 13.
+    std::string euc = "\xFC\xE2\xB6\xB6\xA4\xB5\xA4\xF3\xA4\xCE\xAD\xA1";  // 髙橋さんの①
+    EXPECT_EQ(DetectJapaneseCode(euc), JapaneseCode::EucJp);
+    EXPECT_EQ(In("w", euc), "髙橋さんの①");
+    EXPECT_EQ(In("s", euc), J("髙橋さんの①"));
+    // A character cut at the very end is dropped, not read as "?".
+    EXPECT_EQ(In("w", J("あいうえお") + "\x82"), "あいうえお");
+    EXPECT_EQ(In("s", "\xE3\x81\x82\xE3\x81\x84\xE3\x81"), J("あい"));
+    EXPECT_EQ(In("w", In("e", J("かきくけこ")) + "\xA4"), "かきくけこ");
 }
 
 TEST(CharsetConverter, RoundTripsThroughEveryCode) {
