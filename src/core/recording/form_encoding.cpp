@@ -183,13 +183,25 @@ std::string MakeFormBoundary() {
 
 std::string EncodeFormBody(const FormSubmission& form, const std::string& boundary) {
     std::string encoding = FormEncodingName(form.acceptCharset, form.documentCharset);
+    // Line breaks are ASCII in every charset a form is sent in, so they are made CR LF after
+    // encoding as well as before.
+    auto nameOf = [&encoding](const FormEntry& e) {
+        return e.engineEncoded ? NormalizeNewlines(e.encodedName)
+                               : EncodeFormText(NormalizeNewlines(e.name), encoding);
+    };
+    auto valueOf = [&encoding](const FormEntry& e) {
+        if (e.isFile)
+            return EncodeFormText(NormalizeNewlines(e.fileName), encoding);
+        return e.engineEncoded ? NormalizeNewlines(e.encodedValue)
+                               : EncodeFormText(NormalizeNewlines(e.value), encoding);
+    };
     std::string enctype = Lower(form.enctype);
     std::string body;
     if (enctype == "multipart/form-data") {
         for (const FormEntry& e : form.entries) {
             body += "--" + boundary + "\r\n";
-            body += "Content-Disposition: form-data; name=\"" +
-                    EscapeMultipartName(EncodeFormText(NormalizeNewlines(e.name), encoding)) + "\"";
+            body +=
+                "Content-Disposition: form-data; name=\"" + EscapeMultipartName(nameOf(e)) + "\"";
             if (e.isFile) {
                 body += "; filename=\"" +
                         EscapeMultipartName(EncodeFormText(e.fileName, encoding)) +
@@ -198,7 +210,7 @@ std::string EncodeFormBody(const FormSubmission& form, const std::string& bounda
                                                : e.contentType);
                 body += "\r\n\r\n" + e.value + "\r\n";
             } else {
-                body += "\r\n\r\n" + EncodeFormText(NormalizeNewlines(e.value), encoding) + "\r\n";
+                body += "\r\n\r\n" + valueOf(e) + "\r\n";
             }
         }
         body += "--" + boundary + "--\r\n";
@@ -206,9 +218,7 @@ std::string EncodeFormBody(const FormSubmission& form, const std::string& bounda
     }
     if (enctype == "text/plain") {
         for (const FormEntry& e : form.entries) {
-            std::string value = e.isFile ? e.fileName : e.value;
-            body += EncodeFormText(NormalizeNewlines(e.name), encoding) + "=" +
-                    EncodeFormText(NormalizeNewlines(value), encoding) + "\r\n";
+            body += nameOf(e) + "=" + valueOf(e) + "\r\n";
         }
         // An event's data never holds a tab or a line break: they would end its field or its
         // line in the event file, and every later event would be lost on loading.
@@ -229,10 +239,9 @@ std::string EncodeFormBody(const FormSubmission& form, const std::string& bounda
         const FormEntry& e = form.entries[k];
         if (k > 0)
             body += '&';
-        AppendUrlEncoded(body, EncodeFormText(NormalizeNewlines(e.name), encoding));
+        AppendUrlEncoded(body, nameOf(e));
         body += '=';
-        AppendUrlEncoded(
-            body, EncodeFormText(NormalizeNewlines(e.isFile ? e.fileName : e.value), encoding));
+        AppendUrlEncoded(body, valueOf(e));
     }
     return body;
 }

@@ -15,6 +15,11 @@ struct FormEntry {
     bool isFile = false;
     std::string fileName;     // UTF-8
     std::string contentType;  // of a file; empty gives application/octet-stream
+    // Name and value in the form's charset as the browser engine encoded them (characters the
+    // charset lacks as "&#N;"), line breaks as typed; used instead of encoding them here.
+    bool engineEncoded = false;
+    std::string encodedName;
+    std::string encodedValue;
 };
 
 struct FormSubmission {

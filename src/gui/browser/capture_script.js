@@ -212,6 +212,67 @@
     }
     return btoa(binary);
   }
+  // The bytes the engine sends for a text in a form of this charset: the engine encodes a
+  // URL's query with the same encoder and the same numeric references (&#N;) for characters the
+  // charset lacks, so a link's address in a document of that charset tells them exactly.
+  function formCharset(form) {
+    var labels = (form.acceptCharset || '').split(/[\s,]+/);
+    for (var k = 0; k < labels.length; ++k) {
+      if (!labels[k]) continue;
+      try {
+        var known = new TextDecoder(labels[k]).encoding;
+        return known.indexOf('utf-16') === 0 ? 'utf-8' : known;
+      } catch (err) { /* not a label the engine knows */ }
+    }
+    return new TextDecoder(document.characterSet).encoding;
+  }
+  // A document of another charset (for a form whose accept-charset names one) is made ahead,
+  // when the page has loaded or a form is used: a submission leaves no time to wait for it.
+  var encoderDocuments = {};
+  function encoderDocument(charset) {
+    if (charset === new TextDecoder(document.characterSet).encoding) return document;
+    return encoderDocuments[charset] || null;
+  }
+  function prepareEncoder(form) {
+    var charset = formCharset(form);
+    if (charset === 'utf-8' || charset === new TextDecoder(document.characterSet).encoding ||
+        charset in encoderDocuments) return;
+    encoderDocuments[charset] = null;
+    try {
+      var blob = new Blob(['<!doctype html><title></title>'], { type: 'text/html;charset=' + charset });
+      var address = URL.createObjectURL(blob);
+      var request = new XMLHttpRequest();
+      request.open('GET', address);
+      request.responseType = 'document';
+      request.onload = function () {
+        URL.revokeObjectURL(address);
+        var d = request.response;
+        if (d && new TextDecoder(d.characterSet).encoding === charset) encoderDocuments[charset] = d;
+        window.__quillrunEncoderReady = charset;  // (this world only: for the program's tests)
+      };
+      request.send();
+    } catch (err) { /* the charset's bytes are then made by the host */ }
+  }
+  function prepareEncoders() {
+    Array.from(document.forms).forEach(prepareEncoder);
+  }
+  document.addEventListener('DOMContentLoaded', prepareEncoders);
+  window.addEventListener('load', prepareEncoders);
+  window.addEventListener('focusin', function (e) {
+    if (e.target && e.target.form) prepareEncoder(e.target.form);
+  }, true);
+  function engineBytes(doc, text) {
+    var link = doc.createElement('a');
+    // Escaped first: what the address parser would drop (tabs, line breaks) or read as syntax.
+    link.href = 'http://x/?' + text.replace(/[%#\t\n\r]/g, function (c) {
+      return '%' + (c.charCodeAt(0) + 256).toString(16).slice(1).toUpperCase();
+    });
+    var query = link.href;
+    query = query.slice(query.indexOf('?') + 1);
+    return btoa(query.replace(/%([0-9A-Fa-f]{2})/g, function (m, hex) {
+      return String.fromCharCode(parseInt(hex, 16));
+    }));
+  }
   window.addEventListener('formdata', function (e) {
     if (!e.isTrusted) return;
     var form = e.target;
@@ -237,10 +298,17 @@
       // sends them.
       var pairs = Array.from(data.entries());
       if (submitter) pairs = withSubmitter(form, submitter, pairs);
+      var charset = formCharset(form);
+      var encoder = charset === 'utf-8' ? null : encoderDocument(charset);
       for (var pair of pairs) {
         var value = pair[1];
         if (typeof value === 'string') {
-          entries.push({ name: pair[0], value: value });
+          var entry = { name: pair[0], value: value };
+          if (encoder) {
+            entry.nameBytes = engineBytes(encoder, pair[0]);
+            entry.valueBytes = engineBytes(encoder, value);
+          }
+          entries.push(entry);
         } else {
           entries.push({ name: pair[0], file: true, fileName: value.name, type: value.type,
                          content: base64(await value.arrayBuffer()) });

@@ -128,6 +128,16 @@ void CaptureBridge::formSubmitted(const QString& json) {
             entry.value.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         } else {
             entry.value = e.value(QStringLiteral("value")).toString().toStdString();
+            if (e.contains(QStringLiteral("valueBytes"))) {
+                entry.engineEncoded = true;
+                entry.encodedName = QByteArray::fromBase64(
+                                        e.value(QStringLiteral("nameBytes")).toString().toLatin1())
+                                        .toStdString();
+                entry.encodedValue =
+                    QByteArray::fromBase64(
+                        e.value(QStringLiteral("valueBytes")).toString().toLatin1())
+                        .toStdString();
+            }
         }
         form.entries.push_back(std::move(entry));
     }
@@ -138,8 +148,7 @@ void CaptureBridge::formSubmitted(const QString& json) {
 QuillrunPage::QuillrunPage(QWebEngineProfile* profile, WebEngineBrowser* browser)
     : QWebEnginePage(profile, browser), browser_(browser) {}
 
-bool QuillrunPage::acceptNavigationRequest(const QUrl& url, NavigationType type,
-                                           bool isMainFrame) {
+bool QuillrunPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     browser_->NavigationStarting(url, type, isMainFrame);
     return true;
 }
@@ -347,7 +356,8 @@ void WebEngineBrowser::NewWindowRefused(const QString& address) {
     if (newWindowSaid_.isValid() && newWindowSaid_.elapsed() < 1000)
         return;
     newWindowSaid_.start();
-    std::string text = J("新しいウィンドウは開きません（リンクまたはフォームが新しいウィンドウを指定しています）");
+    std::string text =
+        J("新しいウィンドウは開きません（リンクまたはフォームが新しいウィンドウを指定しています）");
     if (!address.isEmpty())
         text += J(": ") + ToCp932(address);
     AddMessage(text);
@@ -386,17 +396,18 @@ void WebEngineBrowser::Navigate(const std::string& url) {
     }
     // The engine keeps an address's escapes as written when the page's script goes there; no
     // page script sees it (the program's own world), and no Referer goes, as with a load.
-    QString script = QStringLiteral(
-                         "(function (u) { try {"
-                         " var m = document.createElement('meta'); m.name = 'referrer';"
-                         " m.content = 'no-referrer';"
-                         " (document.head || document.documentElement).appendChild(m);"
-                         " location.href = u; return true; } catch (e) { return false; } })(%1)")
-                         .arg(QString::fromStdString(QJsonDocument(QJsonArray{QString::fromStdString(text)})
-                                                         .toJson(QJsonDocument::Compact)
-                                                         .toStdString())
-                                  .mid(1)
-                                  .chopped(1));
+    QString script =
+        QStringLiteral(
+            "(function (u) { try {"
+            " var m = document.createElement('meta'); m.name = 'referrer';"
+            " m.content = 'no-referrer';"
+            " (document.head || document.documentElement).appendChild(m);"
+            " location.href = u; return true; } catch (e) { return false; } })(%1)")
+            .arg(QString::fromStdString(QJsonDocument(QJsonArray{QString::fromStdString(text)})
+                                            .toJson(QJsonDocument::Compact)
+                                            .toStdString())
+                     .mid(1)
+                     .chopped(1));
     QPointer<QuillrunPage> page(page_);
     page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                          [page, target](const QVariant& done) {

@@ -3,17 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
+#include <cstring>
+#include <set>
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
 #include "core/recording/event_list.h"
+#include "core/recording/form_encoding.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/form_action.h"
 #include "core/replay/url_encoding.h"
@@ -149,16 +154,17 @@ test::Reply Serve(const test::ReceivedRequest& r) {
         return reply;
     }
     if (path == "/find.html") {
-        return test::Reply::Ok(Page("<form action=\"/find\"><input name=q value=\"a b\">"
-                                    "<button id=go>go</button></form>"));
+        return test::Reply::Ok(
+            Page("<form action=\"/find\"><input name=q value=\"a b\">"
+                 "<button id=go>go</button></form>"));
     }
     if (path == "/order.html") {
-        return test::Reply::Ok(Page(
-            "<form method=post action=\"/order.cgi\"><input name=a value=1>"
-            "<button id=save name=act value=save>save</button><input name=z value=9></form>"
-            "<form method=post action=\"/pos.cgi\"><input name=b value=2>"
-            "<input type=image id=img name=pos src=\"/img.png\" width=40 height=30>"
-            "<input name=c value=3></form>"));
+        return test::Reply::Ok(
+            Page("<form method=post action=\"/order.cgi\"><input name=a value=1>"
+                 "<button id=save name=act value=save>save</button><input name=z value=9></form>"
+                 "<form method=post action=\"/pos.cgi\"><input name=b value=2>"
+                 "<input type=image id=img name=pos src=\"/img.png\" width=40 height=30>"
+                 "<input name=c value=3></form>"));
     }
     if (path == "/links.html") {
         return test::Reply::Ok(
@@ -166,8 +172,9 @@ test::Reply Serve(const test::ReceivedRequest& r) {
                  "href=\"/exact.html?q=a%7Eb%41%2f%2F\">e</a>"));
     }
     if (path == "/getform-then-formdata.html") {
-        return test::Reply::Ok(Page("<form action=\"/page2.html\"><input name=q value=1>"
-                                    "<button id=go>go</button></form>"));
+        return test::Reply::Ok(
+            Page("<form action=\"/page2.html\"><input name=q value=1>"
+                 "<button id=go>go</button></form>"));
     }
     if (path == "/page2.html") {
         return test::Reply::Ok(
@@ -175,6 +182,29 @@ test::Reply Serve(const test::ReceivedRequest& r) {
                  "<a id=l href=\"/page3.html\">3</a><script>addEventListener('load', function "
                  "() { setTimeout(function () { new FormData(document.forms[0]); "
                  "document.title = 'built'; }, 1200); });</script>"));
+    }
+    if (path == "/enc.cgi") {
+        // The answer to a submission is the same form again, so that the next one follows.
+        std::string page = r.target.substr(r.target.find("?p=") + 3);
+        test::ReceivedRequest again = r;
+        again.target = page;
+        return Serve(again);
+    }
+    if (path.rfind("/enc-", 0) == 0) {
+        // A form per charset, and forms whose accept-charset names another.
+        std::string charset = path == "/enc-sjis.html" || path == "/enc-accept-euc.html"
+                                  ? "Shift_JIS"
+                              : path == "/enc-euc.html" ? "EUC-JP"
+                                                        : "UTF-8";
+        std::string accept = path == "/enc-accept-sjis.html"  ? " accept-charset=\"Shift_JIS\""
+                             : path == "/enc-accept-euc.html" ? " accept-charset=\"EUC-JP\""
+                                                              : "";
+        return test::Reply::Ok(
+            Page("<form method=post action=\"/enc.cgi?p=" + path + "\"" + accept +
+                     "><textarea name=t id=t></textarea>"
+                     "<button id=go>go</button></form>",
+                 charset),
+            "text/html; charset=" + charset);
     }
     if (path == "/alert.html")
         return test::Reply::Ok(Page("<script>alert('hello')</script>"));
@@ -292,6 +322,101 @@ TEST_F(RecordPageBrowserTest, PostFormsRecordTheBodyTheServerReceived) {
     EXPECT_EQ(Event(7), "POST|" + Url("/result?done=1") + "|a=1");
 }
 
+// Every character of JIS X 0208 with the NEC and IBM rows, JIS X 0212 and U+0080-U+00FF.
+std::vector<std::string> CharactersOfTheJapaneseCharsets() {
+    std::set<std::string> found;
+    auto take = [&](const char* from, const std::string& bytes) {
+        std::string utf8 = ConvertCharset("UTF-8", from, bytes, "");
+        if (utf8.empty() || utf8 == "?")
+            return;
+        unsigned char lead = static_cast<unsigned char>(utf8[0]);
+        if (lead == 0xEE || (lead == 0xEF && static_cast<unsigned char>(utf8[1]) < 0xA4))
+            return;  // the private use area: the user-defined rows
+        found.insert(utf8);
+    };
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead >= 0xA0 && lead <= 0xDF)
+            continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (trail != 0x7F)
+                take("CP932", std::string{static_cast<char>(lead), static_cast<char>(trail)});
+        }
+    }
+    for (int row = 0xA1; row <= 0xFE; ++row) {
+        for (int cell = 0xA1; cell <= 0xFE; ++cell) {
+            take("EUC-JP", std::string{static_cast<char>(row), static_cast<char>(cell)});
+            take("EUC-JP", std::string{'\x8F', static_cast<char>(row), static_cast<char>(cell)});
+        }
+    }
+    for (int latin = 0x80; latin <= 0xFF; ++latin)
+        take("ISO-8859-1", std::string(1, static_cast<char>(latin)));
+    return std::vector<std::string>(found.begin(), found.end());
+}
+
+TEST_F(RecordPageBrowserTest, FormBodiesAreTheEnginesBytesForEveryJapaneseCharacter) {
+    std::vector<std::string> characters = CharactersOfTheJapaneseCharsets();
+    ASSERT_GT(characters.size(), 12000u);
+    int events = 0;
+    struct Form {
+        const char* page;
+        const char* charset;  // the charset the form is sent in
+    };
+    for (const Form& form :
+         {Form{"/enc-sjis.html", "CP932"}, Form{"/enc-euc.html", "EUC-JP-MS"},
+          Form{"/enc-utf8.html", "UTF-8"}, Form{"/enc-accept-sjis.html", "CP932"},
+          Form{"/enc-accept-euc.html", "EUC-JP-MS"}}) {
+        Go(form.page);
+        ASSERT_TRUE(WaitForEvents(++events)) << form.page;
+        int mismatches = 0;
+        std::size_t from = 0;
+        while (from < characters.size()) {
+            // As many characters as fit an event's data, by the size the encoding gives.
+            std::string chunk;
+            std::size_t size = 0, to = from;
+            for (; to < characters.size(); ++to) {
+                std::string encoded;
+                for (unsigned char c : EncodeFormText(characters[to], form.charset))
+                    encoded += std::isalnum(c) ? std::string(1, static_cast<char>(c)) : "%XX";
+                if (size + encoded.size() + 20 > 28000)
+                    break;
+                size += encoded.size();
+                chunk += characters[to];
+            }
+            if (std::strstr(form.page, "accept") != nullptr) {
+                // The form's other charset is made ready while the page is read, as a user
+                // fills in a form.
+                ASSERT_TRUE(QTest::qWaitFor(
+                    [&] {
+                        return !page_->browser()
+                                    ->RunScript(QStringLiteral("window.__quillrunEncoderReady"))
+                                    .isNull();
+                    },
+                    5000));
+            }
+            QString json =
+                QString::fromUtf8(QJsonDocument(QJsonArray{QString::fromUtf8(chunk.c_str())})
+                                      .toJson(QJsonDocument::Compact));
+            page_->browser()->RunScript(
+                QStringLiteral("document.getElementById('t').value = %1[0];").arg(json));
+            Click("go");
+            ASSERT_TRUE(WaitForEvents(++events)) << form.page;
+            std::string sent = LastRequestTo("/enc.cgi").body;
+            std::string recorded = Events().DataOf(events - 1);
+            if (sent != recorded) {
+                ++mismatches;
+                std::size_t at = 0;
+                while (at < sent.size() && at < recorded.size() && sent[at] == recorded[at])
+                    ++at;
+                ADD_FAILURE() << form.page << " characters from " << from << ": sent "
+                              << sent.substr(at >= 20 ? at - 20 : 0, 60) << " recorded "
+                              << recorded.substr(at >= 20 ? at - 20 : 0, 60);
+            }
+            from = to;
+        }
+        EXPECT_EQ(mismatches, 0) << form.page;
+    }
+}
+
 TEST_F(RecordPageBrowserTest, AFormInAFrameIsRecordedAtItsOwnAction) {
     Go("/frames.html");
     ASSERT_TRUE(WaitForEvents(1));
@@ -341,7 +466,8 @@ TEST_F(RecordPageBrowserTest, TheSubmitterIsSentAtItsPlaceAndAnImageButtonWithIt
     ASSERT_EQ(corner.size(), 2);
     QWidget* target = page_->browser()->view()->focusProxy();
     ASSERT_NE(target, nullptr);
-    QPoint at(static_cast<int>(corner[0].toDouble()) + 7, static_cast<int>(corner[1].toDouble()) + 5);
+    QPoint at(static_cast<int>(corner[0].toDouble()) + 7,
+              static_cast<int>(corner[1].toDouble()) + 5);
     QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at);
     ASSERT_TRUE(WaitForEvents(4));
     std::string sent = LastRequestTo("/pos.cgi").body;
@@ -454,8 +580,10 @@ TEST_F(RecordPageBrowserTest, NewWindowsNeverOpenAndAlertsAreBrowserBoxes) {
     EXPECT_EQ(Events().PairCount(), 1);
     // The click did not do nothing silently.
     ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages.back(), J("新しいウィンドウは開きません（リンクまたはフォームが新しいウィンド"
-                                 "ウを指定しています）: ") + Url("/popup.html"));
+    EXPECT_EQ(messages.back(),
+              J("新しいウィンドウは開きません（リンクまたはフォームが新しいウィンド"
+                "ウを指定しています）: ") +
+                  Url("/popup.html"));
     for (const auto& r : server_.Requests())
         EXPECT_EQ(r.target.find("/popup.html"), std::string::npos);
     // Nor does the link open in the browser's own window instead.
