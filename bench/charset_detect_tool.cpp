@@ -1,8 +1,8 @@
 // Reads files named on the command line and prints, per file, the Japanese code that quillrun,
 // uchardet and ICU each detect: "<file> <quillrun> <uchardet> <icu>", codes as sjis, euc, utf8,
 // jis, ascii or other.
-#include <unicode/ucsdet.h>
 #include <uchardet.h>
+#include <unicode/ucsdet.h>
 
 #include <cctype>
 #include <cstdio>

@@ -25,7 +25,6 @@ class EventList;
 // "URL", at most 10239 bytes).
 void FillCurrentRequest(const EventList& list, int headRow);
 
-
 struct Check {
     bool checked = false;
     bool enabled = true;

@@ -143,7 +143,8 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
                                                     navigation.action == RowAction::NavigatePost);
         }
         if (byPage) {
-            AddMessage(J("ページ自身がこの行の要求を送ったため、もう一度は送らずにその読み込みを待ちます: ") +
+            AddMessage(J("ページ自身がこの行の要求を送ったため、もう一度は送らずにその読み込みを待"
+                         "ちます: ") +
                        row.url);
         } else {
             PerformRow(navigation, browser);

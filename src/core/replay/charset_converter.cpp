@@ -82,8 +82,8 @@ long Utf8Score(std::string_view text) {
 // mark after a kana that takes it, a small kana or the long-vowel bar after a kana) say much.
 long HalfWidthKanaWeight(unsigned char before, unsigned char c) {
     bool kanaBefore = before >= 0xB1 && before <= 0xDD;
-    bool voiceable = (before >= 0xB6 && before <= 0xC4) || (before >= 0xCA && before <= 0xCE) ||
-                     before == 0xB3;
+    bool voiceable =
+        (before >= 0xB6 && before <= 0xC4) || (before >= 0xCA && before <= 0xCE) || before == 0xB3;
     if (c == 0xDE && voiceable)
         return 4;
     if (c == 0xDF && before >= 0xCA && before <= 0xCE)

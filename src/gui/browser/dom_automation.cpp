@@ -1,16 +1,16 @@
 #include "gui/browser/dom_automation.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWebEngineScript>
 
 #include "core/platform/cp932.h"
-#include "gui/browser/web_engine_browser.h"
 #include "core/recording/message_sink.h"
+#include "gui/browser/web_engine_browser.h"
 #include "gui/text.h"
 
 namespace quillrun {
@@ -165,8 +165,7 @@ class FormActionRun : public QObject {
         for (const QString& step : missing) {
             std::string text = ToCp932(step);
             AddMessage(J("SET: 10秒待っても要素が見つからないため、この操作は行いません: ") + text);
-            NoteFormActionFailure("element not found after 10 s: " +
-                                  step.toUtf8().toStdString());
+            NoteFormActionFailure("element not found after 10 s: " + step.toUtf8().toStdString());
         }
         QPointer<WebEngineBrowser> browser(browser_);
         browser_->FormActionCarried();

@@ -100,8 +100,7 @@ class WebEngineBrowser : public QObject, public Browser {
     void FormActionConfirmed();
 
     // Called by the page and the bridge.
-    void NavigationStarting(const QUrl& url, QWebEnginePage::NavigationType type,
-                            bool isMainFrame);
+    void NavigationStarting(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame);
     // A form's body as the engine sends it, and the address it goes to.
     void FormBodyCaptured(const std::string& body, const std::string& action);
     // The top document's address as the engine holds it (percent escapes as written).
