@@ -222,7 +222,10 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
     view_ = new QWebEngineView(parent);
     view_->setPage(page_);
     clock_.start();
-    connect(page_, &QWebEnginePage::loadStarted, this, [this] { tracker_.LoadStarted(); });
+    connect(page_, &QWebEnginePage::loadStarted, this, [this] {
+        stopped_ = false;
+        tracker_.LoadStarted();
+    });
     connect(page_, &QWebEnginePage::urlChanged, this, [this] {
         topCommitted_ = true;
         tracker_.UrlChangedWithoutLoad();
@@ -240,10 +243,21 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
     // A stopped load ends without loadFinished.
     connect(page_, &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) {
-                if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus)
+                if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus) {
+                    stopped_ = true;
                     tracker_.LoadFinished();
+                }
             });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        // A load stopped part way (the page shown so far) is no completed document: it is
+        // neither recorded nor taken by a SET step.
+        if (stopped_) {
+            stopped_ = false;
+            lastLoadOk_ = false;
+            formNavigationWaiting_ = false;
+            tracker_.LoadFinished();
+            return;
+        }
         lastLoadOk_ = ok;
         topCommitted_ = true;
         // A form body reported from here on belongs to no submission that came before.
@@ -455,6 +469,7 @@ void WebEngineBrowser::GoForward() {
     page_->triggerAction(QWebEnginePage::Forward);
 }
 void WebEngineBrowser::Stop() {
+    stopped_ = tracker_.Busy(clock_.elapsed());
     tracker_.Stopped();
     page_->triggerAction(QWebEnginePage::Stop);
 }

@@ -121,6 +121,8 @@ class WebEngineBrowser : public QObject, public Browser {
     BrowserEvents* events_ = nullptr;
     std::string home_;
     bool lastLoadOk_ = true;
+    // The load under way was stopped: its end is not a completed document.
+    bool stopped_ = false;
     // Busy from the request of a navigation until it has finished.
     mutable NavigationTracker tracker_;
     // A captured form body and its submission's navigation are paired within this long.

@@ -1,6 +1,9 @@
 // The Record page with the real browser engine against the loopback server: what a user's
 // browsing records.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QJsonArray>
@@ -12,6 +15,7 @@
 #include <QWebEngineView>
 #include <cstring>
 #include <set>
+#include <thread>
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
@@ -415,6 +419,62 @@ TEST_F(RecordPageBrowserTest, FormBodiesAreTheEnginesBytesForEveryJapaneseCharac
         }
         EXPECT_EQ(mismatches, 0) << form.page;
     }
+}
+
+TEST_F(RecordPageBrowserTest, AStoppedLoadIsNoCompletedDocument) {
+    // A page whose answer comes in part and then stalls: the engine has begun to show it.
+    std::uint16_t port = 0;
+    int listener = test::ListenOnLoopback(port);
+    ASSERT_GE(listener, 0);
+    std::thread server([listener] {
+        // The engine may open a connection ahead that never asks: every one is taken, the one
+        // that asks gets the part.
+        std::vector<pollfd> fds{{listener, POLLIN, 0}};
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+        while (std::chrono::steady_clock::now() < until) {
+            if (poll(fds.data(), fds.size(), 100) <= 0)
+                continue;
+            for (std::size_t k = 0; k < fds.size(); ++k) {
+                if (!(fds[k].revents & POLLIN))
+                    continue;
+                if (k == 0) {
+                    fds.push_back({accept(listener, nullptr, nullptr), POLLIN, 0});
+                    continue;
+                }
+                char buffer[4096];
+                if (read(fds[k].fd, buffer, sizeof buffer) <= 0) {
+                    fds[k].events = 0;
+                    continue;
+                }
+                std::string head =
+                    "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body><p>part" +
+                    std::string(4096, ' ');
+                (void)!write(fds[k].fd, head.data(), head.size());
+                fds[k].events = 0;
+            }
+        }
+        for (std::size_t k = 1; k < fds.size(); ++k)
+            close(fds[k].fd);
+    });
+    Go("/index.html");
+    ASSERT_TRUE(WaitForEvents(1));
+    std::vector<std::string> seen;
+    page_->browser()->Navigate("http://127.0.0.1:" + std::to_string(port) + "/stall.html");
+    QTest::qWait(2500);
+    window_->SelectTab(kTabBrowse);  // its stop button; the recording stays on
+    QTest::mouseClick(page_, Qt::LeftButton, Qt::NoModifier, QPoint(89 * 2 + 40, 15));
+    QTest::qWait(300);
+    EXPECT_EQ(page_->addressBox()->text(),
+              QString::fromUtf8("Stoped.. ページ読み込みを中止しました"));
+    QTest::qWait(1500);
+    EXPECT_EQ(Events().PairCount(), 1) << Event(Events().PairCount() - 1);
+    EXPECT_FALSE(page_->browser()->LastLoadSucceeded());
+    // The next load completes as ever.
+    Go("/a.html");
+    ASSERT_TRUE(WaitForEvents(2));
+    EXPECT_EQ(Event(1), "URL|" + Url("/a.html") + "|");
+    server.join();
+    close(listener);
 }
 
 TEST_F(RecordPageBrowserTest, AFormInAFrameIsRecordedAtItsOwnAction) {
