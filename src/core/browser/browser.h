@@ -29,6 +29,8 @@ class Browser {
     // Whether the last completed load of the top document succeeded.
     virtual bool LastLoadSucceeded() const { return true; }
     virtual void Exec(BrowserCommand command) = 0;
+    // The text of the page shown (UTF-8), for a success rule to look into.
+    virtual std::string PageText() { return std::string(); }
     // Whether the page itself (a meta refresh, its script, a form it sent on load) has asked
     // for this address since the program's own last navigation; for a POST, by sending a
     // form. True takes that navigation as the program's own.

@@ -23,6 +23,9 @@ struct Settings {
     std::int32_t SocketReceiveTimeout = 0;
     std::int32_t SocketRowTimeout = 0;  // a row's whole exchange, seconds; 0: 120
     std::int32_t SocketHostHeader = 0;  // 1: plain rows send Host: as TLS rows do
+    // A command run after each task run (no shell; CP932 like the file), told of the run by
+    // its environment. Read when present, written only when not empty.
+    std::string NotifyCommand;
 };
 
 struct AppState {

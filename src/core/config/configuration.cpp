@@ -10,6 +10,7 @@
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
 #include "core/platform/paths.h"
+#include "core/replay/success_rule.h"
 
 namespace quillrun {
 
@@ -136,6 +137,7 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
     app.settings.SocketRowTimeout = TimeoutSeconds(ini, "SocketRowTimeout");
     app.settings.SocketHostHeader = ini.GetInt("CONFIG", "SocketHostHeader", 0) == 1 ? 1 : 0;
+    app.settings.NotifyCommand = ini.GetString("CONFIG", "NotifyCommand", "", kLongPathWidth);
     int count = ini.GetInt("Event", "Total", 0);
     if (count < 1)
         return true;
@@ -174,6 +176,18 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
         task.EventExecType = ReadTimeField(ini, section, "EventExecType");
         task.EventOffsetMs = std::clamp(ReadTimeField(ini, section, "EventOffsetMs"),
                                         -kOffsetLimitMs, kOffsetLimitMs);
+        task.EventExpectText = ini.GetString(section, "EventExpectText", "", kPathWidth);
+        task.EventRejectText = ini.GetString(section, "EventRejectText", "", kPathWidth);
+        task.EventExpectStatus = ini.GetString(section, "EventExpectStatus", "", kPathWidth);
+        if (!ValidStatusRanges(task.EventExpectStatus))
+            task.EventExpectStatus.clear();
+        task.EventRetryMs = std::clamp(ReadTimeField(ini, section, "EventRetryMs"), 0, 3600000);
+        if (task.EventRetryMs > 0)
+            task.EventRetryMs = std::max(task.EventRetryMs, RetryWindow::kShortestEveryMs);
+        task.EventRetrySeconds =
+            std::clamp(ReadTimeField(ini, section, "EventRetrySeconds"), 0, 3600);
+        std::string notify = ini.GetString(section, "EventNotify", "", kPathWidth);
+        task.EventNotify = notify.empty() ? 1 : std::clamp(LeadingInteger(notify), 0, 2);
     }
     return true;
 }
@@ -194,6 +208,10 @@ bool SaveConfiguration(const AppState& app) {
     ini.SetString("CONFIG", "AutoIEClose", OnOffText(app.settings.AutoIEClose));
     ini.SetString("CONFIG", "OutputDebugTrace", FlagText(app.settings.OutputDebugTrace));
     ini.SetString("CONFIG", "CGITestMode", FlagText(app.settings.CGITestMode));
+    if (!app.settings.NotifyCommand.empty())
+        ini.SetString("CONFIG", "NotifyCommand", app.settings.NotifyCommand);
+    else
+        ini.DeleteKey("CONFIG", "NotifyCommand");
     ini.SetString("Event", "Total", std::to_string(app.tasks.Count()));
     for (int i = 0; i < app.tasks.Count(); ++i) {
         const TaskRecord& task = app.tasks.At(i);
@@ -212,6 +230,19 @@ bool SaveConfiguration(const AppState& app) {
             ini.SetString(section, "EventOffsetMs", std::to_string(task.EventOffsetMs));
         else
             ini.DeleteKey(section, "EventOffsetMs");
+        auto optional = [&](const char* key, const std::string& value, bool set) {
+            if (set)
+                ini.SetString(section, key, value);
+            else
+                ini.DeleteKey(section, key);
+        };
+        optional("EventExpectText", task.EventExpectText, !task.EventExpectText.empty());
+        optional("EventRejectText", task.EventRejectText, !task.EventRejectText.empty());
+        optional("EventExpectStatus", task.EventExpectStatus, !task.EventExpectStatus.empty());
+        optional("EventRetryMs", std::to_string(task.EventRetryMs), task.EventRetryMs != 0);
+        optional("EventRetrySeconds", std::to_string(task.EventRetrySeconds),
+                 task.EventRetrySeconds != 0);
+        optional("EventNotify", std::to_string(task.EventNotify), task.EventNotify != 1);
     }
     return ini.Save(app.configPath);
 }

@@ -73,8 +73,9 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
     std::vector<std::string> lines;
     if (!ReadEventFileLines(eventFile, lines))
         return;
-    auto report = [&observer](const EventLine& row, const LocalTime& at, long long ms,
-                              const std::string& outcome, bool ok) {
+    std::string pageText;  // the page a row's navigation led to, for the success rule
+    auto report = [&observer, &pageText](const EventLine& row, const LocalTime& at, long long ms,
+                                         const std::string& outcome, bool ok) {
         if (!observer)
             return;
         RowResult result;
@@ -84,6 +85,7 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         result.outcome = outcome;
         result.milliseconds = ms;
         result.ok = ok;
+        result.responseText = pageText;
         observer(result);
     };
     auto notSent = [&](std::size_t bad, const std::string& why) {
@@ -162,6 +164,8 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
             report(row, at, ms, "timed out", false);
         } else {
             bool loaded = browser.LastLoadSucceeded();
+            if (observer)
+                pageText = browser.PageText();
             std::string outcome = loaded ? "loaded" : "load failed";
             report(row, at, ms, byPage ? outcome + " (requested by the page itself)" : outcome,
                    loaded);

@@ -12,6 +12,7 @@
 #include "core/platform/paths.h"
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
+#include "core/replay/charset_converter.h"
 
 namespace quillrun {
 
@@ -82,6 +83,10 @@ RunReportFile::RunReportFile(const std::string& taskName, const LocalTime& start
 }
 
 void RunReportFile::Add(const RowResult& row) {
+    AddLine(FormatRowResult(row));
+}
+
+void RunReportFile::AddLine(const std::string& line) {
     if (failed_)
         return;
     // Made at the first row, after its request: nothing delays a due request.
@@ -95,7 +100,7 @@ void RunReportFile::Add(const RowResult& row) {
         }
     }
     FileIdentity after;
-    if (made_ && AppendWhole(path_, FormatRowResult(row) + "\n", after))
+    if (made_ && AppendWhole(path_, line + "\n", after))
         return;
     // A full disk or a folder that cannot be written: no empty report stays, and it is said.
     failed_ = true;
@@ -178,6 +183,18 @@ bool IsSuccessStatus(const std::string& statusLine) {
     bool threeDigits = digit(blank + 1) && digit(blank + 2) && digit(blank + 3) &&
                        (statusLine.size() == blank + 4 || statusLine[blank + 4] == ' ');
     return threeDigits && (first == '2' || first == '3');
+}
+
+std::string ResponseBodyText(const std::string& response) {
+    std::size_t end = response.find("\r\n\r\n");
+    std::size_t start = end == std::string::npos ? std::string::npos : end + 4;
+    if (start == std::string::npos) {
+        end = response.find("\n\n");
+        start = end == std::string::npos ? 0 : end + 2;
+    }
+    CharsetConverter converter;
+    converter.SetOption("w");
+    return converter.Convert(std::string_view(response).substr(start));
 }
 
 }  // namespace quillrun

@@ -18,6 +18,9 @@ struct RowResult {
     std::size_t bytes = 0;
     long long milliseconds = 0;
     bool ok = false;  // a 2xx or 3xx status
+    // The answer as text, UTF-8, for a success rule to look into: a socket row's response
+    // body converted from its charset, a browser row's page text.
+    std::string responseText;
 };
 
 using RowObserver = std::function<void(const RowResult&)>;
@@ -40,6 +43,8 @@ class RunReportFile {
     // of the same task in the same second gets "~2"). A line that cannot be written leaves no
     // empty file and is said once in the message list.
     void Add(const RowResult& row);
+    // Appends a line of its own (UTF-8): the head of a try, the verdict of a rule.
+    void AddLine(const std::string& line);
     // The report's path (CP932); before the first row, the name it will try first.
     const std::string& path() const { return path_; }
 
@@ -72,6 +77,9 @@ void ReportRowsNotSent(const std::vector<std::string>& lines, std::size_t bad,
 
 // The message-list line of a row: outcome, time taken, method and URL (CP932).
 std::string RowMessage(const RowResult& row);
+
+// A response's body (after its header block) as UTF-8, converted from the charset it is in.
+std::string ResponseBodyText(const std::string& response);
 
 // The first line of a response, and whether it is an HTTP status of 2xx or 3xx.
 std::string StatusLineOf(const std::string& response);

@@ -18,6 +18,7 @@
 #include "core/recording/message_sink.h"
 #include "core/replay/cookie_store.h"
 #include "core/replay/post_guard.h"
+#include "core/replay/task_run.h"
 #include "core/replay/url_encoding.h"
 #include "core/replay/url_endpoint.h"
 #include "core/replay/url_split.h"
@@ -419,6 +420,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
             } else if (exchange.received) {
                 result.outcome = StatusLineOf(exchange.response);
                 result.ok = IsSuccessStatus(result.outcome);
+                result.responseText = ResponseBodyText(exchange.response);
             } else if (exchange.failure == NetFailure::Resolve) {
                 result.outcome = "host not found";
             } else if (exchange.failure == NetFailure::None) {
@@ -475,8 +477,11 @@ void EndSocketReplays() {
 }
 
 void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName,
-                             const LocalTime& moment) {
-    StartReplayThread([eventFile, taskName, moment] {
+                             const LocalTime& moment, const RunSettings& settings,
+                             const LocalTime* latest) {
+    bool hasLatest = latest != nullptr;
+    LocalTime until = hasLatest ? *latest : LocalTime();
+    StartReplayThread([eventFile, taskName, moment, settings, hasLatest, until] {
         bool announced = false;
         auto announce = [&] {
             if (!announced)
@@ -487,15 +492,20 @@ void StartSocketReplayThread(const std::string& eventFile, const std::string& ta
         first.at = moment;
         first.written = [&](const LocalTime&) { announce(); };
         RunReportFile report(taskName, moment);
-        SocketReplayThread(
-            eventFile,
-            [&](const RowResult& row) {
-                report.Add(row);
-                AddMessage(RowMessage(row));
+        RunTask(
+            taskName, settings, &report,
+            [&](int tryNumber, const RowObserver& observer) {
+                // Only the first try waits for the moment; a retry goes as soon as it may.
+                SocketReplayThread(eventFile, observer, tryNumber == 1 ? &first : nullptr);
+                if (tryNumber == 1 && !announced && WaitForMomentUnlessEnding(moment))
+                    announce();  // the run ended before its first request
             },
-            &first);
-        if (!announced && WaitForMomentUnlessEnding(moment))
-            announce();  // the run ended before its first request
+            [](long long milliseconds) {
+                PauseUnlessEnding(static_cast<int>(milliseconds));
+                return !SocketReplaysEnding();
+            },
+            [](const RowResult& row) { AddMessage(RowMessage(row)); }, moment,
+            hasLatest ? &until : nullptr);
         PruneRunReports();
     });
 }

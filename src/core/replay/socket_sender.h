@@ -9,6 +9,7 @@
 
 #include "core/platform/tcp_client.h"
 #include "core/replay/run_report.h"
+#include "core/replay/success_rule.h"
 #include "core/replay/url_endpoint.h"
 
 namespace quillrun {
@@ -114,7 +115,10 @@ bool SocketReplaysEnding();
 // Starts SocketReplayThread on a detached thread that owns its copy of the path, with its first
 // request connected ahead and written at `moment`, where the task's run is announced; the run
 // writes its report under the task's name and says each row's outcome in the message list.
+// The settings' rule judges each try; failed tries are run again within the retry window, up
+// to `latest` (the task's next due moment).
 void StartSocketReplayThread(const std::string& eventFile, const std::string& taskName,
-                             const LocalTime& moment);
+                             const LocalTime& moment, const RunSettings& settings = RunSettings(),
+                             const LocalTime* latest = nullptr);
 
 }  // namespace quillrun

@@ -46,6 +46,29 @@ LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs) {
     return FromEpochMilliseconds(ToEpochMilliseconds(start) + offsetMs);
 }
 
+RunSettings TaskRunSettings(const TaskRecord& task) {
+    RunSettings settings;
+    settings.rule.expectText = Cp932ToUtf8(task.EventExpectText);
+    settings.rule.rejectText = Cp932ToUtf8(task.EventRejectText);
+    settings.rule.statusRanges = task.EventExpectStatus;
+    settings.retry.everyMs = task.EventRetryMs;
+    settings.retry.forSeconds = task.EventRetrySeconds;
+    settings.notify = task.EventNotify;
+    return settings;
+}
+
+LocalTime NextDueMoment(const TaskRecord& task, const LocalTime& moment, int horizonSeconds) {
+    long long at = ToEpochMilliseconds(moment);
+    long long horizon = at + 1000LL * std::max(horizonSeconds, 0);
+    long long minute = at - task.EventOffsetMs;
+    minute -= ((minute % 60000) + 60000) % 60000;
+    for (long long next = minute + 60000; next + task.EventOffsetMs <= horizon; next += 60000) {
+        if (next + task.EventOffsetMs > at && TaskTimeMatches(task, FromEpochMilliseconds(next)))
+            return FromEpochMilliseconds(next + task.EventOffsetMs);
+    }
+    return FromEpochMilliseconds(horizon);
+}
+
 void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say) {
     std::string text = J("イベント実行 ") + name;
     WriteLog(text, false);
@@ -126,7 +149,9 @@ void Scheduler::StartSocketTasks(AppState& app, long long nowMs, SchedulerHost& 
     for (const DueRun& run : DueRuns(app, nowMs - kLateMilliseconds,
                                      nowMs + kConnectAheadMilliseconds + 1000, true, acted_)) {
         acted_[run.key] = ToEpochMilliseconds(run.moment);
-        host.StartSocketReplay(run.task.EventDataFile, run.task.EventName, run.moment);
+        RunSettings settings = TaskRunSettings(run.task);
+        host.StartSocketReplay(run.task.EventDataFile, run.task.EventName, run.moment, settings,
+                               NextDueMoment(run.task, run.moment, settings.retry.forSeconds));
     }
 }
 
@@ -135,7 +160,9 @@ void Scheduler::RunBrowserTask(const DueRun& run, AppState& app, SchedulerHost& 
                     [&host](const std::string& text) { host.AddMessage(text); });
     if (app.modalDialog != 1)
         host.ShowReplayView();
-    host.RunBrowserReplay(run.task.EventDataFile, run.task.EventName);
+    RunSettings settings = TaskRunSettings(run.task);
+    host.RunBrowserReplay(run.task.EventDataFile, run.task.EventName, settings, run.moment,
+                          NextDueMoment(run.task, run.moment, settings.retry.forSeconds));
 }
 
 void Scheduler::Tick(AppState& app, const LocalTime& now, SchedulerHost& host) {
@@ -166,7 +193,9 @@ void Scheduler::Tick(AppState& app, const LocalTime& now, SchedulerHost& host) {
                                 when + J(" の回は実行しません"));
                 continue;
             }
-            waiting_.push_back({run.task.EventName, run.task.EventDataFile, run.moment});
+            RunSettings settings = TaskRunSettings(run.task);
+            waiting_.push_back({run.task.EventName, run.task.EventDataFile, run.moment, settings,
+                                NextDueMoment(run.task, run.moment, settings.retry.forSeconds)});
         }
         return;
     }
@@ -205,7 +234,8 @@ void Scheduler::RunWaiting(AppState& app, SchedulerHost& host) {
                         J(" 秒遅れて開始しました"));
         if (app.modalDialog != 1)
             host.ShowReplayView();
-        host.RunBrowserReplay(run.eventFile, run.name);
+        host.RunBrowserReplay(run.eventFile, run.name, run.settings, CurrentClock().Now(),
+                              run.latest);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "core/config/app_state.h"
 #include "core/platform/clock.h"
 #include "core/platform/clock_sync.h"
+#include "core/replay/success_rule.h"
 
 namespace quillrun {
 
@@ -24,13 +25,18 @@ class SchedulerHost {
     // Starts the socket sender on a thread of its own that owns its copies of the texts: it
     // connects for the first row now and writes the first request at `moment` (at once when
     // that has passed), announcing the task's run then. The task's name names its run report.
+    // The task's settings say when its run succeeded and how long it may be tried again (up
+    // to `latest`, the task's next due moment).
     virtual void StartSocketReplay(const std::string& eventFile, const std::string& taskName,
-                                   const LocalTime& moment) = 0;
+                                   const LocalTime& moment, const RunSettings& settings,
+                                   const LocalTime& latest) = 0;
     // Selects the Record page's recording and replay view (redrawn only when it was not shown).
     virtual void ShowReplayView() = 0;
     // Replays the file through the browser; returns when the whole file has been gone through.
     // Ticks go on meanwhile (the replay runs the message loop) and may re-enter Tick.
-    virtual void RunBrowserReplay(const std::string& eventFile, const std::string& taskName) = 0;
+    virtual void RunBrowserReplay(const std::string& eventFile, const std::string& taskName,
+                                  const RunSettings& settings, const LocalTime& moment,
+                                  const LocalTime& latest) = 0;
     // A Socket task falls due in a few seconds: work that would delay its connection (finding
     // the server's address) may be done now, off the user-interface thread.
     virtual void PrepareSocketReplay(const std::string& /*eventFile*/) {}
@@ -42,6 +48,12 @@ bool TaskTimeMatches(const TaskRecord& task, const LocalTime& now);
 // The moment a task fires for a minute: the minute's start (its seconds and milliseconds
 // ignored) plus the offset, which may reach into the minute before.
 LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs);
+
+// The settings of a task's run: its success rule, retry window and notification choice.
+RunSettings TaskRunSettings(const TaskRecord& task);
+// The moment the task falls due next after `moment`, looked for within `horizonSeconds`; the
+// horizon's end when it does not fall due before.
+LocalTime NextDueMoment(const TaskRecord& task, const LocalTime& moment, int horizonSeconds);
 
 // The message-list and log line of a task's run, said when it starts.
 void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say);
@@ -75,6 +87,8 @@ class Scheduler {
         std::string name;
         std::string eventFile;
         LocalTime due;
+        RunSettings settings;
+        LocalTime latest;
     };
     // A task's moment that has come within reach.
     struct DueRun {

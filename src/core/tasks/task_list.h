@@ -28,6 +28,14 @@ struct TaskRecord {
     // Milliseconds before (negative) or after the start of the task's minute at which it fires;
     // stored only when not 0.
     std::int32_t EventOffsetMs = 0;
+    // Whether a run reached its goal, and the window in which it is tried again; each key is
+    // stored only when set (a task without them is written as it always was).
+    std::string EventExpectText;    // CP932, like the name
+    std::string EventRejectText;    // CP932
+    std::string EventExpectStatus;  // "200-299"; empty: 2xx and 3xx
+    std::int32_t EventRetryMs = 0;
+    std::int32_t EventRetrySeconds = 0;
+    std::int32_t EventNotify = 1;  // 0 never, 1 on failure, 2 always
 
     // Cut to 259 bytes on a character boundary.
     void SetName(const std::string& name);

@@ -1,6 +1,9 @@
 #include "gui/app/command_line.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
@@ -9,8 +12,10 @@
 #include "core/platform/files.h"
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
+#include "core/replay/junit_report.h"
 #include "core/replay/server_clock.h"
 #include "core/replay/socket_sender.h"
+#include "core/replay/task_run.h"
 
 namespace quillrun {
 
@@ -56,6 +61,53 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 return line;
             continue;
         }
+        if (arg == "--expect" || arg == "--reject") {
+            std::string text;
+            if (!takeValue(text, "a text"))
+                return line;
+            (arg == "--expect" ? line.settings.rule.expectText : line.settings.rule.rejectText) =
+                text;
+            line.judged = true;
+            continue;
+        }
+        if (arg == "--status") {
+            if (!takeValue(line.settings.rule.statusRanges, "statuses such as 200-299,302"))
+                return line;
+            if (!ValidStatusRanges(line.settings.rule.statusRanges)) {
+                line.mode = CommandLine::Mode::Error;
+                line.error = "--status: not statuses such as 200-299,302: " +
+                             line.settings.rule.statusRanges;
+                return line;
+            }
+            line.judged = true;
+            continue;
+        }
+        if (arg == "--retry-every" || arg == "--retry-for") {
+            std::string text;
+            if (!takeValue(text, arg == "--retry-every" ? "milliseconds" : "seconds"))
+                return line;
+            char* end = nullptr;
+            long value = std::strtol(text.c_str(), &end, 10);
+            bool every = arg == "--retry-every";
+            long low = every ? RetryWindow::kShortestEveryMs : 1;
+            long high = every ? 3600000 : 3600;
+            if (end == text.c_str() || *end != '\0' || value < low || value > high) {
+                line.mode = CommandLine::Mode::Error;
+                line.error = arg + ": a number from " + std::to_string(low) + " to " +
+                             std::to_string(high) + " is needed";
+                return line;
+            }
+            (every ? line.settings.retry.everyMs : line.settings.retry.forSeconds) =
+                static_cast<int>(value);
+            line.judged = true;
+            continue;
+        }
+        if (arg == "--junit") {
+            if (!takeValue(line.junitPath, "a file to write"))
+                return line;
+            line.judged = true;
+            continue;
+        }
         if (arg == "--no-preconnect") {
             line.preconnect = false;
             continue;
@@ -85,6 +137,17 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     if (!line.preconnect && line.at.empty() && line.mode != CommandLine::Mode::Error) {
         line.mode = CommandLine::Mode::Error;
         line.error = "--no-preconnect goes with --at";
+    }
+    if (line.judged && line.mode != CommandLine::Mode::Run &&
+        line.mode != CommandLine::Mode::Error) {
+        line.mode = CommandLine::Mode::Error;
+        line.error =
+            "--expect, --reject, --status, --retry-every, --retry-for and --junit go with --run";
+    }
+    if ((line.settings.retry.everyMs > 0) != (line.settings.retry.forSeconds > 0) &&
+        line.mode != CommandLine::Mode::Error) {
+        line.mode = CommandLine::Mode::Error;
+        line.error = "--retry-every and --retry-for go together";
     }
     if (!line.at.empty() && line.mode != CommandLine::Mode::Run) {
         line.mode = CommandLine::Mode::Error;
@@ -187,6 +250,11 @@ std::string UsageText() {
            "first\n"
            "                                          request written at that moment\n"
            "                                          (--no-preconnect: connect at the moment)\n"
+           "         --expect TEXT  --reject TEXT     the last answer must (not) contain TEXT\n"
+           "         --status 200-299,302             the statuses that count (default 2xx, 3xx)\n"
+           "         --retry-every MS --retry-for S   try again every MS ms (at least 100) until\n"
+           "                                          it succeeds or S seconds have passed\n"
+           "         --junit OUT.xml                  write the tries as a JUnit XML report\n"
            "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --clock                   is this machine's clock synchronised?\n"
            "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
@@ -199,7 +267,9 @@ std::string UsageText() {
            "folder of the executable) and the socket sender, or with --browser the browser\n"
            "engine offscreen; it prints one line per row (time, method, URL, status line or\n"
            "error, bytes received, milliseconds) and exits 0 when every row got a 2xx or 3xx\n"
-           "status, 1 when a row failed or was not sent, 2 on bad arguments or a file that\n"
+           "status (a status --status names) and the last answer passed --expect and --reject,\n"
+           "1 when a row failed or was not sent or the rule failed on every try, 2 on bad\n"
+           "arguments or a file that\n"
            "cannot be read or is no event file. A running\n"
            "desktop program does not stop it; the duplicate-post guard applies as for tasks.\n"
            "--headless runs the scheduler and both replay engines with no display; it and the\n"
@@ -207,7 +277,8 @@ std::string UsageText() {
 }
 
 int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, const std::string& at,
-                 bool preconnect) {
+                 bool preconnect, const RunSettings& settings, const std::string& junitPath,
+                 const std::function<bool(long long)>& wait) {
     FirstRequestMoment moment;
     moment.connectAhead = preconnect;
     if (!at.empty()) {
@@ -246,26 +317,64 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, co
     SetMessageSink([](const std::string& text) {
         std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(text).c_str());
     });
-    bool failed = false;
-    replay(
-        path,
-        [&failed](const RowResult& row) {
-            failed = failed || !row.ok;
+    std::vector<JUnitTry> tries;
+    auto waitFor = wait ? wait : [](long long milliseconds) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        return true;
+    };
+    LocalTime start = at.empty() ? CurrentClock().Now() : moment.at;
+    RunSummary summary = RunTask(
+        path, settings, nullptr,
+        [&](int tryNumber, const RowObserver& observer) {
+            if (settings.retry.On()) {
+                std::printf("--- try %d %s\n", tryNumber,
+                            DateTimeText(CurrentClock().Now()).c_str());
+                std::fflush(stdout);
+            }
+            tries.emplace_back();
+            replay(path, observer, tryNumber == 1 && !at.empty() ? &moment : nullptr);
+        },
+        waitFor,
+        [&tries](const RowResult& row) {
+            if (!tries.empty())
+                tries.back().rows.push_back(row);
             std::printf("%s\n", FormatRowResult(row).c_str());
             std::fflush(stdout);
         },
-        at.empty() ? nullptr : &moment);
+        start, nullptr,
+        [&](int, const TryVerdict& verdict) {
+            if (!tries.empty())
+                tries.back().verdict = verdict;
+            if (!settings.rule.IsDefault() || settings.retry.On()) {
+                std::printf("rule: %s\n",
+                            verdict.success ? "success" : ("failure: " + verdict.reason).c_str());
+                std::fflush(stdout);
+            }
+        });
     SetMessageSink(nullptr);
-    return failed ? 1 : 0;
+    if (!junitPath.empty()) {
+        std::string xml = JUnitReportXml(Cp932ToUtf8(path), tries);
+        // A path of the command line is the file system's own bytes.
+        std::FILE* out = std::fopen(junitPath.c_str(), "wb");
+        bool written = out != nullptr && std::fwrite(xml.data(), 1, xml.size(), out) == xml.size();
+        if (out != nullptr && std::fclose(out) != 0)
+            written = false;
+        if (!written) {
+            std::fprintf(stderr, "quillrun: cannot write %s\n", junitPath.c_str());
+            return 2;
+        }
+    }
+    return summary.success ? 0 : 1;
 }
 
-int RunEventFileNow(const std::string& eventFile, const std::string& at, bool preconnect) {
+int RunEventFileNow(const std::string& eventFile, const std::string& at, bool preconnect,
+                    const RunSettings& settings, const std::string& junitPath) {
     return RunEventFile(
         eventFile,
         [](const std::string& path, const RowObserver& observer, const FirstRequestMoment* moment) {
             SocketReplayThread(path, observer, moment);
         },
-        at, preconnect);
+        at, preconnect, settings, junitPath);
 }
 
 int PrintClockState() {

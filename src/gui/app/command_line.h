@@ -7,6 +7,7 @@
 
 #include "core/replay/run_report.h"
 #include "core/replay/socket_sender.h"
+#include "core/replay/success_rule.h"
 
 namespace quillrun {
 
@@ -27,6 +28,9 @@ struct CommandLine {
     bool preconnect = true;      // --no-preconnect: connect at the moment, not ahead (to compare)
     std::string url;             // --server-clock URL
     std::string instanceFolder;  // --instance-dir DIR: the per-user lock's folder
+    RunSettings settings;        // --expect, --reject, --status, --retry-every, --retry-for
+    std::string junitPath;       // --junit OUT.xml
+    bool judged = false;         // one of the options above was given
     std::string error;           // what is wrong with the arguments
 };
 
@@ -48,15 +52,21 @@ using EventFileReplay = std::function<void(const std::string& path, const RowObs
 // What --run does around its engine: the file checked, the program folder's settings read,
 // message-list lines on stderr, one line per row on stdout; the exit code as below. With a
 // moment text (--at), the moment asked and the moment the first byte was written are printed.
+// The settings' rule judges each try and the retry window runs failed tries again (waiting
+// with `wait`); with a JUnit path, the tries are written there as a JUnit XML report.
 int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
-                 const std::string& at = std::string(), bool preconnect = true);
+                 const std::string& at = std::string(), bool preconnect = true,
+                 const RunSettings& settings = RunSettings(),
+                 const std::string& junitPath = std::string(),
+                 const std::function<bool(long long)>& wait = nullptr);
 
 // --run FILE [--at TIME]: replays the event file through the socket sender with the program
 // folder's settings, cookies and response files, prints one line per row and returns the exit
 // code: 0 when every row got a 2xx or 3xx status, 1 when a row failed, 2 when the file cannot
 // be read or the moment is refused.
 int RunEventFileNow(const std::string& eventFile, const std::string& at = std::string(),
-                    bool preconnect = true);
+                    bool preconnect = true, const RunSettings& settings = RunSettings(),
+                    const std::string& junitPath = std::string());
 
 // --clock: prints the kernel's synchronisation state; 0 when synchronised, else 1.
 int PrintClockState();

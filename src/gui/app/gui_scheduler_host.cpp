@@ -2,6 +2,8 @@
 
 #include "core/recording/message_sink.h"
 #include "core/replay/socket_sender.h"
+#include "core/replay/task_run.h"
+#include "gui/browser/event_loop_waiter.h"
 
 namespace quillrun {
 
@@ -11,8 +13,9 @@ void GuiSchedulerHost::AddMessage(const std::string& text) {
 }
 
 void GuiSchedulerHost::StartSocketReplay(const std::string& eventFile, const std::string& taskName,
-                                         const LocalTime& moment) {
-    StartSocketReplayThread(eventFile, taskName, moment);
+                                         const LocalTime& moment, const RunSettings& settings,
+                                         const LocalTime& latest) {
+    StartSocketReplayThread(eventFile, taskName, moment, settings, &latest);
 }
 
 void GuiSchedulerHost::PrepareSocketReplay(const std::string& eventFile) {
@@ -25,14 +28,21 @@ void GuiSchedulerHost::ShowReplayView() {
         showReplayView_();
 }
 
-void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile, const std::string& taskName) {
+void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile, const std::string& taskName,
+                                        const RunSettings& settings, const LocalTime& moment,
+                                        const LocalTime& latest) {
     if (!browserReplay_)
         return;
     RunReportFile report(taskName, CurrentClock().Now());
-    browserReplay_(eventFile, [this, &report](const RowResult& row) {
-        report.Add(row);
-        AddMessage(RowMessage(row));
-    });
+    RunTask(
+        taskName, settings, &report,
+        [&](int, const RowObserver& observer) { browserReplay_(eventFile, observer); },
+        [](long long milliseconds) {
+            // The message loop goes on meanwhile, as during the replay's own waits.
+            EventLoopWaiter().Pause(static_cast<int>(milliseconds));
+            return true;
+        },
+        [this](const RowResult& row) { AddMessage(RowMessage(row)); }, moment, &latest);
     PruneRunReports();
 }
 

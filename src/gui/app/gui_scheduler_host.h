@@ -20,9 +20,12 @@ class GuiSchedulerHost : public SchedulerHost {
 
     void AddMessage(const std::string& text) override;
     void StartSocketReplay(const std::string& eventFile, const std::string& taskName,
-                           const LocalTime& moment) override;
+                           const LocalTime& moment, const RunSettings& settings,
+                           const LocalTime& latest) override;
     void ShowReplayView() override;
-    void RunBrowserReplay(const std::string& eventFile, const std::string& taskName) override;
+    void RunBrowserReplay(const std::string& eventFile, const std::string& taskName,
+                          const RunSettings& settings, const LocalTime& moment,
+                          const LocalTime& latest) override;
     void PrepareSocketReplay(const std::string& eventFile) override;
 
   private:

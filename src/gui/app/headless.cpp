@@ -11,6 +11,7 @@
 #include "core/replay/form_action.h"
 #include "gui/app/command_line.h"
 #include "gui/app/gui_scheduler_host.h"
+#include "gui/app/run_end_notices.h"
 #include "gui/app/scheduler_loop.h"
 #include "gui/browser/dom_automation.h"
 #include "gui/browser/event_loop_waiter.h"
@@ -40,21 +41,30 @@ void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& o
     BrowserReplayFile(eventFile, *browser_, waiter, observer);
 }
 
-int RunEventFileInBrowser(const std::string& eventFile, const std::string& at) {
+int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
+                          const RunSettings& settings, const std::string& junitPath) {
+    // One engine for every try: started once, its cookies kept between tries as a user's are.
+    std::unique_ptr<OffscreenBrowser> offscreen;
     return RunEventFile(
         eventFile,
-        [](const std::string& path, const RowObserver& observer, const FirstRequestMoment* moment) {
+        [&offscreen](const std::string& path, const RowObserver& observer,
+                     const FirstRequestMoment* moment) {
             // A profile of its own for this run: a desktop program may be using the usual one.
-            OffscreenBrowser offscreen{QString()};
+            if (!offscreen)
+                offscreen = std::make_unique<OffscreenBrowser>(QString());
             if (moment != nullptr) {
                 // The engine is up before the moment; the first navigation starts at it.
                 WaitOnEventLoopUntil(moment->at);
                 if (moment->written)
                     moment->written(CurrentClock().Now());
             }
-            offscreen.Replay(path, observer);
+            offscreen->Replay(path, observer);
         },
-        at);
+        at, true, settings, junitPath,
+        [](long long milliseconds) {
+            EventLoopWaiter().Pause(static_cast<int>(milliseconds));
+            return true;
+        });
 }
 
 HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {
@@ -65,9 +75,11 @@ HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {
             browser_->Replay(eventFile, observer);
         });
     loop_ = new SchedulerLoop(*host_, this);
+    InstallTaskRunEndNotices(false);
 }
 
 HeadlessProgram::~HeadlessProgram() {
+    RemoveTaskRunEndNotices();
     loop_->Stop();
 }
 

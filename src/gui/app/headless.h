@@ -9,6 +9,7 @@
 
 #include "core/browser/browser.h"
 #include "core/replay/run_report.h"
+#include "core/replay/success_rule.h"
 
 namespace quillrun {
 
@@ -36,7 +37,9 @@ class OffscreenBrowser : public QObject, private BrowserEvents {
 
 // --run FILE --browser [--at TIME]: needs the application object; returns the exit code as
 // --run does. With a moment, the first row's navigation starts at it.
-int RunEventFileInBrowser(const std::string& eventFile, const std::string& at = std::string());
+int RunEventFileInBrowser(const std::string& eventFile, const std::string& at = std::string(),
+                          const RunSettings& settings = RunSettings(),
+                          const std::string& junitPath = std::string());
 
 // --headless: the scheduler and both engines; messages go to standard error with their time.
 class HeadlessProgram : public QObject {

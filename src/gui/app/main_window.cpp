@@ -18,6 +18,7 @@
 #include "core/skin/skin_geometry.h"
 #include "gui/app/browser_dialog_closer.h"
 #include "gui/app/input_router.h"
+#include "gui/app/run_end_notices.h"
 #include "gui/app/scheduler_loop.h"
 #include "gui/browser/event_loop_waiter.h"
 #include "gui/browser/web_engine_browser.h"
@@ -49,6 +50,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     record_ = new RecordPage(this);
     task_ = new TaskPage(this);
     settings_ = new SettingsPage(this);
+    InstallTaskRunEndNotices(true);
     tray_ = new TrayIcon(this);
     connect(tray_, &TrayIcon::LeftClicked, this, &MainWindow::ComeBackFromTray);
 
@@ -88,6 +90,7 @@ MainWindow::~MainWindow() {
     qApp->removeEventFilter(router_);
     schedulerLoop_->Stop();
     killTimer(closerTimer_);
+    RemoveTaskRunEndNotices();
     tray_->Remove();
     SetMessageSink(nullptr);
 }

@@ -149,7 +149,8 @@ int RunProgram(int argc, char** argv) {
         case CommandLine::Mode::Run:
             if (!commandLine.browser)
                 return RunEventFileNow(commandLine.eventFile, commandLine.at,
-                                       commandLine.preconnect);
+                                       commandLine.preconnect, commandLine.settings,
+                                       commandLine.junitPath);
             break;
         case CommandLine::Mode::Clock:
             return PrintClockState();
@@ -172,7 +173,8 @@ int RunProgram(int argc, char** argv) {
     application.setQuitOnLastWindowClosed(true);
     ChooseBrowserDrawing();
     if (commandLine.mode == CommandLine::Mode::Run)
-        return RunEventFileInBrowser(commandLine.eventFile, commandLine.at);
+        return RunEventFileInBrowser(commandLine.eventFile, commandLine.at, commandLine.settings,
+                                     commandLine.junitPath);
 
     // A second start touches no file of the running one: it says so, brings the running
     // instance back and ends.

@@ -513,6 +513,12 @@ bool WebEngineBrowser::TakePagesOwnNavigation(const std::string& url, bool post)
     return false;
 }
 
+std::string WebEngineBrowser::PageText() {
+    return RunScript(QStringLiteral("document.body ? document.body.innerText : ''"), 5000)
+        .toString()
+        .toStdString();
+}
+
 bool WebEngineBrowser::Busy() const {
     return tracker_.Busy(clock_.elapsed());
 }

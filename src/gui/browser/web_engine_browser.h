@@ -89,6 +89,7 @@ class WebEngineBrowser : public QObject, public Browser {
     bool LastLoadSucceeded() const override { return lastLoadOk_; }
     void Exec(BrowserCommand command) override;
     bool TakePagesOwnNavigation(const std::string& url, bool post) override;
+    std::string PageText() override;
 
     // Runs a script in the application's world and waits for its result with a local event
     // loop (never from inside the browser's own callbacks).

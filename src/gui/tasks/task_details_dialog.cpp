@@ -1,13 +1,18 @@
 #include "gui/tasks/task_details_dialog.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/config/app_state.h"
+#include "core/platform/cp932.h"
+#include "core/replay/success_rule.h"
 #include "gui/text.h"
 
 namespace quillrun {
@@ -24,6 +29,40 @@ TaskDetailsDialog::TaskDetailsDialog(const TaskRecord& task, QWidget* owner) : Q
     offset_->setValue(task.EventOffsetMs);
     offset_->setAccelerated(true);
     form->addRow(QString::fromUtf8("実行時刻のずれ(&O)"), offset_);
+    auto line = [this](const char* name, const std::string& text) {
+        auto* box = new QLineEdit(FromCp932(text), this);
+        box->setObjectName(QString::fromLatin1(name));
+        return box;
+    };
+    expect_ = line("expectText", task.EventExpectText);
+    expect_->setPlaceholderText(QString::fromUtf8("例: 予約が完了しました"));
+    form->addRow(QString::fromUtf8("成功の印の文字列(&E)"), expect_);
+    reject_ = line("rejectText", task.EventRejectText);
+    reject_->setPlaceholderText(QString::fromUtf8("例: 受付前です"));
+    form->addRow(QString::fromUtf8("失敗の印の文字列(&R)"), reject_);
+    status_ = line("expectStatus", task.EventExpectStatus);
+    status_->setPlaceholderText(QString::fromUtf8("空欄: 200-399"));
+    form->addRow(QString::fromUtf8("成功とするステータス(&S)"), status_);
+    retryEvery_ = new QSpinBox(this);
+    retryEvery_->setObjectName(QStringLiteral("retryEveryMs"));
+    retryEvery_->setRange(0, 3600000);
+    retryEvery_->setSingleStep(100);
+    retryEvery_->setSuffix(QStringLiteral(" ms"));
+    retryEvery_->setSpecialValueText(QString::fromUtf8("再試行しない"));
+    retryEvery_->setValue(task.EventRetryMs);
+    form->addRow(QString::fromUtf8("失敗したら再試行する間隔(&I)"), retryEvery_);
+    retryFor_ = new QSpinBox(this);
+    retryFor_->setObjectName(QStringLiteral("retrySeconds"));
+    retryFor_->setRange(0, 3600);
+    retryFor_->setSuffix(QString::fromUtf8(" 秒"));
+    retryFor_->setValue(task.EventRetrySeconds);
+    form->addRow(QString::fromUtf8("再試行する時間 (実行時刻から)(&W)"), retryFor_);
+    notify_ = new QComboBox(this);
+    notify_->setObjectName(QStringLiteral("notify"));
+    notify_->addItems({QString::fromUtf8("通知しない"), QString::fromUtf8("失敗したとき"),
+                       QString::fromUtf8("毎回")});
+    notify_->setCurrentIndex(std::clamp(task.EventNotify, 0, 2));
+    form->addRow(QString::fromUtf8("デスクトップ通知(&N)"), notify_);
     layout->addLayout(form);
     auto* note = new QLabel(
         QString::fromUtf8("分の始まりから何ミリ秒ずらして実行するか (-30000 〜 30000)。\n"
@@ -34,7 +73,16 @@ TaskDetailsDialog::TaskDetailsDialog(const TaskRecord& task, QWidget* owner) : Q
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QString::fromUtf8("キャンセル"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (!status_->text().trimmed().isEmpty() &&
+            !ValidStatusRanges(status_->text().trimmed().toStdString())) {
+            status_->setFocus();
+            status_->selectAll();
+            status_->setToolTip(QString::fromUtf8("200-299,302 のように書いてください"));
+            return;  // the dialog stays open until the statuses read right
+        }
+        accept();
+    });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     offset_->setFocus();
@@ -42,6 +90,15 @@ TaskDetailsDialog::TaskDetailsDialog(const TaskRecord& task, QWidget* owner) : Q
 
 void TaskDetailsDialog::ApplyTo(TaskRecord& task) const {
     task.EventOffsetMs = offset_->value();
+    // Texts stored like the name: within its width, on a character boundary.
+    task.EventExpectText = CutToWidth(ToCp932(expect_->text()), kPathWidth);
+    task.EventRejectText = CutToWidth(ToCp932(reject_->text()), kPathWidth);
+    std::string status = status_->text().trimmed().toStdString();
+    task.EventExpectStatus = ValidStatusRanges(status) ? status : std::string();
+    int every = retryEvery_->value();
+    task.EventRetryMs = every == 0 ? 0 : std::max(every, RetryWindow::kShortestEveryMs);
+    task.EventRetrySeconds = retryFor_->value();
+    task.EventNotify = notify_->currentIndex();
 }
 
 bool TaskDetailsDialog::Edit(TaskRecord& task, QWidget* owner) {
@@ -55,17 +112,30 @@ bool TaskDetailsDialog::Edit(TaskRecord& task, QWidget* owner) {
         return false;
     TaskRecord changed = task;
     dialog.ApplyTo(changed);
-    bool differs = changed.EventOffsetMs != task.EventOffsetMs;
+    bool differs = changed.EventOffsetMs != task.EventOffsetMs ||
+                   changed.EventExpectText != task.EventExpectText ||
+                   changed.EventRejectText != task.EventRejectText ||
+                   changed.EventExpectStatus != task.EventExpectStatus ||
+                   changed.EventRetryMs != task.EventRetryMs ||
+                   changed.EventRetrySeconds != task.EventRetrySeconds ||
+                   changed.EventNotify != task.EventNotify;
     task = changed;
     return differs;
 }
 
 QString TaskDetailsSummary(const TaskRecord& task) {
-    if (task.EventOffsetMs == 0)
-        return QString();
-    return QString::fromUtf8("ずれ %1%2 ms")
-        .arg(task.EventOffsetMs > 0 ? QStringLiteral("+") : QString())
-        .arg(task.EventOffsetMs);
+    QStringList parts;
+    if (task.EventOffsetMs != 0) {
+        parts << QString::fromUtf8("ずれ %1%2 ms")
+                     .arg(task.EventOffsetMs > 0 ? QStringLiteral("+") : QString())
+                     .arg(task.EventOffsetMs);
+    }
+    if (!task.EventExpectText.empty() || !task.EventRejectText.empty() ||
+        !task.EventExpectStatus.empty())
+        parts << QString::fromUtf8("判定");
+    if (task.EventRetryMs > 0 && task.EventRetrySeconds > 0)
+        parts << QString::fromUtf8("再試行");
+    return parts.join(QStringLiteral(" / "));
 }
 
 }  // namespace quillrun

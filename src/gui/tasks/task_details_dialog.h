@@ -1,11 +1,13 @@
-// "詳細設定": the settings of one task beyond its form, kept with the task (an offset from the
-// start of its minute, in milliseconds).
+// "詳細設定": the settings of one task beyond its form, kept with the task: an offset from the
+// start of its minute, the success rule, the retry window and when to be told of a run.
 #pragma once
 
 #include <QDialog>
 
 #include "core/tasks/task_list.h"
 
+class QComboBox;
+class QLineEdit;
 class QSpinBox;
 
 namespace quillrun {
@@ -16,6 +18,12 @@ class TaskDetailsDialog : public QDialog {
     TaskDetailsDialog(const TaskRecord& task, QWidget* owner);
 
     QSpinBox* offsetBox() const { return offset_; }
+    QLineEdit* expectBox() const { return expect_; }
+    QLineEdit* rejectBox() const { return reject_; }
+    QLineEdit* statusBox() const { return status_; }
+    QSpinBox* retryEveryBox() const { return retryEvery_; }
+    QSpinBox* retryForBox() const { return retryFor_; }
+    QComboBox* notifyBox() const { return notify_; }
     // The task with the dialog's values.
     void ApplyTo(TaskRecord& task) const;
 
@@ -24,6 +32,12 @@ class TaskDetailsDialog : public QDialog {
 
   private:
     QSpinBox* offset_ = nullptr;
+    QLineEdit* expect_ = nullptr;
+    QLineEdit* reject_ = nullptr;
+    QLineEdit* status_ = nullptr;
+    QSpinBox* retryEvery_ = nullptr;
+    QSpinBox* retryFor_ = nullptr;
+    QComboBox* notify_ = nullptr;
 };
 
 // The Task page's line about a task's details ("" when it has none).

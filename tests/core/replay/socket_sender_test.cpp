@@ -18,6 +18,7 @@
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/post_guard.h"
+#include "core/replay/task_run.h"
 #include "core/replay/url_encoding.h"
 #include "core/replay/url_endpoint.h"
 #include "tests/support/loopback_http_server.h"
@@ -426,6 +427,97 @@ TEST(FormatSocketRequest, GetWithACookieCarriesItAfterTheUserAgent) {
     r.cookie = "SID=1; ";
     EXPECT_EQ(FormatSocketRequest(r),
               "GET /a.cgi?x=1?y=2  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nCookie: SID=1; \r\n\r\n");
+}
+
+namespace {
+
+// Runs the event file as a task does, with its settings, on this thread.
+RunSummary RunAsTask(const std::string& file, const RunSettings& settings,
+                     const LocalTime* latest = nullptr) {
+    RunReportFile report("rule", CurrentClock().Now());
+    return RunTask(
+        "rule", settings, &report,
+        [&](int, const RowObserver& observer) { SocketReplayThread(file, observer); },
+        [](long long ms) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            return true;
+        },
+        nullptr, CurrentClock().Now(), latest);
+}
+
+}  // namespace
+
+TEST_F(SocketSenderTest, ARetryWindowTriesUntilTheSiteOpensAndTheRuleIsMet) {
+    // The booking page answers 200 all along, but says it is not open for the first second.
+    auto opened = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    std::atomic<int> asked{0}, askedWhenOpen{0};
+    server_.SetHandler([&](const test::ReceivedRequest&) {
+        int n = ++asked;
+        if (std::chrono::steady_clock::now() < opened)
+            return test::Reply::Ok(
+                "<p>\xE5\x8F\x97\xE4\xBB\x98\xE5\x89\x8D\xE3\x81\xA7\xE3\x81\x99</p>");
+        if (askedWhenOpen == 0)
+            askedWhenOpen = n;
+        return test::Reply::Ok("<p>\xE4\xBA\x88\xE7\xB4\x84\xE5\xAE\x8C\xE4\xBA\x86</p>");
+    });
+    test::WriteFile(dir_ / "event/t.evf", "1\tPOST\thttp://127.0.0.1/book.cgi\ta=1\t\r\n");
+    App().settings.CGITestMode = 1;  // the same request again and again, as a retry sends it
+    RunSettings settings;
+    settings.rule.rejectText = "受付前です";
+    settings.rule.expectText = "予約完了";
+    settings.retry = {200, 5};
+    std::vector<TaskRunEnd> ends;
+    SetTaskRunEndListener([&](const TaskRunEnd& end) { ends.push_back(end); });
+    RunSummary summary = RunAsTask(dir_ / "event/t.evf", settings);
+    SetTaskRunEndListener(nullptr);
+    EXPECT_TRUE(summary.success);
+    EXPECT_EQ(summary.successfulTry, askedWhenOpen.load());
+    EXPECT_EQ(summary.tries, asked.load());
+    EXPECT_GE(summary.tries, 4);
+    // Tried every 200 ms by the server's own clock, never sooner.
+    auto requests = server_.Requests();
+    for (std::size_t k = 1; k < requests.size(); ++k) {
+        EXPECT_GE(requests[k].firstByteMicroseconds - requests[k - 1].firstByteMicroseconds, 195000)
+            << k;
+    }
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_TRUE(ends[0].summary.success);
+    // The report holds a block per try and each verdict.
+    std::string report = test::ReadFile(ends[0].reportPath);
+    EXPECT_NE(report.find("--- try 1 "), std::string::npos);
+    EXPECT_NE(report.find("rule: failure: the last answer contains \"受付前です\""),
+              std::string::npos);
+    EXPECT_NE(report.find("--- try " + std::to_string(summary.tries) + " "), std::string::npos);
+    EXPECT_EQ(report.substr(report.size() - 14), "rule: success\n");
+    bool said = false;
+    for (const auto& m : messages_)
+        said = said || m.find(J("で成功しました")) != std::string::npos;
+    EXPECT_TRUE(said);
+}
+
+TEST_F(SocketSenderTest, TheGuardAndTheNextDueMinuteEndARetryWindow) {
+    server_.SetHandler([](const test::ReceivedRequest&) { return test::Reply::Ok("closed"); });
+    test::WriteFile(dir_ / "event/t.evf", "1\tPOST\thttp://127.0.0.1/book.cgi\ta=1\t\r\n");
+    RunSettings settings;
+    settings.rule.expectText = "open";
+    settings.retry = {100, 30};
+    // The guard refuses the fifth identical request: no try after it.
+    RunSummary guarded = RunAsTask(dir_ / "event/t.evf", settings);
+    EXPECT_FALSE(guarded.success);
+    EXPECT_EQ(guarded.tries, 5);
+    EXPECT_EQ(guarded.reason, "refused by the duplicate-post guard");
+    EXPECT_EQ(server_.RequestCount(), 4u);
+
+    // A window that would reach past the task's next due moment stops before it.
+    App().settings.CGITestMode = 1;
+    server_.ClearRequests();
+    LocalTime latest = FromEpochMilliseconds(ToEpochMilliseconds(CurrentClock().Now()) + 700);
+    auto started = std::chrono::steady_clock::now();
+    RunSummary capped = RunAsTask(dir_ / "event/t.evf", settings, &latest);
+    EXPECT_FALSE(capped.success);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    EXPECT_LE(capped.tries, 8);
+    EXPECT_GE(capped.tries, 3);
 }
 
 }  // namespace quillrun

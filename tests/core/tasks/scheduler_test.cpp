@@ -15,14 +15,17 @@ namespace {
 struct RecordingHost : SchedulerHost {
     std::vector<std::string> calls;
     std::function<void()> duringBrowserReplay;
+    std::vector<LocalTime> latests;
 
     void AddMessage(const std::string& text) override { calls.push_back("msg " + text); }
-    void StartSocketReplay(const std::string& file, const std::string&,
-                           const LocalTime& moment) override {
+    void StartSocketReplay(const std::string& file, const std::string&, const LocalTime& moment,
+                           const RunSettings&, const LocalTime& latest) override {
         calls.push_back("socket " + file + " @" + DateTimeText(moment).substr(11));
+        latests.push_back(latest);
     }
     void ShowReplayView() override { calls.push_back("view"); }
-    void RunBrowserReplay(const std::string& file, const std::string&) override {
+    void RunBrowserReplay(const std::string& file, const std::string&, const RunSettings&,
+                          const LocalTime&, const LocalTime&) override {
         calls.push_back("ie " + file);
         if (duringBrowserReplay)
             duringBrowserReplay();

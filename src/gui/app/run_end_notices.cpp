@@ -1,0 +1,69 @@
+#include "gui/app/run_end_notices.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QMetaObject>
+#include <QVariantMap>
+#include <thread>
+
+#include "core/config/app_state.h"
+#include "core/platform/cp932.h"
+#include "core/recording/message_sink.h"
+#include "core/replay/task_run.h"
+
+namespace quillrun {
+namespace {
+
+std::function<bool(const QString&, const QString&)>& Notifier() {
+    static std::function<bool(const QString&, const QString&)> notifier;
+    return notifier;
+}
+
+}  // namespace
+
+void SetDesktopNotifier(std::function<bool(const QString&, const QString&)> notifier) {
+    Notifier() = std::move(notifier);
+}
+
+bool ShowDesktopNotification(const QString& title, const QString& body) {
+    if (Notifier())
+        return Notifier()(title, body);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    call << QStringLiteral("quillrun") << 0u << QStringLiteral("quillrun") << title << body
+         << QStringList() << QVariantMap() << 10000;
+    // Asked without waiting: a desktop without the service never holds the program up.
+    return bus.send(call);
+}
+
+void InstallTaskRunEndNotices(bool desktop) {
+    SetTaskRunEndListener([desktop](const TaskRunEnd& end) {
+        std::string command = App().settings.NotifyCommand;
+        if (!command.empty()) {
+            // Its own thread: the command may take up to its limit, and an IE task's end
+            // comes on the user-interface thread.
+            std::thread([end, command] { RunNotifyCommand(end, command); }).detach();
+        }
+        if (!desktop || !WantsDesktopNotice(end))
+            return;
+        QString title =
+            QStringLiteral("quillrun: ") + QString::fromStdString(Cp932ToUtf8(end.taskName));
+        QString body =
+            QString::fromStdString(Cp932ToUtf8(RunEndMessage(end.taskName, end.summary)));
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [title, body] { ShowDesktopNotification(title, body); },
+            Qt::QueuedConnection);
+    });
+}
+
+void RemoveTaskRunEndNotices() {
+    SetTaskRunEndListener(nullptr);
+}
+
+}  // namespace quillrun
