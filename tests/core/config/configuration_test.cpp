@@ -364,4 +364,57 @@ TEST(Configuration, AProgramFolderOfAnyLengthOrCharacterKeepsItsFilesApart) {
     EXPECT_EQ(content, "1\tURL\thttp://h/\t\t\r\n");
 }
 
+TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) {
+    test::TempFolder dir;
+    std::string file = "[CONFIG]\r\nstartpage=x\r\n[Event]\r\nTotal=2\r\n" + TaskSection(0, "a") +
+                       TaskSection(1, "b");
+    test::WriteFile(dir / "quillrun.ini", file);
+    AppState app;
+    LoadConfiguration(app, dir.Path());
+    ASSERT_TRUE(SaveConfiguration(app));
+    std::string plain = test::ReadFile(dir / "quillrun.ini");
+    for (const char* key : {"EventExpectText", "EventRejectText", "EventExpectStatus",
+                            "EventRetryMs", "EventRetrySeconds", "EventNotify", "NotifyCommand"})
+        EXPECT_EQ(plain.find(key), std::string::npos) << key;
+
+    app.tasks.At(0).EventExpectText = J("予約完了");
+    app.tasks.At(0).EventRejectText = J("受付前です");
+    app.tasks.At(0).EventExpectStatus = "200-299";
+    app.tasks.At(0).EventRetryMs = 200;
+    app.tasks.At(0).EventRetrySeconds = 30;
+    app.tasks.At(0).EventNotify = 2;
+    app.settings.NotifyCommand = "notify-send quillrun";
+    ASSERT_TRUE(SaveConfiguration(app));
+    AppState again;
+    LoadConfiguration(again, dir.Path());
+    const TaskRecord& task = again.tasks.At(0);
+    EXPECT_EQ(task.EventExpectText, J("予約完了"));
+    EXPECT_EQ(task.EventRejectText, J("受付前です"));
+    EXPECT_EQ(task.EventExpectStatus, "200-299");
+    EXPECT_EQ(task.EventRetryMs, 200);
+    EXPECT_EQ(task.EventRetrySeconds, 30);
+    EXPECT_EQ(task.EventNotify, 2);
+    EXPECT_EQ(again.tasks.At(1).EventNotify, 1);
+    EXPECT_EQ(again.settings.NotifyCommand, "notify-send quillrun");
+
+    // Taken away again, the file is as it was.
+    again.tasks.At(0) = TaskRecord();
+    again.tasks.At(0) = again.tasks.At(1);
+    again.tasks.At(0).SetName("a");
+    again.tasks.At(0).SetDataFile("/q/event/a.evf");
+    again.settings.NotifyCommand.clear();
+    ASSERT_TRUE(SaveConfiguration(again));
+    EXPECT_EQ(test::ReadFile(dir / "quillrun.ini"), plain);
+
+    // Values out of reason are held to it: a status text that is none, a retry too often.
+    test::WriteFile(dir / "quillrun.ini", "[Event]\r\nTotal=1\r\n" + TaskSection(0, "a") +
+                                              "EventExpectStatus=2xx\r\nEventRetryMs=5\r\n"
+                                              "EventNotify=7\r\n");
+    AppState odd;
+    LoadConfiguration(odd, dir.Path());
+    EXPECT_EQ(odd.tasks.At(0).EventExpectStatus, "");
+    EXPECT_EQ(odd.tasks.At(0).EventRetryMs, 100);
+    EXPECT_EQ(odd.tasks.At(0).EventNotify, 2);
+}
+
 }  // namespace quillrun

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QXmlStreamReader>
+#include <atomic>
 #include <cstdio>
 
 #include "core/platform/clock.h"
@@ -21,6 +23,14 @@ test::Reply Serve(const test::ReceivedRequest& r) {
         test::Reply reply;
         reply.raw = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n";
         return reply;
+    }
+    if (r.target.rfind("/shop", 0) == 0) {
+        // Not open until its third request.
+        static std::atomic<int> asked{0};
+        if (r.target.rfind("/shop-reset", 0) == 0)
+            asked = 0;
+        return test::Reply::Ok(++asked < 3 ? "<p>\xE5\x8F\x97\xE4\xBB\x98\xE5\x89\x8D</p>"
+                                           : "<p>open</p>");
     }
     return test::Reply::Ok("fine");
 }
@@ -96,6 +106,73 @@ TEST_F(CommandLineTest, TheDuplicatePostGuardHoldsAcrossRuns) {
     EXPECT_EQ(fifth.code, 1);
     EXPECT_NE(fifth.out.find("refused by the duplicate-post guard"), std::string::npos);
     EXPECT_EQ(server_.RequestCount(), 4u);
+}
+
+TEST_F(CommandLineTest, RunRulesRetriesAndAJUnitReport) {
+    std::string junit = dir_ / "out.xml";
+    QString file = File("shop.evf", "1\tURL\t" + server_.Url("/shop") + "\t\t\r\n");
+    Result run =
+        Run({QStringLiteral("--run"), file, QStringLiteral("--reject"), QString::fromUtf8("受付前"),
+             QStringLiteral("--status"), QStringLiteral("200"), QStringLiteral("--retry-every"),
+             QStringLiteral("150"), QStringLiteral("--retry-for"), QStringLiteral("10"),
+             QStringLiteral("--junit"), QString::fromStdString(junit)});
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("--- try 3 "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("--- try 4 "), std::string::npos);
+    EXPECT_NE(run.out.find("rule: failure: the last answer contains \"受付前\""),
+              std::string::npos);
+    EXPECT_EQ(server_.RequestCount(), 3u);
+    // The report, read back as XML: three suites, the third without a failure.
+    QFile xmlFile(QString::fromStdString(junit));
+    ASSERT_TRUE(xmlFile.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&xmlFile);
+    int suites = 0, failures = 0;
+    QString lastSuiteFailures;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("testsuite")) {
+            ++suites;
+            lastSuiteFailures = xml.attributes().value(QLatin1String("failures")).toString();
+        }
+        if (xml.name() == QLatin1String("failure"))
+            ++failures;
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(suites, 3);
+    EXPECT_EQ(failures, 2);
+    EXPECT_EQ(lastSuiteFailures, QStringLiteral("0"));
+
+    // Without a window the rule fails: exit 1; bad options: exit 2.
+    Result closed = Run({QStringLiteral("--run"),
+                         File("r.evf", "1\tURL\t" + server_.Url("/shop-reset") + "\t\t\r\n"),
+                         QStringLiteral("--expect"), QStringLiteral("open")});
+    EXPECT_EQ(closed.code, 1) << closed.out;
+    EXPECT_EQ(
+        Run({QStringLiteral("--run"), file, QStringLiteral("--status"), QStringLiteral("2xx")})
+            .code,
+        2);
+    EXPECT_EQ(Run({QStringLiteral("--run"), file, QStringLiteral("--retry-every"),
+                   QStringLiteral("50"), QStringLiteral("--retry-for"), QStringLiteral("1")})
+                  .code,
+              2);
+    EXPECT_EQ(
+        Run({QStringLiteral("--run"), file, QStringLiteral("--retry-every"), QStringLiteral("200")})
+            .code,
+        2);
+    EXPECT_EQ(Run({QStringLiteral("--expect"), QStringLiteral("x")}).code, 2);
+}
+
+TEST_F(CommandLineTest, ABrowserRunsRuleLooksAtTheFinalPagesText) {
+    QString file = File("page.evf", "1\tURL\t" + server_.Url("/page") + "\t\t\r\n");
+    Result found = Run({QStringLiteral("--run"), file, QStringLiteral("--browser"),
+                        QStringLiteral("--expect"), QStringLiteral("fine")});
+    EXPECT_EQ(found.code, 0) << found.out << found.err;
+    Result rejected = Run({QStringLiteral("--run"), file, QStringLiteral("--browser"),
+                           QStringLiteral("--reject"), QStringLiteral("fine")});
+    EXPECT_EQ(rejected.code, 1) << rejected.out;
+    EXPECT_NE(rejected.out.find("rule: failure: the last answer contains \"fine\""),
+              std::string::npos);
 }
 
 TEST_F(CommandLineTest, RunWithTheBrowserEngineNeedsNoDisplay) {
