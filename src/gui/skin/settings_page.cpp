@@ -108,6 +108,19 @@ SettingsPage::SettingsPage(QWidget* parent) : Page(parent) {
     Static(this, "(タスク実行時ポート：80、連続投稿抑止機能あり)", QRect(110, 282, 390, 20),
            statics, skin.normalFont);
 
+    // The command run after each task run (kept only when not empty).
+    Static(this, "タスク終了時に実行するコマンド", QRect(20, 390, 260, 20), statics,
+           skin.normalFont);
+    notifyCommand_ = new QLineEdit(this);
+    notifyCommand_->setObjectName(QStringLiteral("NotifyCommand"));
+    notifyCommand_->setFont(skin.normalFont);
+    notifyCommand_->setGeometry(20, 412, 480, 20);
+    notifyCommand_->setPlaceholderText(
+        QString::fromUtf8("例: notify-send quillrun（シェルは使いません）"));
+    notifyCommand_->setText(FromCp932(App().settings.NotifyCommand));
+    connect(notifyCommand_, &QLineEdit::textChanged, this,
+            [](const QString& text) { App().settings.NotifyCommand = ToCp932(text.trimmed()); });
+
     Static(this, "ヘルプ", QRect(20, 320, 80, 20), skin.settingsTitle, skin.boldFont)
         ->setObjectName(QStringLiteral("1047"));
     auto* help = new QPushButton(QString::fromUtf8("ヘルプを表示"), this);

@@ -21,10 +21,12 @@
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
+#include "core/replay/task_run.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/main_window.h"
 #include "gui/app/program.h"
+#include "gui/app/run_end_notices.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
 #include "gui/tasks/task_details_dialog.h"
@@ -262,6 +264,94 @@ TEST_F(TaskPageTest, TheDetailsDialogSetsTheSelectedTasksOffsetByKeyboard) {
     ASSERT_TRUE(SaveAtNormalEnd(*window_));
     EXPECT_EQ(GetPrivateProfileString("Event0", "EventOffsetMs", "", 260, App().configPath),
               "9999");
+}
+
+TEST_F(TaskPageTest, TheDetailsDialogSetsTheRuleAndTheRetryWindowByKeyboard) {
+    ClickTab(300);
+    Form("book", 10, 0, true);
+    page_->Register();
+    ASSERT_EQ(App().tasks.Count(), 1);
+    int opened = 0;
+    auto edit = [&](const std::function<void(TaskDetailsDialog*)>& fill) {
+        QTimer::singleShot(0, [&, fill] {
+            auto* dialog = qobject_cast<TaskDetailsDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            ++opened;
+            fill(dialog);
+        });
+        QTest::mouseClick(page_->detailsButton(), Qt::LeftButton);
+    };
+    edit([](TaskDetailsDialog* dialog) {
+        // Tab goes from field to field, as a keyboard user goes.
+        QTest::keyClick(dialog, Qt::Key_Tab);
+        EXPECT_EQ(dialog->focusWidget(), dialog->expectBox());
+        dialog->expectBox()->insert(QString::fromUtf8("予約完了"));  // as an input method does
+        QTest::keyClick(dialog, Qt::Key_Tab);
+        dialog->rejectBox()->insert(QString::fromUtf8("受付前です"));
+        QTest::keyClick(dialog, Qt::Key_Tab);
+        QTest::keyClicks(dialog->statusBox(), QStringLiteral("2xx"));  // not statuses
+        QTest::keyClick(dialog, Qt::Key_Tab);
+        dialog->retryEveryBox()->selectAll();
+        QTest::keyClicks(dialog->retryEveryBox(), QStringLiteral("200"));
+        QTest::keyClick(dialog, Qt::Key_Tab);
+        dialog->retryForBox()->selectAll();
+        QTest::keyClicks(dialog->retryForBox(), QStringLiteral("20"));
+        dialog->notifyBox()->setCurrentIndex(2);  // always
+        QTest::keyClick(dialog, Qt::Key_Return);
+        // The statuses do not read: the dialog stays, the box is shown to the user.
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->focusWidget(), dialog->statusBox());
+        QTest::keyClicks(dialog->statusBox(), QStringLiteral("200-299"));
+        if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR"))
+            dialog->grab().save(QString::fromLocal8Bit(folder) + "/task-details-rule.png");
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    EXPECT_EQ(opened, 1);
+    const TaskRecord& task = App().tasks.At(0);
+    EXPECT_EQ(task.EventExpectText, J("予約完了"));
+    EXPECT_EQ(task.EventRejectText, J("受付前です"));
+    EXPECT_EQ(task.EventExpectStatus, "200-299");
+    EXPECT_EQ(task.EventRetryMs, 200);
+    EXPECT_EQ(task.EventRetrySeconds, 20);
+    EXPECT_EQ(task.EventNotify, 2);
+    EXPECT_EQ(page_->findChild<QLabel*>("detailsSummary")->text(),
+              QString::fromUtf8("判定 / 再試行"));
+    ASSERT_TRUE(SaveAtNormalEnd(*window_));
+    EXPECT_EQ(GetPrivateProfileString("Event0", "EventRetryMs", "", 260, App().configPath), "200");
+}
+
+TEST_F(TaskPageTest, ARunsEndIsToldOnTheDesktopAndToTheNotifyCommand) {
+    std::vector<QString> shown;
+    SetDesktopNotifier([&](const QString& title, const QString& body) {
+        shown.push_back(title + "|" + body);
+        return true;
+    });
+    std::string told = dir_ / "told.txt";
+    App().settings.NotifyCommand =
+        "sh -c \"echo $QUILLRUN_OUTCOME $QUILLRUN_TRIES >> " + told + "\"";
+    TaskRunEnd end;
+    end.taskName = J("朝");
+    end.summary.tries = 3;
+    end.notify = 1;
+    TellTaskRunEnd(end);  // failed: told on the desktop
+    end.summary.success = true;
+    end.summary.successfulTry = 3;
+    TellTaskRunEnd(end);  // succeeded, told only on failure
+    end.notify = 2;
+    TellTaskRunEnd(end);  // always
+    ASSERT_TRUE(QTest::qWaitFor([&] { return test::ReadFile(told).size() >= 30; }, 10000));
+    QTest::qWait(200);
+    SetDesktopNotifier(nullptr);
+    App().settings.NotifyCommand.clear();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(
+        shown[0].startsWith(QString::fromUtf8("quillrun: 朝|タスク 朝: 3 回試行しましたが")));
+    EXPECT_EQ(shown[1],
+              QString::fromUtf8("quillrun: 朝|タスク 朝: 試行 3 で成功しました（3 回試行）"));
+    // The command ran for every end, whatever the desktop was told.
+    std::string lines = test::ReadFile(told);
+    EXPECT_NE(lines.find("failure 3\n"), std::string::npos);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
 }
 
 }  // namespace quillrun
