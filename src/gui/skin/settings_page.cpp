@@ -109,12 +109,12 @@ SettingsPage::SettingsPage(QWidget* parent) : Page(parent) {
            statics, skin.normalFont);
 
     // The command run after each task run (kept only when not empty).
-    Static(this, "タスク終了時に実行するコマンド", QRect(20, 390, 260, 20), statics,
+    Static(this, "タスク終了時に実行するコマンド", QRect(170, 320, 330, 20), statics,
            skin.normalFont);
     notifyCommand_ = new QLineEdit(this);
     notifyCommand_->setObjectName(QStringLiteral("NotifyCommand"));
     notifyCommand_->setFont(skin.normalFont);
-    notifyCommand_->setGeometry(20, 412, 480, 20);
+    notifyCommand_->setGeometry(170, 348, 330, 22);
     notifyCommand_->setPlaceholderText(
         QString::fromUtf8("例: notify-send quillrun（シェルは使いません）"));
     notifyCommand_->setText(FromCp932(App().settings.NotifyCommand));

@@ -67,7 +67,9 @@ TaskDetailsDialog::TaskDetailsDialog(const TaskRecord& task, QWidget* owner) : Q
     auto* note = new QLabel(
         QString::fromUtf8("分の始まりから何ミリ秒ずらして実行するか (-30000 〜 30000)。\n"
                           "負の値は前の分のうちに実行します。Socket タスクは約 2 秒前に接続し、\n"
-                          "その時刻に最初のリクエストを書き込みます。"),
+                          "その時刻に最初のリクエストを書き込みます。\n"
+                          "成功の印・失敗の印は最後の応答 (IE タスクは最後のページ) の文字列で、\n"
+                          "再試行は失敗したときだけ、次の実行時刻の前まで行います。"),
         this);
     layout->addWidget(note);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

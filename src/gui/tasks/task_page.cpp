@@ -116,7 +116,7 @@ TaskPage::TaskPage(QWidget* parent) : Page(parent) {
     connect(details_, &QPushButton::clicked, this, &TaskPage::EditDetails);
     detailsSummary_ = new QLabel(this);
     detailsSummary_->setObjectName(QStringLiteral("detailsSummary"));
-    detailsSummary_->setGeometry(242, 212, 100, 20);
+    detailsSummary_->setGeometry(242, 212, 260, 20);
     detailsSummary_->setFont(skin.normalFont);
     Static(this, "指定時間に実行するイベント", QRect(17, 280, 200, 18), first, skin.normalFont)
         ->setObjectName(QStringLiteral("eventsLabel"));
