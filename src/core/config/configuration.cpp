@@ -188,6 +188,7 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
             std::clamp(ReadTimeField(ini, section, "EventRetrySeconds"), 0, 3600);
         std::string notify = ini.GetString(section, "EventNotify", "", kPathWidth);
         task.EventNotify = notify.empty() ? 1 : std::clamp(LeadingInteger(notify), 0, 2);
+        task.EventFreshHidden = ReadTimeField(ini, section, "EventFreshHidden") == 1 ? 1 : 0;
     }
     return true;
 }
@@ -243,6 +244,7 @@ bool SaveConfiguration(const AppState& app) {
         optional("EventRetrySeconds", std::to_string(task.EventRetrySeconds),
                  task.EventRetrySeconds != 0);
         optional("EventNotify", std::to_string(task.EventNotify), task.EventNotify != 1);
+        optional("EventFreshHidden", "1", task.EventFreshHidden == 1);
     }
     return ini.Save(app.configPath);
 }

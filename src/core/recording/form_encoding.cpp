@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <map>
 #include <random>
 
 #include "core/platform/cp932.h"
@@ -127,6 +128,54 @@ std::string FormEncodingName(const std::string& acceptCharset, const std::string
     return name.empty() ? "UTF-8" : name;
 }
 
+namespace {
+
+// The engine's EUC-JP encoder writes the IBM kanji of the NEC selection (髙 﨑) in rows 89-92
+// (F9A1-FCFE), where eucJP-ms has them in JIS X 0212's three-byte area: the characters of those
+// rows, read from CP932's ED40-EEFC.
+const std::map<std::uint32_t, std::string>& NecSelectedIbmRows() {
+    static const std::map<std::uint32_t, std::string> rows = [] {
+        std::map<std::uint32_t, std::string> map;
+        for (int lead = 0xED; lead <= 0xEE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (trail == 0x7F)
+                    continue;
+                std::string sjis{static_cast<char>(lead), static_cast<char>(trail)};
+                std::string utf8 = ConvertCharset("UTF-8", "CP932", sjis, "");
+                if (utf8.empty())
+                    continue;
+                std::size_t i = 0;
+                std::uint32_t cp = NextCodePoint(utf8, i);
+                // Shift_JIS pair to JIS row and cell, then EUC-JP.
+                int s1 = lead, s2 = trail;
+                int row = (s1 - (s1 >= 0xE0 ? 0xB0 : 0x70)) * 2 - (s2 < 0x9F ? 1 : 0);
+                int cell = s2 < 0x9F ? s2 - (s2 >= 0x80 ? 0x20 : 0x1F) : s2 - 0x7E;
+                map.emplace(
+                    cp, std::string{static_cast<char>(row + 0x80), static_cast<char>(cell + 0x80)});
+            }
+        }
+        return map;
+    }();
+    return rows;
+}
+
+// Ideographs that the engine's Shift_JIS encoder writes with the code of their JIS X 0208
+// form (俠 as 侠's 8BA0), which the Windows table lacks; taken from the engine itself (every
+// character of the Japanese character sets compared, in a test of the program).
+const std::map<std::uint32_t, std::string>& EngineShiftJisAdditions() {
+    static const std::map<std::uint32_t, std::string> additions{
+        {0x4FE0, "\x8B\xA0"}, {0x555E, "\x88\xA0"}, {0x5699, "\x8A\x9A"}, {0x56CA, "\x94\x58"},
+        {0x5861, "\x93\x55"}, {0x5C62, "\x8E\xC6"}, {0x6414, "\x91\x7E"}, {0x6451, "\x92\xCD"},
+        {0x6522, "\x9D\xB7"}, {0x6F51, "\x94\xAC"}, {0x7006, "\x93\xC0"}, {0x7130, "\x89\x8B"},
+        {0x7626, "\x91\x89"}, {0x79B1, "\x93\x98"}, {0x7E61, "\x8F\x4A"}, {0x7E6B, "\x8C\x71"},
+        {0x840A, "\x97\x89"}, {0x8523, "\x8F\xD3"}, {0x881F, "\x98\x58"}, {0x8EC0, "\x8B\xEB"},
+        {0x91AC, "\x8F\xDD"}, {0x91B1, "\x94\xAE"}, {0x9830, "\x96\x6A"}, {0x985A, "\x93\x5E"},
+        {0x9DD7, "\x89\xA8"}, {0x9E7C, "\x8C\xB2"}, {0x9EB4, "\x8D\x8D"}, {0x9EB5, "\x96\xCB"}};
+    return additions;
+}
+
+}  // namespace
+
 std::string EncodeFormText(const std::string& utf8, const std::string& encodingName) {
     if (encodingName == "UTF-8")
         return utf8;
@@ -150,9 +199,18 @@ std::string EncodeFormText(const std::string& utf8, const std::string& encodingN
             out += '\x7E';
             continue;
         }
+        // The engine's Shift_JIS has no ¢ £ ¬ (the Windows table maps them to full-width
+        // forms): they go as numeric references; ¦ goes as the full-width broken bar.
+        if (encodingName == "CP932" && (cp == 0x00A2 || cp == 0x00A3 || cp == 0x00AC)) {
+            out += "&#" + std::to_string(cp) + ";";
+            continue;
+        }
         std::string piece = utf8.substr(start, i - start);
         if (japanese && cp == 0x2212)
             piece = "\xEF\xBC\x8D";  // U+FF0D
+        if (japanese && cp == 0x00A6)
+            piece = "\xEF\xBF\xA4";  // U+FFE4
+
         char buffer[16];
         char* src = piece.data();
         size_t srcLeft = piece.size();
@@ -160,7 +218,16 @@ std::string EncodeFormText(const std::string& utf8, const std::string& encodingN
         size_t dstLeft = sizeof(buffer);
         if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            out += "&#" + std::to_string(cp) + ";";
+            auto added = encodingName == "CP932" ? EngineShiftJisAdditions().find(cp)
+                                                 : EngineShiftJisAdditions().end();
+            if (added != EngineShiftJisAdditions().end())
+                out += added->second;
+            else
+                out += "&#" + std::to_string(cp) + ";";
+        } else if (encodingName == "EUC-JP-MS" && buffer[0] == '\x8F' &&
+                   NecSelectedIbmRows().count(cp == 0x00A6 ? 0xFFE4 : cp) != 0) {
+            // Not in JIS X 0208 proper (eucJP-ms's three bytes): the engine's rows 89-92.
+            out += NecSelectedIbmRows().at(cp == 0x00A6 ? 0xFFE4 : cp);
         } else {
             out.append(buffer, sizeof(buffer) - dstLeft);
         }

@@ -84,6 +84,8 @@ RunReportFile::RunReportFile(const std::string& taskName, const LocalTime& start
 
 void RunReportFile::Add(const RowResult& row) {
     AddLine(FormatRowResult(row));
+    for (const std::string& note : row.notes)
+        AddLine("    " + note);
 }
 
 void RunReportFile::AddLine(const std::string& line) {

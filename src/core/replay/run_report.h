@@ -21,6 +21,8 @@ struct RowResult {
     // The answer as text, UTF-8, for a success rule to look into: a socket row's response
     // body converted from its charset, a browser row's page text.
     std::string responseText;
+    // Lines of their own under the row's (a hidden field refreshed), UTF-8.
+    std::vector<std::string> notes;
 };
 
 using RowObserver = std::function<void(const RowResult&)>;

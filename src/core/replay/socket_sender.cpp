@@ -17,6 +17,7 @@
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/cookie_store.h"
+#include "core/replay/fresh_hidden.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/task_run.h"
 #include "core/replay/url_encoding.h"
@@ -198,6 +199,10 @@ struct AheadConnection {
     bool opened = false;
 };
 thread_local AheadConnection t_ahead;
+// How much of an answer this thread reads: the whole page (up to 4 MiB) when a later row takes
+// its hidden fields from it; the response file keeps the first 10240 bytes as ever.
+constexpr std::size_t kWholeAnswerLimit = 4 * 1024 * 1024;
+thread_local std::size_t t_receiveLimit = kReceiveLimit;
 
 bool SameTarget(const Endpoint& a, const Endpoint& b) {
     return a.host == b.host && a.port == b.port && a.tls == b.tls;
@@ -221,6 +226,59 @@ std::unique_ptr<TcpConnection> TakeAheadConnection(const Endpoint& target) {
     bool usable = t_ahead.opened;
     t_ahead = AheadConnection();
     return usable ? std::move(taken) : nullptr;
+}
+
+// The row's data with the hidden fields of the form it submits, as the answer before gave them.
+std::string FreshHiddenData(const EventLine& row, const std::string& rowUrl,
+                            const std::string& previousAnswer, const std::string& previousUrl,
+                            std::vector<std::string>& notes) {
+    std::string charset = AnswerCharset(previousAnswer);
+    std::size_t headerEnd = previousAnswer.find("\r\n\r\n");
+    std::string body = previousAnswer.substr(headerEnd == std::string::npos ? 0 : headerEnd + 4);
+    std::string html =
+        charset == "UTF-8" ? body : ConvertCharset("UTF-8", charset.c_str(), body, "?");
+    std::vector<PageForm> forms = ParseForms(html, previousUrl);
+    const PageForm* form = previousAnswer.empty() ? nullptr : FormForRow(forms, rowUrl);
+    RefreshedEntries entries;
+    if (form != nullptr) {
+        entries = RefreshHiddenEntries(row.data, *form, charset);
+    } else {
+        entries = RefreshHiddenEntries(row.data, PageForm{}, charset);
+    }
+    for (const std::string& name : entries.refreshed) {
+        AddMessage(J("隠しフィールドを前の応答の値で送ります: ") + Utf8ToCp932(name));
+        notes.push_back("hidden field " + name + " refreshed");
+    }
+    for (const std::string& name : entries.missing) {
+        AddMessage(J("隠しフィールドが前の応答に見つからないため、記録した値で送ります: ") +
+                   Utf8ToCp932(name));
+        notes.push_back("hidden field " + name +
+                        " not found in the answer before: sent as recorded");
+    }
+    return entries.data;
+}
+
+// A refusal that looks like a stale session token: the setting that mends it is said.
+void SayWhenTheTokenLooksStale(const std::string& response, const std::string& data) {
+    std::string status = StatusLineOf(response);
+    if (status.find(" 403") == std::string::npos && status.find(" 419") == std::string::npos)
+        return;
+    std::string lower = response;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    bool named =
+        lower.find("token") != std::string::npos || lower.find("csrf") != std::string::npos;
+    for (std::size_t at = 0; !named && at < data.size();) {
+        std::size_t end = data.find('&', at);
+        named = LooksLikeTokenName(data.substr(at, data.find('=', at) - at));
+        at = end == std::string::npos ? data.size() : end + 1;
+    }
+    if (named) {
+        AddMessage(
+            J("古いトークンで拒否された可能性があります。タスクの詳細設定「隠しフィールドを新しくす"
+              "る」"
+              "(--fresh-hidden) で、前の応答の値を送れます"));
+    }
 }
 
 }  // namespace
@@ -262,7 +320,7 @@ Exchange TcpExchange(const Endpoint& target, const std::string& text, const Sent
     }
     // A receive that ran out of time counts as received, with the bytes held, as an error
     // while receiving does.
-    result.response = connection->ReceiveUpTo(kReceiveLimit);
+    result.response = connection->ReceiveUpTo(t_receiveLimit);
     result.received = true;
     result.failure = connection->failure();
     return result;
@@ -273,14 +331,19 @@ void SocketReplayThread(std::string eventFile) {
 }
 
 void SocketReplayThread(std::string eventFile, const RowObserver& observer,
-                        const FirstRequestMoment* moment) {
-    ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds, observer, moment);
+                        const FirstRequestMoment* moment, bool freshHidden) {
+    t_receiveLimit = freshHidden ? kWholeAnswerLimit : kReceiveLimit;
+    ReplayEventFile(eventFile, TcpExchange, Options().pauseMilliseconds, observer, moment,
+                    freshHidden);
+    t_receiveLimit = kReceiveLimit;
     t_ahead = AheadConnection();  // one the run never came to use
 }
 
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchangeRequest,
                      int pauseMilliseconds, const RowObserver& observer,
-                     const FirstRequestMoment* moment) {
+                     const FirstRequestMoment* moment, bool freshHidden) {
+    // The answer of the row before, and its address: where fresh hidden fields come from.
+    std::string previousAnswer, previousUrl;
     // A row that ends the replay is a failed row to whoever watches.
     auto ended = [&observer](const EventLine& row, const std::string& why) {
         ReportRowFailed(observer, row.method, row.url, why);
@@ -329,6 +392,11 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
                 return;
             }
         }
+
+        std::vector<std::string> notes;
+        bool carriesEntries = row.method == "POST" || (row.method == "GET" && !row.data.empty());
+        if (freshHidden && carriesEntries && row.data.find(kMultipartMarker) == std::string::npos)
+            row.data = FreshHiddenData(row, wireUrl, previousAnswer, previousUrl, notes);
 
         SocketRequest request;
         request.method = row.method;
@@ -403,10 +471,15 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
                 AddMessage(J("400 Bad Request: ") + scheme + url.host + url.path +
                            J(" 名前で分けたサーバーは Host ヘッダーを求めます。quillrun.ini の "
                              "[CONFIG] に SocketHostHeader=1 と書くと平文の行にも送ります"));
-            StoreResponse(exchange.response);
+            StoreResponse(exchange.response.substr(0, kReceiveLimit));
             StoreResponseCookies(exchange.response, target.host, url.path);
+            if (!freshHidden)
+                SayWhenTheTokenLooksStale(exchange.response, row.data);
+            previousAnswer = exchange.response;
+            previousUrl = wireUrl;
         }
         if (observer) {
+            result.notes = notes;
             result.method = row.method;
             result.url = row.url + (row.method == "GET" || row.method == "URL"
                                         ? (row.data.empty() ? "" : "?" + row.data)
@@ -496,7 +569,8 @@ void StartSocketReplayThread(const std::string& eventFile, const std::string& ta
             taskName, settings, &report,
             [&](int tryNumber, const RowObserver& observer) {
                 // Only the first try waits for the moment; a retry goes as soon as it may.
-                SocketReplayThread(eventFile, observer, tryNumber == 1 ? &first : nullptr);
+                SocketReplayThread(eventFile, observer, tryNumber == 1 ? &first : nullptr,
+                                   settings.freshHidden);
                 if (tryNumber == 1 && !announced && WaitForMomentUnlessEnding(moment))
                     announce();  // the run ended before its first request
             },

@@ -87,9 +87,11 @@ struct FirstRequestMoment {
 // exchange. The observer hears of every row that was sent or that ended the replay. With a
 // moment, the first row is made ready (its guard check, cookies and bytes, and its connection
 // when asked) and written at that moment.
+// With freshHidden, a row's entries named like hidden inputs of the form it submits take the
+// values of the answer before (the session's tokens).
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchange,
                      int pauseMilliseconds, const RowObserver& observer = nullptr,
-                     const FirstRequestMoment* moment = nullptr);
+                     const FirstRequestMoment* moment = nullptr, bool freshHidden = false);
 
 // The thread procedure: replays the event file; returns at its end or at the first row that
 // ends the replay.
@@ -97,7 +99,7 @@ void SocketReplayThread(std::string eventFile);
 // The same with an observer of every row (the command line's replay), and a moment for the
 // first request.
 void SocketReplayThread(std::string eventFile, const RowObserver& observer,
-                        const FirstRequestMoment* moment = nullptr);
+                        const FirstRequestMoment* moment = nullptr, bool freshHidden = false);
 
 // Resolves the hosts of an event file's rows ahead of its run, so that the run's first request
 // does not wait for the resolver.

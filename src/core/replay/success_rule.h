@@ -51,6 +51,8 @@ struct RunSettings {
     SuccessRule rule;
     RetryWindow retry;
     int notify = 1;  // 0 never, 1 on failure, 2 always
+    // A row's hidden fields take the values of the answer (or page) before it.
+    bool freshHidden = false;
 };
 
 struct RunSummary {

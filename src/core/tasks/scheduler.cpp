@@ -54,6 +54,7 @@ RunSettings TaskRunSettings(const TaskRecord& task) {
     settings.retry.everyMs = task.EventRetryMs;
     settings.retry.forSeconds = task.EventRetrySeconds;
     settings.notify = task.EventNotify;
+    settings.freshHidden = task.EventFreshHidden == 1;
     return settings;
 }
 

@@ -35,7 +35,8 @@ struct TaskRecord {
     std::string EventExpectStatus;  // "200-299"; empty: 2xx and 3xx
     std::int32_t EventRetryMs = 0;
     std::int32_t EventRetrySeconds = 0;
-    std::int32_t EventNotify = 1;  // 0 never, 1 on failure, 2 always
+    std::int32_t EventNotify = 1;       // 0 never, 1 on failure, 2 always
+    std::int32_t EventFreshHidden = 0;  // 1: hidden fields take the values the site gives now
 
     // Cut to 259 bytes on a character boundary.
     void SetName(const std::string& name);

@@ -102,6 +102,11 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.judged = true;
             continue;
         }
+        if (arg == "--fresh-hidden") {
+            line.settings.freshHidden = true;
+            line.judged = true;
+            continue;
+        }
         if (arg == "--junit") {
             if (!takeValue(line.junitPath, "a file to write"))
                 return line;
@@ -142,7 +147,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         line.mode != CommandLine::Mode::Error) {
         line.mode = CommandLine::Mode::Error;
         line.error =
-            "--expect, --reject, --status, --retry-every, --retry-for and --junit go with --run";
+            "--expect, --reject, --status, --retry-every, --retry-for, --junit and --fresh-hidden "
+            "go with --run";
     }
     if ((line.settings.retry.everyMs > 0) != (line.settings.retry.forSeconds > 0) &&
         line.mode != CommandLine::Mode::Error) {
@@ -255,6 +261,8 @@ std::string UsageText() {
            "         --retry-every MS --retry-for S   try again every MS ms (at least 100) until\n"
            "                                          it succeeds or S seconds have passed\n"
            "         --junit OUT.xml                  write the tries as a JUnit XML report\n"
+           "         --fresh-hidden                   hidden fields (tokens) take the values of\n"
+           "                                          the page before each row\n"
            "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --clock                   is this machine's clock synchronised?\n"
            "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
@@ -339,6 +347,8 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, co
             if (!tries.empty())
                 tries.back().rows.push_back(row);
             std::printf("%s\n", FormatRowResult(row).c_str());
+            for (const std::string& note : row.notes)
+                std::printf("    %s\n", note.c_str());
             std::fflush(stdout);
         },
         start, nullptr,
@@ -371,8 +381,9 @@ int RunEventFileNow(const std::string& eventFile, const std::string& at, bool pr
                     const RunSettings& settings, const std::string& junitPath) {
     return RunEventFile(
         eventFile,
-        [](const std::string& path, const RowObserver& observer, const FirstRequestMoment* moment) {
-            SocketReplayThread(path, observer, moment);
+        [&settings](const std::string& path, const RowObserver& observer,
+                    const FirstRequestMoment* moment) {
+            SocketReplayThread(path, observer, moment, settings.freshHidden);
         },
         at, preconnect, settings, junitPath);
 }

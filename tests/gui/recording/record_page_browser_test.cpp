@@ -477,6 +477,51 @@ TEST_F(RecordPageBrowserTest, AStoppedLoadIsNoCompletedDocument) {
     close(listener);
 }
 
+// The encoder the socket replay uses (it has no engine) against the engine's own, over every
+// Japanese character, in Shift_JIS and EUC-JP pages.
+TEST_F(RecordPageBrowserTest, TheProgramsOwnFormEncoderWritesTheEnginesBytes) {
+    std::vector<std::string> characters = CharactersOfTheJapaneseCharsets();
+    for (const char* page : {"/enc-sjis.html", "/enc-euc.html"}) {
+        const char* charset = std::strstr(page, "sjis") ? "CP932" : "EUC-JP-MS";
+        Go(page);
+        QTest::qWait(1500);
+        QJsonArray all;
+        for (const auto& c : characters)
+            all.append(QString::fromUtf8(c.c_str()));
+        QString json = QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Compact));
+        QVariant result = page_->browser()->RunScript(
+            QStringLiteral("(function (list) { var a = document.createElement('a');"
+                           " return list.map(function (t) { a.href = 'http://x/?' + t;"
+                           " var q = a.href; return q.slice(q.indexOf('?') + 1); }); })(%1)")
+                .arg(json),
+            60000);
+        QStringList got = result.toStringList();
+        ASSERT_EQ(got.size(), static_cast<int>(characters.size()));
+        int differences = 0;
+        for (std::size_t k = 0; k < characters.size(); ++k) {
+            std::string engine = got[static_cast<int>(k)].toStdString();
+            UrlDecode(engine, 0, true);
+            std::string ours = EncodeFormText(characters[k], charset);
+            if (engine != ours) {
+                std::string hexE, hexO;
+                char b[8];
+                for (unsigned char x : engine) {
+                    std::snprintf(b, sizeof b, "%02X", x);
+                    hexE += b;
+                }
+                for (unsigned char x : ours) {
+                    std::snprintf(b, sizeof b, "%02X", x);
+                    hexO += b;
+                }
+                if (++differences <= 10)
+                    ADD_FAILURE() << charset << " " << characters[k] << ": engine " << hexE
+                                  << ", ours " << hexO;
+            }
+        }
+        EXPECT_EQ(differences, 0) << charset;
+    }
+}
+
 TEST_F(RecordPageBrowserTest, AFormInAFrameIsRecordedAtItsOwnAction) {
     Go("/frames.html");
     ASSERT_TRUE(WaitForEvents(1));

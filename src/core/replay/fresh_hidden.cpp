@@ -1,0 +1,263 @@
+#include "core/replay/fresh_hidden.h"
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/platform/cp932.h"
+#include "core/recording/form_encoding.h"
+#include "core/replay/charset_converter.h"
+#include "core/replay/url_encoding.h"
+
+namespace quillrun {
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Attribute(const GumboElement& element, const char* name) {
+    const GumboAttribute* a = gumbo_get_attribute(&element.attributes, name);
+    return a != nullptr ? std::string(a->value) : std::string();
+}
+
+bool HasAttribute(const GumboElement& element, const char* name) {
+    return gumbo_get_attribute(&element.attributes, name) != nullptr;
+}
+
+// Collects the forms in tree order, and the hidden inputs of each (an input inside a form, or
+// one tied to a form by its form= attribute).
+void Walk(const GumboNode* node, std::vector<PageForm>& forms, std::vector<std::string>& ids,
+          int currentForm, std::vector<std::pair<std::string, const GumboElement*>>& tied) {
+    if (node->type != GUMBO_NODE_ELEMENT)
+        return;
+    const GumboElement& element = node->v.element;
+    if (element.tag == GUMBO_TAG_FORM) {
+        forms.push_back(PageForm{Attribute(element, "action"), {}});
+        ids.push_back(Attribute(element, "id"));
+        currentForm = static_cast<int>(forms.size()) - 1;
+    } else if (element.tag == GUMBO_TAG_INPUT && Lower(Attribute(element, "type")) == "hidden" &&
+               HasAttribute(element, "name") && !HasAttribute(element, "disabled")) {
+        if (HasAttribute(element, "form"))
+            tied.emplace_back(Attribute(element, "form"), &element);
+        else if (currentForm >= 0)
+            forms[static_cast<std::size_t>(currentForm)].hidden.emplace_back(
+                Attribute(element, "name"), Attribute(element, "value"));
+    }
+    for (unsigned i = 0; i < element.children.length; ++i) {
+        Walk(static_cast<const GumboNode*>(element.children.data[i]), forms, ids, currentForm,
+             tied);
+    }
+}
+
+std::string WithoutQueryAndFragment(const std::string& url) {
+    return url.substr(0, std::min(url.find('?'), url.find('#')));
+}
+
+// One urlencoded name or value as bytes.
+std::string Decoded(const std::string& text) {
+    std::string out = text;
+    std::replace(out.begin(), out.end(), '+', ' ');
+    UrlDecode(out, 0, true);
+    return out;
+}
+
+void AppendEncoded(std::string& out, const std::string& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (unsigned char c : bytes) {
+        if (std::isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
+            out += static_cast<char>(c);
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+    }
+}
+
+std::string CharsetLabelAfter(const std::string& text, std::size_t from) {
+    std::size_t at = Lower(text).find("charset=", from);
+    if (at == std::string::npos)
+        return std::string();
+    at += 8;
+    while (at < text.size() && (text[at] == '"' || text[at] == '\''))
+        ++at;
+    std::size_t end = at;
+    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) ||
+                                 text[end] == '-' || text[end] == '_'))
+        ++end;
+    return text.substr(at, end - at);
+}
+
+}  // namespace
+
+std::string ResolveAddress(const std::string& pageUrl, const std::string& reference) {
+    std::string ref = reference;
+    // Blanks around an attribute's value do not count.
+    while (!ref.empty() && std::isspace(static_cast<unsigned char>(ref.front())))
+        ref.erase(0, 1);
+    while (!ref.empty() && std::isspace(static_cast<unsigned char>(ref.back())))
+        ref.pop_back();
+    if (ref.empty())
+        return pageUrl;
+    std::size_t schemeEnd = ref.find("://");
+    if (schemeEnd != std::string::npos && ref.find('/') > schemeEnd)
+        return ref;
+    std::size_t hostStart = pageUrl.find("://");
+    if (hostStart == std::string::npos)
+        return ref;
+    std::size_t pathStart = pageUrl.find('/', hostStart + 3);
+    std::string origin = pageUrl.substr(0, pathStart);
+    std::string path =
+        pathStart == std::string::npos ? "/" : WithoutQueryAndFragment(pageUrl.substr(pathStart));
+    if (ref.compare(0, 2, "//") == 0)
+        return pageUrl.substr(0, hostStart + 1) + ref;
+    if (ref[0] == '/')
+        return origin + ref;
+    if (ref[0] == '?')
+        return origin + path + ref;
+    if (ref[0] == '#')
+        return origin + path;
+    std::string folder = path.substr(0, path.rfind('/') + 1);
+    std::string joined = folder + ref;
+    // "./" and "../" steps.
+    std::vector<std::string> parts;
+    std::size_t start = 1;
+    std::string tail;
+    std::size_t q = joined.find_first_of("?#");
+    if (q != std::string::npos) {
+        tail = joined.substr(q);
+        joined = joined.substr(0, q);
+    }
+    while (start <= joined.size()) {
+        std::size_t slash = joined.find('/', start);
+        std::string part =
+            joined.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (part != ".") {
+            parts.push_back(part);
+        }
+        if (slash == std::string::npos)
+            break;
+        start = slash + 1;
+    }
+    std::string result;
+    for (const std::string& p : parts)
+        result += "/" + p;
+    return origin + (result.empty() ? "/" : result) + tail;
+}
+
+std::vector<PageForm> ParseForms(const std::string& htmlUtf8, const std::string& pageUrl) {
+    std::vector<PageForm> forms;
+    std::vector<std::string> ids;
+    std::vector<std::pair<std::string, const GumboElement*>> tied;
+    GumboOutput* output =
+        gumbo_parse_with_options(&kGumboDefaultOptions, htmlUtf8.data(), htmlUtf8.size());
+    Walk(output->root, forms, ids, -1, tied);
+    for (const auto& [id, element] : tied) {
+        auto at = std::find(ids.begin(), ids.end(), id);
+        if (at != ids.end() && !id.empty()) {
+            forms[static_cast<std::size_t>(at - ids.begin())].hidden.emplace_back(
+                Attribute(*element, "name"), Attribute(*element, "value"));
+        }
+    }
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    for (PageForm& form : forms)
+        form.action = ResolveAddress(pageUrl, form.action);
+    return forms;
+}
+
+const PageForm* FormForRow(const std::vector<PageForm>& forms, const std::string& rowUrl) {
+    std::string target = WithoutQueryAndFragment(rowUrl);
+    for (const PageForm& form : forms) {
+        if (WithoutQueryAndFragment(form.action) == target)
+            return &form;
+    }
+    return forms.size() == 1 ? &forms[0] : nullptr;
+}
+
+RefreshedEntries RefreshHiddenEntries(const std::string& data, const PageForm& form,
+                                      const std::string& charsetName) {
+    RefreshedEntries result;
+    std::vector<bool> used(form.hidden.size(), false);
+    std::size_t start = 0;
+    while (start <= data.size()) {
+        std::size_t end = data.find('&', start);
+        if (end == std::string::npos)
+            end = data.size();
+        std::string pair = data.substr(start, end - start);
+        std::size_t equals = pair.find('=');
+        std::string name = Decoded(pair.substr(0, equals));
+        std::string nameUtf8 = ConvertCharset("UTF-8", charsetName.c_str(), name, "?");
+        bool replaced = false;
+        if (equals != std::string::npos) {
+            for (std::size_t k = 0; k < form.hidden.size(); ++k) {
+                if (used[k] || form.hidden[k].first != nameUtf8)
+                    continue;
+                used[k] = true;  // a second entry of the name takes the second input
+                result.data += pair.substr(0, equals + 1);
+                AppendEncoded(result.data, EncodeFormText(form.hidden[k].second, charsetName));
+                result.refreshed.push_back(nameUtf8);
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) {
+            result.data += pair;
+            if (LooksLikeTokenName(nameUtf8))
+                result.missing.push_back(nameUtf8);
+        }
+        if (end == data.size())
+            break;
+        result.data += '&';
+        start = end + 1;
+    }
+    return result;
+}
+
+std::string AnswerCharset(const std::string& response) {
+    std::size_t headerEnd = response.find("\r\n\r\n");
+    std::string header = response.substr(0, headerEnd == std::string::npos ? 0 : headerEnd);
+    std::size_t type = Lower(header).find("\ncontent-type:");
+    std::string label;
+    if (type != std::string::npos)
+        label = CharsetLabelAfter(header.substr(type, header.find('\n', type + 1) - type), 0);
+    if (label.empty()) {
+        std::size_t body = headerEnd == std::string::npos ? 0 : headerEnd + 4;
+        std::size_t meta = Lower(response.substr(body, 4096)).find("<meta");
+        while (meta != std::string::npos && label.empty()) {
+            std::string tag =
+                response.substr(body + meta, response.find('>', body + meta) - body - meta);
+            label = CharsetLabelAfter(tag, 0);
+            meta = Lower(response.substr(body, 4096)).find("<meta", meta + 5);
+        }
+    }
+    std::string known = FormEncodingName("", label);
+    if (!label.empty())
+        return known;
+    switch (DetectJapaneseCode(response)) {
+        case JapaneseCode::ShiftJis:
+            return "CP932";
+        case JapaneseCode::EucJp:
+            return "EUC-JP-MS";
+        case JapaneseCode::Iso2022Jp:
+            return "ISO-2022-JP";
+        default:
+            return "UTF-8";
+    }
+}
+
+bool LooksLikeTokenName(const std::string& name) {
+    std::string n = Lower(name);
+    return n.find("csrf") != std::string::npos || n.find("token") != std::string::npos ||
+           n.find("authenticity") != std::string::npos || n.find("xsrf") != std::string::npos;
+}
+
+}  // namespace quillrun
