@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillrun {
 
@@ -29,6 +31,17 @@ class Browser {
     // Whether the last completed load of the top document succeeded.
     virtual bool LastLoadSucceeded() const { return true; }
     virtual void Exec(BrowserCommand command) = 0;
+    // The forms of the page shown: each one's action (the engine's resolved address) and
+    // hidden inputs, names and values UTF-8; and the page's charset. False when unknown.
+    struct FormOnPage {
+        std::string action;
+        std::vector<std::pair<std::string, std::string>> hidden;
+    };
+    virtual bool FormsOnPage(std::vector<FormOnPage>& forms, std::string& charset) {
+        (void)forms;
+        (void)charset;
+        return false;
+    }
     // The text of the page shown (UTF-8), for a success rule to look into.
     virtual std::string PageText() { return std::string(); }
     // Whether the page itself (a meta refresh, its script, a form it sent on load) has asked

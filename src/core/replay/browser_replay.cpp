@@ -4,8 +4,10 @@
 
 #include "core/platform/cp932.h"
 #include "core/platform/paths.h"
+#include "core/recording/form_encoding.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/form_action.h"
+#include "core/replay/fresh_hidden.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/url_encoding.h"
 #include "core/replay/url_split.h"
@@ -68,14 +70,48 @@ bool WaitAfterRow(Browser& browser, ReplayWaiter& waiter) {
     return true;
 }
 
+namespace {
+
+// The row's entries named like hidden inputs of the page's form for it, with the page's values.
+void TakeFreshHiddenFields(Browser& browser, const EventLine& row, RowNavigation& navigation,
+                           std::vector<std::string>& notes) {
+    std::vector<Browser::FormOnPage> shown;
+    std::string charset;
+    if (!browser.FormsOnPage(shown, charset))
+        return;
+    std::vector<PageForm> forms;
+    for (const Browser::FormOnPage& f : shown)
+        forms.push_back(PageForm{f.action, f.hidden});
+    const PageForm* form = FormForRow(forms, row.url);
+    RefreshedEntries entries =
+        RefreshHiddenEntries(row.data, form ? *form : PageForm{}, FormEncodingName("", charset));
+    for (const std::string& name : entries.refreshed) {
+        AddMessage(J("隠しフィールドを表示中のページの値で送ります: ") + Utf8ToCp932(name));
+        notes.push_back("hidden field " + name + " refreshed");
+    }
+    for (const std::string& name : entries.missing) {
+        AddMessage(J("隠しフィールドが表示中のページに見つからないため、記録した値で送ります: ") +
+                   Utf8ToCp932(name));
+        notes.push_back("hidden field " + name + " not found on the page: sent as recorded");
+    }
+    if (navigation.action == RowAction::NavigatePost)
+        navigation.postData = entries.data;
+    else
+        navigation.url = row.url + "?" + entries.data;
+}
+
+}  // namespace
+
 void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
-                       const RowObserver& observer) {
+                       const RowObserver& observer, bool freshHidden) {
     std::vector<std::string> lines;
     if (!ReadEventFileLines(eventFile, lines))
         return;
     std::string pageText;  // the page a row's navigation led to, for the success rule
-    auto report = [&observer, &pageText](const EventLine& row, const LocalTime& at, long long ms,
-                                         const std::string& outcome, bool ok) {
+    std::vector<std::string> rowNotes;
+    auto report = [&observer, &pageText, &rowNotes](const EventLine& row, const LocalTime& at,
+                                                    long long ms, const std::string& outcome,
+                                                    bool ok) {
         if (!observer)
             return;
         RowResult result;
@@ -86,6 +122,8 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         result.milliseconds = ms;
         result.ok = ok;
         result.responseText = pageText;
+        result.notes = rowNotes;
+        rowNotes.clear();
         observer(result);
     };
     auto notSent = [&](std::size_t bad, const std::string& why) {
@@ -144,6 +182,11 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
             byPage = browser.TakePagesOwnNavigation(navigation.url,
                                                     navigation.action == RowAction::NavigatePost);
         }
+        bool entries = navigation.action == RowAction::NavigatePost ||
+                       (row.method == "GET" && !row.data.empty());
+        if (freshHidden && entries && !byPage && n > 0 &&
+            row.data.find(kMultipartMarker) == std::string::npos)
+            TakeFreshHiddenFields(browser, row, navigation, rowNotes);
         if (byPage) {
             AddMessage(J("ページ自身がこの行の要求を送ったため、もう一度は送らずにその読み込みを待"
                          "ちます: ") +

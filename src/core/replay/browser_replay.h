@@ -38,8 +38,10 @@ void PerformRow(const RowNavigation& navigation, Browser& browser);
 // Replays an event file for an IE task, with the duplicate-post guard always on; returns when
 // the file is done or the replay ended.
 // The observer hears of every row carried out and of the row that ended the replay.
+// With freshHidden, a POST row's (or a GET row's) entries named like hidden inputs of the form
+// of the page shown take that page's values before the row navigates.
 void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
-                       const RowObserver& observer = nullptr);
+                       const RowObserver& observer = nullptr, bool freshHidden = false);
 
 // The wait after a row: 500 ms, then until the browser is not busy (a message-list line when it
 // gave up).

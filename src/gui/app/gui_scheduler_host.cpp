@@ -36,7 +36,9 @@ void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile, const std:
     RunReportFile report(taskName, CurrentClock().Now());
     RunTask(
         taskName, settings, &report,
-        [&](int, const RowObserver& observer) { browserReplay_(eventFile, observer); },
+        [&](int, const RowObserver& observer) {
+            browserReplay_(eventFile, observer, settings.freshHidden);
+        },
         [](long long milliseconds) {
             // The message loop goes on meanwhile, as during the replay's own waits.
             EventLoopWaiter().Pause(static_cast<int>(milliseconds));

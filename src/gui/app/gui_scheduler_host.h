@@ -12,8 +12,9 @@ namespace quillrun {
 class GuiSchedulerHost : public SchedulerHost {
   public:
     using MessageSink = std::function<void(const std::string&)>;
-    GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView,
-                     std::function<void(const std::string&, const RowObserver&)> browserReplay)
+    GuiSchedulerHost(
+        MessageSink sink, std::function<void()> showReplayView,
+        std::function<void(const std::string&, const RowObserver&, bool)> browserReplay)
         : sink_(std::move(sink)),
           showReplayView_(std::move(showReplayView)),
           browserReplay_(std::move(browserReplay)) {}
@@ -31,7 +32,7 @@ class GuiSchedulerHost : public SchedulerHost {
   private:
     MessageSink sink_;
     std::function<void()> showReplayView_;
-    std::function<void(const std::string&, const RowObserver&)> browserReplay_;
+    std::function<void(const std::string&, const RowObserver&, bool)> browserReplay_;
 };
 
 }  // namespace quillrun

@@ -36,9 +36,10 @@ void OffscreenBrowser::DocumentComplete() {
     RunPendingFormAction(dom);
 }
 
-void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& observer) {
+void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& observer,
+                              bool freshHidden) {
     EventLoopWaiter waiter;
-    BrowserReplayFile(eventFile, *browser_, waiter, observer);
+    BrowserReplayFile(eventFile, *browser_, waiter, observer, freshHidden);
 }
 
 int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
@@ -47,8 +48,8 @@ int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
     std::unique_ptr<OffscreenBrowser> offscreen;
     return RunEventFile(
         eventFile,
-        [&offscreen](const std::string& path, const RowObserver& observer,
-                     const FirstRequestMoment* moment) {
+        [&offscreen, &settings](const std::string& path, const RowObserver& observer,
+                                const FirstRequestMoment* moment) {
             // A profile of its own for this run: a desktop program may be using the usual one.
             if (!offscreen)
                 offscreen = std::make_unique<OffscreenBrowser>(QString());
@@ -58,7 +59,7 @@ int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
                 if (moment->written)
                     moment->written(CurrentClock().Now());
             }
-            offscreen->Replay(path, observer);
+            offscreen->Replay(path, observer, settings.freshHidden);
         },
         at, true, settings, junitPath,
         [](long long milliseconds) {
@@ -71,8 +72,8 @@ HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {
     browser_ = new OffscreenBrowser(RecordPage::BrowserStorage(), this);
     host_ = std::make_unique<GuiSchedulerHost>(
         [](const std::string& text) { AddMessage(text); }, [] {},
-        [this](const std::string& eventFile, const RowObserver& observer) {
-            browser_->Replay(eventFile, observer);
+        [this](const std::string& eventFile, const RowObserver& observer, bool freshHidden) {
+            browser_->Replay(eventFile, observer, freshHidden);
         });
     loop_ = new SchedulerLoop(*host_, this);
     InstallTaskRunEndNotices(false);

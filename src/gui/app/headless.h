@@ -26,7 +26,8 @@ class OffscreenBrowser : public QObject, private BrowserEvents {
     ~OffscreenBrowser() override;
     WebEngineBrowser& browser() { return *browser_; }
     // Replays an event file; returns when it is done.
-    void Replay(const std::string& eventFile, const RowObserver& observer);
+    void Replay(const std::string& eventFile, const RowObserver& observer,
+                bool freshHidden = false);
 
   private:
     void BeforeNavigate2(const std::string*) override {}

@@ -75,11 +75,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
             if (App().currentTab != kTabRecord || current_ != record_)
                 SelectTab(kTabRecord);
         },
-        [this](const std::string& eventFile, const RowObserver& observer) {
+        [this](const std::string& eventFile, const RowObserver& observer, bool freshHidden) {
             if (record_->browser() == nullptr)
                 return;
             EventLoopWaiter waiter;
-            BrowserReplayFile(eventFile, *record_->browser(), waiter, observer);
+            BrowserReplayFile(eventFile, *record_->browser(), waiter, observer, freshHidden);
         });
     schedulerLoop_ = new SchedulerLoop(*host_, this);
     closerTimer_ = startTimer(500);

@@ -513,6 +513,33 @@ bool WebEngineBrowser::TakePagesOwnNavigation(const std::string& url, bool post)
     return false;
 }
 
+bool WebEngineBrowser::FormsOnPage(std::vector<FormOnPage>& forms, std::string& charset) {
+    // The forms' controls as the engine ties them (form= attributes included), read in the
+    // program's own world.
+    QVariant result = RunScript(
+        QStringLiteral(
+            "JSON.stringify({ charset: document.characterSet, forms: Array.from(document.forms)"
+            ".map(function (f) { return { action: f.action, hidden: Array.from(f.elements)"
+            ".filter(function (e) { return e.type === 'hidden' && e.name && !e.disabled; })"
+            ".map(function (e) { return [e.name, e.value]; }) }; }) })"),
+        5000);
+    QJsonObject page = QJsonDocument::fromJson(result.toString().toUtf8()).object();
+    if (page.isEmpty())
+        return false;
+    charset = page.value(QStringLiteral("charset")).toString().toStdString();
+    for (const QJsonValue& f : page.value(QStringLiteral("forms")).toArray()) {
+        FormOnPage form;
+        form.action = f.toObject().value(QStringLiteral("action")).toString().toStdString();
+        for (const QJsonValue& h : f.toObject().value(QStringLiteral("hidden")).toArray()) {
+            QJsonArray pair = h.toArray();
+            form.hidden.emplace_back(pair.at(0).toString().toStdString(),
+                                     pair.at(1).toString().toStdString());
+        }
+        forms.push_back(std::move(form));
+    }
+    return true;
+}
+
 std::string WebEngineBrowser::PageText() {
     return RunScript(QStringLiteral("document.body ? document.body.innerText : ''"), 5000)
         .toString()

@@ -90,6 +90,7 @@ class WebEngineBrowser : public QObject, public Browser {
     void Exec(BrowserCommand command) override;
     bool TakePagesOwnNavigation(const std::string& url, bool post) override;
     std::string PageText() override;
+    bool FormsOnPage(std::vector<FormOnPage>& forms, std::string& charset) override;
 
     // Runs a script in the application's world and waits for its result with a local event
     // loop (never from inside the browser's own callbacks).

@@ -1,5 +1,6 @@
 #include "gui/tasks/task_details_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -63,6 +64,12 @@ TaskDetailsDialog::TaskDetailsDialog(const TaskRecord& task, QWidget* owner) : Q
                        QString::fromUtf8("毎回")});
     notify_->setCurrentIndex(std::clamp(task.EventNotify, 0, 2));
     form->addRow(QString::fromUtf8("デスクトップ通知(&N)"), notify_);
+    freshHidden_ = new QCheckBox(QString::fromUtf8("隠しフィールドを新しくする(&H)"), this);
+    freshHidden_->setObjectName(QStringLiteral("freshHidden"));
+    freshHidden_->setToolTip(QString::fromUtf8(
+        "フォームの隠しフィールド (CSRF トークンなど) に、直前のページが今くれる値を送ります"));
+    freshHidden_->setChecked(task.EventFreshHidden == 1);
+    form->addRow(QString(), freshHidden_);
     layout->addLayout(form);
     auto* note = new QLabel(
         QString::fromUtf8("分の始まりから何ミリ秒ずらして実行するか (-30000 〜 30000)。\n"
@@ -101,6 +108,7 @@ void TaskDetailsDialog::ApplyTo(TaskRecord& task) const {
     task.EventRetryMs = every == 0 ? 0 : std::max(every, RetryWindow::kShortestEveryMs);
     task.EventRetrySeconds = retryFor_->value();
     task.EventNotify = notify_->currentIndex();
+    task.EventFreshHidden = freshHidden_->isChecked() ? 1 : 0;
 }
 
 bool TaskDetailsDialog::Edit(TaskRecord& task, QWidget* owner) {
@@ -120,7 +128,8 @@ bool TaskDetailsDialog::Edit(TaskRecord& task, QWidget* owner) {
                    changed.EventExpectStatus != task.EventExpectStatus ||
                    changed.EventRetryMs != task.EventRetryMs ||
                    changed.EventRetrySeconds != task.EventRetrySeconds ||
-                   changed.EventNotify != task.EventNotify;
+                   changed.EventNotify != task.EventNotify ||
+                   changed.EventFreshHidden != task.EventFreshHidden;
     task = changed;
     return differs;
 }
@@ -137,6 +146,8 @@ QString TaskDetailsSummary(const TaskRecord& task) {
         parts << QString::fromUtf8("判定");
     if (task.EventRetryMs > 0 && task.EventRetrySeconds > 0)
         parts << QString::fromUtf8("再試行");
+    if (task.EventFreshHidden == 1)
+        parts << QString::fromUtf8("隠し項目更新");
     return parts.join(QStringLiteral(" / "));
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/tasks/task_list.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSpinBox;
@@ -24,6 +25,7 @@ class TaskDetailsDialog : public QDialog {
     QSpinBox* retryEveryBox() const { return retryEvery_; }
     QSpinBox* retryForBox() const { return retryFor_; }
     QComboBox* notifyBox() const { return notify_; }
+    QCheckBox* freshHiddenBox() const { return freshHidden_; }
     // The task with the dialog's values.
     void ApplyTo(TaskRecord& task) const;
 
@@ -38,6 +40,7 @@ class TaskDetailsDialog : public QDialog {
     QSpinBox* retryEvery_ = nullptr;
     QSpinBox* retryFor_ = nullptr;
     QComboBox* notify_ = nullptr;
+    QCheckBox* freshHidden_ = nullptr;
 };
 
 // The Task page's line about a task's details ("" when it has none).

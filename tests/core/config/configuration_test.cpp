@@ -373,8 +373,9 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     LoadConfiguration(app, dir.Path());
     ASSERT_TRUE(SaveConfiguration(app));
     std::string plain = test::ReadFile(dir / "quillrun.ini");
-    for (const char* key : {"EventExpectText", "EventRejectText", "EventExpectStatus",
-                            "EventRetryMs", "EventRetrySeconds", "EventNotify", "NotifyCommand"})
+    for (const char* key :
+         {"EventExpectText", "EventRejectText", "EventExpectStatus", "EventRetryMs",
+          "EventRetrySeconds", "EventNotify", "NotifyCommand", "EventFreshHidden"})
         EXPECT_EQ(plain.find(key), std::string::npos) << key;
 
     app.tasks.At(0).EventExpectText = J("予約完了");
@@ -383,6 +384,7 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     app.tasks.At(0).EventRetryMs = 200;
     app.tasks.At(0).EventRetrySeconds = 30;
     app.tasks.At(0).EventNotify = 2;
+    app.tasks.At(0).EventFreshHidden = 1;
     app.settings.NotifyCommand = "notify-send quillrun";
     ASSERT_TRUE(SaveConfiguration(app));
     AppState again;
@@ -394,6 +396,7 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     EXPECT_EQ(task.EventRetryMs, 200);
     EXPECT_EQ(task.EventRetrySeconds, 30);
     EXPECT_EQ(task.EventNotify, 2);
+    EXPECT_EQ(task.EventFreshHidden, 1);
     EXPECT_EQ(again.tasks.At(1).EventNotify, 1);
     EXPECT_EQ(again.settings.NotifyCommand, "notify-send quillrun");
 

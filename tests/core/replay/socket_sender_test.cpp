@@ -17,6 +17,7 @@
 #include "core/platform/files.h"
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
+#include "core/replay/fresh_hidden.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/task_run.h"
 #include "core/replay/url_encoding.h"
@@ -523,6 +524,138 @@ TEST_F(SocketSenderTest, TheGuardAndTheNextDueMinuteEndARetryWindow) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
     EXPECT_LE(capped.tries, 8);
     EXPECT_GE(capped.tries, 3);
+}
+
+namespace {
+
+// A site that gives each new session its own token and checks it: the login form (in the
+// page's charset, larger than a response file when asked) and its POST, answered by a 302 to
+// the account page, or 403 for a token of another session.
+struct TokenSite {
+    std::string charset = "UTF-8";
+    std::string label = "\xE9\xAB\x99\xE6\xA9\x8B";  // 髙橋 (UTF-8), part of every token
+    bool large = false;
+    std::atomic<int> sessions{0};
+
+    std::string TokenOf(int session) const { return label + "-" + std::to_string(session); }
+    // Text of the site (UTF-8) in its charset.
+    std::string Out(const std::string& utf8) const {
+        return charset == "UTF-8" ? utf8 : ConvertCharset(charset.c_str(), "UTF-8", utf8, "?");
+    }
+    test::Reply Serve(const test::ReceivedRequest& r) {
+        std::string cookie = r.Header("cookie");
+        int session = cookie.rfind("sid=", 0) == 0 ? std::atoi(cookie.c_str() + 4) : 0;
+        if (r.target.rfind("/form", 0) == 0) {
+            std::string extra;
+            if (session == 0) {
+                session = ++sessions;
+                extra = "Set-Cookie: sid=" + std::to_string(session) + "; Path=/\r\n";
+            }
+            std::string page = "<html><head><meta charset=\"" + charset + "\"></head><body>" +
+                               (large ? std::string(20000, ' ') : std::string()) +
+                               "<form method=post action=\"login\"><input type=hidden "
+                               "name=csrf value=\"" +
+                               TokenOf(session) +
+                               "\"><input name=user>"
+                               "</form></body></html>";
+            return test::Reply::Ok(Out(page), "text/html; charset=" + charset, extra);
+        }
+        if (r.target == "/login") {
+            std::string expected = "csrf=";
+            std::string token = Out(TokenOf(session));
+            for (unsigned char c : token) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%%%02X", c);
+                expected +=
+                    std::isalnum(c) || c == '-' ? std::string(1, static_cast<char>(c)) : hex;
+            }
+            test::Reply reply;
+            if (session != 0 && r.body == expected + "&user=me")
+                reply.raw = "HTTP/1.0 302 Found\r\nLocation: /account\r\nContent-Length: 0\r\n\r\n";
+            else
+                reply.raw =
+                    "HTTP/1.0 403 Forbidden\r\nContent-Length: 31\r\n\r\nCSRF token missing or "
+                    "incorrect";
+            return reply;
+        }
+        return test::Reply::Ok("account");
+    }
+};
+
+}  // namespace
+
+TEST_F(SocketSenderTest, HiddenFieldsTakeTheTokenTheSiteGivesNow) {
+    for (const char* charset : {"UTF-8", "Shift_JIS", "EUC-JP"}) {
+        for (bool large : {false, true}) {
+            TokenSite site;
+            site.charset = charset;
+            site.large = large;
+            server_.SetHandler([&](const test::ReceivedRequest& r) { return site.Serve(r); });
+            RemoveFile(GuardFilePath());
+            for (const std::string& name : ListFolder(dir_ / "cookies/"))
+                RemoveFile(dir_ / ("cookies/" + name));
+            // Recorded in another session: its token is stale.
+            std::string recorded = "csrf=old-token&user=me";
+            test::WriteFile(dir_ / "event/t.evf",
+                            "1\tURL\thttp://127.0.0.1/form\t\t\r\n2\tPOST\t"
+                            "http://127.0.0.1/login\t" +
+                                recorded + "\t\r\n");
+            std::vector<RowResult> rows;
+            server_.ClearRequests();
+            SocketReplayThread(
+                dir_ / "event/t.evf", [&](const RowResult& row) { rows.push_back(row); }, nullptr,
+                true);
+            ASSERT_EQ(rows.size(), 2u) << charset;
+            EXPECT_EQ(rows[1].outcome, "HTTP/1.0 302 Found") << charset << (large ? " large" : "");
+            ASSERT_EQ(rows[1].notes.size(), 1u);
+            EXPECT_EQ(rows[1].notes[0], "hidden field csrf refreshed");
+            // The value never appears in what is said.
+            for (const std::string& m : messages_)
+                EXPECT_EQ(m.find("old-token"), std::string::npos);
+            // The response file keeps its first 10240 bytes, as ever.
+            EXPECT_LE(test::ReadFile(ResponseFilePath(0)).size(), kReceiveLimit);
+
+            // Off: the recorded bytes go, and the refusal says the setting exists.
+            messages_.clear();
+            server_.ClearRequests();
+            rows.clear();
+            SocketReplayThread(dir_ / "event/t.evf",
+                               [&](const RowResult& row) { rows.push_back(row); });
+            ASSERT_EQ(rows.size(), 2u);
+            EXPECT_EQ(rows[1].outcome, "HTTP/1.0 403 Forbidden");
+            EXPECT_EQ(server_.Requests().back().body, recorded);
+            bool hinted = false;
+            for (const std::string& m : messages_)
+                hinted = hinted || m.find("--fresh-hidden") != std::string::npos;
+            EXPECT_TRUE(hinted) << charset;
+            for (const std::string& name : ListFolder(dir_ / "response/"))
+                RemoveFile(dir_ / ("response/" + name));
+        }
+    }
+}
+
+TEST(FreshHidden, FormsAreFoundByTheirResolvedActionAndTokensNotThereAreSaid) {
+    std::vector<PageForm> forms = ParseForms(
+        "<form action='/search'><input type=hidden name=q value=1></form>"
+        "<form id=f method=post action='../acct/login.cgi?x=1'><input type=hidden name=_token "
+        "value='a&amp;b'><input type=text name=user value=u></form>"
+        "<input type=hidden form=f name=extra value=tied>",
+        "http://h/app/page.html");
+    ASSERT_EQ(forms.size(), 2u);
+    EXPECT_EQ(forms[1].action, "http://h/acct/login.cgi?x=1");
+    const PageForm* form = FormForRow(forms, "http://h/acct/login.cgi");
+    ASSERT_NE(form, nullptr);
+    ASSERT_EQ(form->hidden.size(), 2u);
+    EXPECT_EQ(form->hidden[0].second, "a&b");
+    RefreshedEntries entries =
+        RefreshHiddenEntries("user=me&_token=stale&extra=old&csrf_token=zz", *form, "UTF-8");
+    EXPECT_EQ(entries.data, "user=me&_token=a%26b&extra=tied&csrf_token=zz");
+    EXPECT_EQ(entries.refreshed, (std::vector<std::string>{"_token", "extra"}));
+    EXPECT_EQ(entries.missing, (std::vector<std::string>{"csrf_token"}));
+    EXPECT_EQ(FormForRow(forms, "http://h/other"), nullptr);  // two forms, neither its
+    EXPECT_EQ(ResolveAddress("http://h/a/b?q", ""), "http://h/a/b?q");
+    EXPECT_EQ(ResolveAddress("http://h/a/b", "c/./d"), "http://h/a/c/d");
+    EXPECT_EQ(ResolveAddress("https://h/a/b", "//k/x"), "https://k/x");
 }
 
 }  // namespace quillrun

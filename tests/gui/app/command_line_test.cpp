@@ -24,6 +24,33 @@ test::Reply Serve(const test::ReceivedRequest& r) {
         reply.raw = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n";
         return reply;
     }
+    if (r.target.rfind("/tform", 0) == 0 || r.target == "/tlogin") {
+        // A login form with a token of its session, checked on the POST.
+        static std::atomic<int> sessions{0};
+        std::string cookie = r.Header("cookie");
+        std::size_t at = cookie.find("sid=");
+        int session = at == std::string::npos ? 0 : std::atoi(cookie.c_str() + at + 4);
+        if (r.target == "/tlogin") {
+            test::Reply reply;
+            if (session != 0 && r.body == "csrf=tok" + std::to_string(session) + "&user=me")
+                reply.raw =
+                    "HTTP/1.0 302 Found\r\nLocation: /taccount\r\nContent-Length: 0\r\n\r\n";
+            else
+                reply.raw =
+                    "HTTP/1.0 403 Forbidden\r\nContent-Length: 31\r\n\r\nCSRF token missing or "
+                    "incorrect";
+            return reply;
+        }
+        std::string extra;
+        if (session == 0) {
+            session = ++sessions;
+            extra = "Set-Cookie: sid=" + std::to_string(session) + "; Path=/\r\n";
+        }
+        return test::Reply::Ok(
+            "<form method=post action=tlogin><input type=hidden name=csrf value=tok" +
+                std::to_string(session) + "><input name=user></form>",
+            "text/html", extra);
+    }
     if (r.target.rfind("/shop", 0) == 0) {
         // Not open until its third request.
         static std::atomic<int> asked{0};
@@ -173,6 +200,39 @@ TEST_F(CommandLineTest, ABrowserRunsRuleLooksAtTheFinalPagesText) {
     EXPECT_EQ(rejected.code, 1) << rejected.out;
     EXPECT_NE(rejected.out.find("rule: failure: the last answer contains \"fine\""),
               std::string::npos);
+}
+
+TEST_F(CommandLineTest, BothEnginesGetPastATokenCheckWithFreshHiddenFields) {
+    QString file = File("login.evf", "1\tURL\t" + server_.Url("/tform") + "\t\t\r\n2\tPOST\t" +
+                                         server_.Url("/tlogin") + "\tcsrf=tok999&user=me\t\r\n");
+    auto reachedTheAccount = [&] {
+        bool account = false;
+        for (const auto& r : server_.Requests())
+            account = account || r.target.rfind("/taccount", 0) == 0;
+        server_.ClearRequests();
+        return account;
+    };
+    // Off: the recorded token goes, the site refuses it, and the message says what would help.
+    Result off = Run({QStringLiteral("--run"), file});
+    EXPECT_EQ(off.code, 1);
+    EXPECT_NE(off.out.find("HTTP/1.0 403 Forbidden"), std::string::npos);
+    EXPECT_NE(off.err.find("--fresh-hidden"), std::string::npos) << off.err;
+    server_.ClearRequests();
+    Result socket = Run({QStringLiteral("--run"), file, QStringLiteral("--fresh-hidden")});
+    EXPECT_EQ(socket.code, 0) << socket.out << socket.err;
+    EXPECT_NE(socket.out.find("HTTP/1.0 302 Found"), std::string::npos) << socket.out;
+    EXPECT_NE(socket.out.find("    hidden field csrf refreshed"), std::string::npos);
+    EXPECT_EQ(socket.out.find("tok1"), std::string::npos);  // never the value
+    server_.ClearRequests();
+
+    Result browserOff = Run({QStringLiteral("--run"), file, QStringLiteral("--browser")});
+    EXPECT_FALSE(reachedTheAccount()) << browserOff.out;
+    Result browser =
+        Run({QStringLiteral("--run"), file, QStringLiteral("--browser"),
+             QStringLiteral("--fresh-hidden"), QStringLiteral("--reject"), QStringLiteral("CSRF")});
+    EXPECT_EQ(browser.code, 0) << browser.out << browser.err;
+    EXPECT_TRUE(reachedTheAccount()) << browser.out;
+    EXPECT_NE(browser.out.find("    hidden field csrf refreshed"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, RunWithTheBrowserEngineNeedsNoDisplay) {

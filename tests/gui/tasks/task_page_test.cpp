@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -297,6 +298,8 @@ TEST_F(TaskPageTest, TheDetailsDialogSetsTheRuleAndTheRetryWindowByKeyboard) {
         dialog->retryForBox()->selectAll();
         QTest::keyClicks(dialog->retryForBox(), QStringLiteral("20"));
         dialog->notifyBox()->setCurrentIndex(2);  // always
+        dialog->freshHiddenBox()->setFocus();
+        QTest::keyClick(dialog->freshHiddenBox(), Qt::Key_Space);
         QTest::keyClick(dialog, Qt::Key_Return);
         // The statuses do not read: the dialog stays, the box is shown to the user.
         EXPECT_TRUE(dialog->isVisible());
@@ -314,10 +317,13 @@ TEST_F(TaskPageTest, TheDetailsDialogSetsTheRuleAndTheRetryWindowByKeyboard) {
     EXPECT_EQ(task.EventRetryMs, 200);
     EXPECT_EQ(task.EventRetrySeconds, 20);
     EXPECT_EQ(task.EventNotify, 2);
+    EXPECT_EQ(task.EventFreshHidden, 1);
     EXPECT_EQ(page_->findChild<QLabel*>("detailsSummary")->text(),
-              QString::fromUtf8("判定 / 再試行"));
+              QString::fromUtf8("判定 / 再試行 / 隠し項目更新"));
     ASSERT_TRUE(SaveAtNormalEnd(*window_));
     EXPECT_EQ(GetPrivateProfileString("Event0", "EventRetryMs", "", 260, App().configPath), "200");
+    EXPECT_EQ(GetPrivateProfileString("Event0", "EventFreshHidden", "", 260, App().configPath),
+              "1");
 }
 
 TEST_F(TaskPageTest, ARunsEndIsToldOnTheDesktopAndToTheNotifyCommand) {
