@@ -78,21 +78,6 @@ std::string NormalizeNewlines(const std::string& text) {
     return out;
 }
 
-void AppendUrlEncoded(std::string& out, const std::string& bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    for (unsigned char c : bytes) {
-        if (std::isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
-            out += static_cast<char>(c);
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-    }
-}
-
 std::string EscapeMultipartName(const std::string& name) {
     std::string out;
     for (char c : name) {
@@ -234,6 +219,21 @@ std::string EncodeFormText(const std::string& utf8, const std::string& encodingN
     }
     iconv_close(cd);
     return out;
+}
+
+void AppendUrlEncoded(std::string& out, const std::string& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (unsigned char c : bytes) {
+        if (std::isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
+            out += static_cast<char>(c);
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+    }
 }
 
 std::string MakeFormBoundary() {

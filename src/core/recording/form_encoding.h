@@ -36,6 +36,10 @@ std::string FormEncodingName(const std::string& acceptCharset, const std::string
 // Text in the form's encoding; characters it cannot hold become "&#N;".
 std::string EncodeFormText(const std::string& utf8, const std::string& encodingName);
 
+// Bytes as application/x-www-form-urlencoded writes them (space as "+", the rest but letters,
+// digits and *-._ as %XX).
+void AppendUrlEncoded(std::string& out, const std::string& bytes);
+
 // "----WebKitFormBoundary" followed by 16 letters and digits.
 std::string MakeFormBoundary();
 

@@ -85,15 +85,7 @@ void TakeFreshHiddenFields(Browser& browser, const EventLine& row, RowNavigation
     const PageForm* form = FormForRow(forms, row.url);
     RefreshedEntries entries =
         RefreshHiddenEntries(row.data, form ? *form : PageForm{}, FormEncodingName("", charset));
-    for (const std::string& name : entries.refreshed) {
-        AddMessage(J("隠しフィールドを表示中のページの値で送ります: ") + Utf8ToCp932(name));
-        notes.push_back("hidden field " + name + " refreshed");
-    }
-    for (const std::string& name : entries.missing) {
-        AddMessage(J("隠しフィールドが表示中のページに見つからないため、記録した値で送ります: ") +
-                   Utf8ToCp932(name));
-        notes.push_back("hidden field " + name + " not found on the page: sent as recorded");
-    }
+    SayRefreshedEntries(entries, "page", notes);
     if (navigation.action == RowAction::NavigatePost)
         navigation.postData = entries.data;
     else

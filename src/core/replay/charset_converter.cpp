@@ -193,21 +193,6 @@ long EucJpScore(std::string_view text) {
     return score;
 }
 
-const char* IconvName(JapaneseCode code) {
-    switch (code) {
-        case JapaneseCode::ShiftJis:
-            return "CP932";
-        case JapaneseCode::EucJp:
-            return "EUC-JP-MS";
-        case JapaneseCode::Iso2022Jp:
-            return "ISO-2022-JP";
-        case JapaneseCode::Utf8:
-        case JapaneseCode::Ascii:
-            break;
-    }
-    return "UTF-8";
-}
-
 void AppendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -430,6 +415,21 @@ JapaneseCode DetectJapaneseCode(std::string_view text) {
     return sjis >= euc ? JapaneseCode::ShiftJis : JapaneseCode::EucJp;
 }
 
+const char* IconvNameOf(JapaneseCode code) {
+    switch (code) {
+        case JapaneseCode::ShiftJis:
+            return "CP932";
+        case JapaneseCode::EucJp:
+            return "EUC-JP-MS";
+        case JapaneseCode::Iso2022Jp:
+            return "ISO-2022-JP";
+        case JapaneseCode::Utf8:
+        case JapaneseCode::Ascii:
+            break;
+    }
+    return "UTF-8";
+}
+
 void CharsetConverter::SetOption(std::string_view option) {
     while (!option.empty() && option.front() == '-')
         option.remove_prefix(1);
@@ -462,7 +462,7 @@ std::string CharsetConverter::Convert(std::string_view source) const {
         return utf8;
     if (output_ == JapaneseCode::Iso2022Jp)
         utf8 = PrepareForJis(utf8);
-    return ConvertCharset(IconvName(output_), "UTF-8", utf8, "?");
+    return ConvertCharset(IconvNameOf(output_), "UTF-8", utf8, "?");
 }
 
 }  // namespace quillrun

@@ -13,6 +13,8 @@ enum class JapaneseCode { Ascii, ShiftJis, EucJp, Utf8, Iso2022Jp };
 // Which of the four codes the text is in; Ascii when it has no byte above 0x7F and no escape
 // sequence.
 JapaneseCode DetectJapaneseCode(std::string_view text);
+// The iconv name of a code: "CP932", "EUC-JP-MS", "ISO-2022-JP", else "UTF-8".
+const char* IconvNameOf(JapaneseCode code);
 
 class CharsetConverter {
   public:

@@ -7,6 +7,7 @@
 
 #include "core/platform/cp932.h"
 #include "core/recording/form_encoding.h"
+#include "core/recording/message_sink.h"
 #include "core/replay/charset_converter.h"
 #include "core/replay/url_encoding.h"
 
@@ -63,21 +64,6 @@ std::string Decoded(const std::string& text) {
     std::replace(out.begin(), out.end(), '+', ' ');
     UrlDecode(out, 0, true);
     return out;
-}
-
-void AppendEncoded(std::string& out, const std::string& bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    for (unsigned char c : bytes) {
-        if (std::isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
-            out += static_cast<char>(c);
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-    }
 }
 
 std::string CharsetLabelAfter(const std::string& text, std::size_t from) {
@@ -203,7 +189,7 @@ RefreshedEntries RefreshHiddenEntries(const std::string& data, const PageForm& f
                     continue;
                 used[k] = true;  // a second entry of the name takes the second input
                 result.data += pair.substr(0, equals + 1);
-                AppendEncoded(result.data, EncodeFormText(form.hidden[k].second, charsetName));
+                AppendUrlEncoded(result.data, EncodeFormText(form.hidden[k].second, charsetName));
                 result.refreshed.push_back(nameUtf8);
                 replaced = true;
                 break;
@@ -242,15 +228,21 @@ std::string AnswerCharset(const std::string& response) {
     std::string known = FormEncodingName("", label);
     if (!label.empty())
         return known;
-    switch (DetectJapaneseCode(response)) {
-        case JapaneseCode::ShiftJis:
-            return "CP932";
-        case JapaneseCode::EucJp:
-            return "EUC-JP-MS";
-        case JapaneseCode::Iso2022Jp:
-            return "ISO-2022-JP";
-        default:
-            return "UTF-8";
+    return IconvNameOf(DetectJapaneseCode(response));
+}
+
+void SayRefreshedEntries(const RefreshedEntries& entries, const std::string& source,
+                         std::vector<std::string>& notes) {
+    std::string where = source == "page" ? J("表示中のページ") : J("前の応答");
+    for (const std::string& name : entries.refreshed) {
+        AddMessage(J("隠しフィールドを") + where + J("の値で送ります: ") + Utf8ToCp932(name));
+        notes.push_back("hidden field " + name + " refreshed");
+    }
+    for (const std::string& name : entries.missing) {
+        AddMessage(J("隠しフィールドが") + where + J("に見つからないため、記録した値で送ります: ") +
+                   Utf8ToCp932(name));
+        notes.push_back("hidden field " + name + " not found in the " +
+                        (source == "page" ? "page shown" : "answer before") + ": sent as recorded");
     }
 }
 

@@ -41,6 +41,12 @@ RefreshedEntries RefreshHiddenEntries(const std::string& data, const PageForm& f
 // detected; as an iconv name ("CP932", "EUC-JP-MS", "UTF-8").
 std::string AnswerCharset(const std::string& response);
 
+// Says each refreshed entry and each token-like entry left as recorded in the message list, and
+// adds a line for the row's report to `notes` (names only, never values). `source` is "page"
+// (the browser's page shown) or "answer" (the answer before).
+void SayRefreshedEntries(const RefreshedEntries& entries, const std::string& source,
+                         std::vector<std::string>& notes);
+
 // Whether a field name looks like a session token ("csrf", "token", "authenticity").
 bool LooksLikeTokenName(const std::string& name);
 

@@ -245,16 +245,7 @@ std::string FreshHiddenData(const EventLine& row, const std::string& rowUrl,
     } else {
         entries = RefreshHiddenEntries(row.data, PageForm{}, charset);
     }
-    for (const std::string& name : entries.refreshed) {
-        AddMessage(J("隠しフィールドを前の応答の値で送ります: ") + Utf8ToCp932(name));
-        notes.push_back("hidden field " + name + " refreshed");
-    }
-    for (const std::string& name : entries.missing) {
-        AddMessage(J("隠しフィールドが前の応答に見つからないため、記録した値で送ります: ") +
-                   Utf8ToCp932(name));
-        notes.push_back("hidden field " + name +
-                        " not found in the answer before: sent as recorded");
-    }
+    SayRefreshedEntries(entries, "answer", notes);
     return entries.data;
 }
 
