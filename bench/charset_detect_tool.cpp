@@ -10,19 +10,14 @@
 #include <iterator>
 #include <string>
 
+#include "core/platform/cp932.h"
 #include "core/replay/charset_converter.h"
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // A library's charset name as one of the four codes.
 std::string CodeOfName(const std::string& name) {
-    std::string n = Lower(name);
+    std::string n = quillrun::AsciiLower(name);
     if (n.find("shift") != std::string::npos || n.find("sjis") != std::string::npos ||
         n == "windows-31j" || n == "cp932")
         return "sjis";

@@ -80,6 +80,14 @@ std::string Utf8ToCp932(std::string_view utf8) {
     return ConvertCharset("CP932", "UTF-8", utf8, "?");
 }
 
+std::string AsciiLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;

@@ -52,6 +52,8 @@ inline std::string J(std::string_view utf8) {
 std::string CutToWidth(std::string_view text, std::size_t width);
 
 // Equal but for the case of ASCII letters (names of profile keys, headers, attributes).
+// The text with ASCII letters in lower case (other bytes as they are).
+std::string AsciiLower(std::string text);
 bool EqualNoCase(std::string_view a, std::string_view b);
 
 // Copies text into out[size] the way a fixed buffer holds it: cut to size - 1 bytes on a

@@ -13,15 +13,9 @@
 namespace quillrun {
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The encodings a Japanese site uses, by their web labels; other labels are tried with iconv.
 std::string EncodingOfLabel(const std::string& label) {
-    std::string l = Lower(label);
+    std::string l = AsciiLower(label);
     if (l.empty())
         return std::string();
     for (const char* u : {"utf-8", "utf8", "unicode-1-1-utf-8", "utf-16", "utf-16le", "utf-16be"}) {
@@ -262,7 +256,7 @@ std::string EncodeFormBody(const FormSubmission& form, const std::string& bounda
         return e.engineEncoded ? NormalizeNewlines(e.encodedValue)
                                : EncodeFormText(NormalizeNewlines(e.value), encoding);
     };
-    std::string enctype = Lower(form.enctype);
+    std::string enctype = AsciiLower(form.enctype);
     std::string body;
     if (enctype == "multipart/form-data") {
         for (const FormEntry& e : form.entries) {

@@ -14,12 +14,6 @@
 namespace quillrun {
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::string Attribute(const GumboElement& element, const char* name) {
     const GumboAttribute* a = gumbo_get_attribute(&element.attributes, name);
     return a != nullptr ? std::string(a->value) : std::string();
@@ -40,7 +34,8 @@ void Walk(const GumboNode* node, std::vector<PageForm>& forms, std::vector<std::
         forms.push_back(PageForm{Attribute(element, "action"), {}});
         ids.push_back(Attribute(element, "id"));
         currentForm = static_cast<int>(forms.size()) - 1;
-    } else if (element.tag == GUMBO_TAG_INPUT && Lower(Attribute(element, "type")) == "hidden" &&
+    } else if (element.tag == GUMBO_TAG_INPUT &&
+               AsciiLower(Attribute(element, "type")) == "hidden" &&
                HasAttribute(element, "name") && !HasAttribute(element, "disabled")) {
         if (HasAttribute(element, "form"))
             tied.emplace_back(Attribute(element, "form"), &element);
@@ -67,7 +62,7 @@ std::string Decoded(const std::string& text) {
 }
 
 std::string CharsetLabelAfter(const std::string& text, std::size_t from) {
-    std::size_t at = Lower(text).find("charset=", from);
+    std::size_t at = AsciiLower(text).find("charset=", from);
     if (at == std::string::npos)
         return std::string();
     at += 8;
@@ -211,18 +206,18 @@ RefreshedEntries RefreshHiddenEntries(const std::string& data, const PageForm& f
 std::string AnswerCharset(const std::string& response) {
     std::size_t headerEnd = response.find("\r\n\r\n");
     std::string header = response.substr(0, headerEnd == std::string::npos ? 0 : headerEnd);
-    std::size_t type = Lower(header).find("\ncontent-type:");
+    std::size_t type = AsciiLower(header).find("\ncontent-type:");
     std::string label;
     if (type != std::string::npos)
         label = CharsetLabelAfter(header.substr(type, header.find('\n', type + 1) - type), 0);
     if (label.empty()) {
         std::size_t body = headerEnd == std::string::npos ? 0 : headerEnd + 4;
-        std::size_t meta = Lower(response.substr(body, 4096)).find("<meta");
+        std::size_t meta = AsciiLower(response.substr(body, 4096)).find("<meta");
         while (meta != std::string::npos && label.empty()) {
             std::string tag =
                 response.substr(body + meta, response.find('>', body + meta) - body - meta);
             label = CharsetLabelAfter(tag, 0);
-            meta = Lower(response.substr(body, 4096)).find("<meta", meta + 5);
+            meta = AsciiLower(response.substr(body, 4096)).find("<meta", meta + 5);
         }
     }
     std::string known = FormEncodingName("", label);
@@ -247,7 +242,7 @@ void SayRefreshedEntries(const RefreshedEntries& entries, const std::string& sou
 }
 
 bool LooksLikeTokenName(const std::string& name) {
-    std::string n = Lower(name);
+    std::string n = AsciiLower(name);
     return n.find("csrf") != std::string::npos || n.find("token") != std::string::npos ||
            n.find("authenticity") != std::string::npos || n.find("xsrf") != std::string::npos;
 }
