@@ -10,6 +10,7 @@
 #include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
+#include "core/recording/event_export.h"
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/junit_report.h"
@@ -117,6 +118,19 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.preconnect = false;
             continue;
         }
+        if ((arg == "--export-curl" || arg == "--export-har") &&
+            line.mode == CommandLine::Mode::Desktop) {
+            if (!takeValue(line.eventFile, "an event file"))
+                return line;
+            line.mode = arg == "--export-curl" ? CommandLine::Mode::ExportCurl
+                                               : CommandLine::Mode::ExportHar;
+            continue;
+        }
+        if (arg == "-o") {
+            if (!takeValue(line.outputPath, "a file to write"))
+                return line;
+            continue;
+        }
         if (arg == "--clock" && line.mode == CommandLine::Mode::Desktop) {
             line.mode = CommandLine::Mode::Clock;
             continue;
@@ -154,6 +168,11 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         line.mode != CommandLine::Mode::Error) {
         line.mode = CommandLine::Mode::Error;
         line.error = "--retry-every and --retry-for go together";
+    }
+    if ((line.mode == CommandLine::Mode::ExportHar) == line.outputPath.empty() &&
+        line.mode != CommandLine::Mode::Error) {
+        line.mode = CommandLine::Mode::Error;
+        line.error = "--export-har FILE needs -o OUT.har, and -o goes only with it";
     }
     if (!line.at.empty() && line.mode != CommandLine::Mode::Run) {
         line.mode = CommandLine::Mode::Error;
@@ -263,6 +282,9 @@ std::string UsageText() {
            "         --junit OUT.xml                  write the tries as a JUnit XML report\n"
            "         --fresh-hidden                   hidden fields (tokens) take the values of\n"
            "                                          the page before each row\n"
+           "       quillrun --export-curl FILE.evf    a curl command per row (the same bytes)\n"
+           "       quillrun --export-har FILE.evf -o OUT.har\n"
+           "                                          the rows' requests as a HAR 1.2 file\n"
            "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --clock                   is this machine's clock synchronised?\n"
            "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
@@ -386,6 +408,55 @@ int RunEventFileNow(const std::string& eventFile, const std::string& at, bool pr
             SocketReplayThread(path, observer, moment, settings.freshHidden);
         },
         at, preconnect, settings, junitPath);
+}
+
+int ExportEventFile(const std::string& eventFile, bool har, const std::string& outputPath) {
+    std::string path = Utf8ToCp932(eventFile);
+    std::vector<std::string> lines;
+    std::string content;
+    if (!ReadWholeFile(path, content) || !LooksLikeEventFile(content) ||
+        !ReadEventFileLines(path, lines)) {
+        std::fprintf(stderr, "quillrun: not a readable event file: %s\n", eventFile.c_str());
+        return 2;
+    }
+    // The program folder's cookies and settings, read only.
+    if (!LoadConfiguration(App())) {
+        std::fprintf(stderr, "quillrun: %s\n",
+                     Cp932ToUtf8(UnreadableConfigurationMessage(App())).c_str());
+        return 2;
+    }
+    std::vector<WireRequest> requests;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        EventLine row;
+        if (!ParseReplayRow(lines[n], row))
+            break;
+        WireRequest request;
+        if (!WireRequestOf(row.method, row.url, row.data, request)) {
+            std::fprintf(har ? stderr : stdout, "# row %zu (%s): not a request, left out\n", n + 1,
+                         Cp932ToUtf8(row.method).c_str());
+            continue;
+        }
+        if (!har)
+            std::printf("%s\n", CurlCommand(request).c_str());
+        requests.push_back(request);
+    }
+    if (!har)
+        return 0;
+    LocalTime now = CurrentClock().Now();
+    char started[40];
+    std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", now.year,
+                  now.month, now.day, now.hour, now.minute, now.second, now.millisecond);
+    std::string document = HarDocument(requests, started);
+    std::FILE* out = std::fopen(outputPath.c_str(), "wb");
+    bool written =
+        out != nullptr && std::fwrite(document.data(), 1, document.size(), out) == document.size();
+    if (out != nullptr && std::fclose(out) != 0)
+        written = false;
+    if (!written) {
+        std::fprintf(stderr, "quillrun: cannot write %s\n", outputPath.c_str());
+        return 2;
+    }
+    return 0;
 }
 
 int PrintClockState() {

@@ -20,6 +20,8 @@ struct CommandLine {
         Headless,
         Clock,        // --clock
         ServerClock,  // --server-clock URL
+        ExportCurl,   // --export-curl FILE
+        ExportHar,    // --export-har FILE -o OUT
         Error
     } mode = Mode::Desktop;
     std::string eventFile;       // --run FILE
@@ -30,6 +32,7 @@ struct CommandLine {
     std::string instanceFolder;  // --instance-dir DIR: the per-user lock's folder
     RunSettings settings;        // --expect, --reject, --status, --retry-every, --retry-for
     std::string junitPath;       // --junit OUT.xml
+    std::string outputPath;      // -o OUT (--export-har)
     bool judged = false;         // one of the options above was given
     std::string error;           // what is wrong with the arguments
 };
@@ -67,6 +70,10 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
 int RunEventFileNow(const std::string& eventFile, const std::string& at = std::string(),
                     bool preconnect = true, const RunSettings& settings = RunSettings(),
                     const std::string& junitPath = std::string());
+
+// --export-curl FILE: one curl command per row on stdout; --export-har FILE -o OUT: the rows'
+// requests as a HAR 1.2 file. 0 done, 2 when the file cannot be read or written.
+int ExportEventFile(const std::string& eventFile, bool har, const std::string& outputPath);
 
 // --clock: prints the kernel's synchronisation state; 0 when synchronised, else 1.
 int PrintClockState();

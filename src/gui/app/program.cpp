@@ -152,6 +152,11 @@ int RunProgram(int argc, char** argv) {
                                        commandLine.preconnect, commandLine.settings,
                                        commandLine.junitPath);
             break;
+        case CommandLine::Mode::ExportCurl:
+        case CommandLine::Mode::ExportHar:
+            return ExportEventFile(commandLine.eventFile,
+                                   commandLine.mode == CommandLine::Mode::ExportHar,
+                                   commandLine.outputPath);
         case CommandLine::Mode::Clock:
             return PrintClockState();
         case CommandLine::Mode::ServerClock:

@@ -9,12 +9,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
+#include "core/recording/event_export.h"
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
 #include "core/replay/fresh_hidden.h"
@@ -656,6 +658,47 @@ TEST(FreshHidden, FormsAreFoundByTheirResolvedActionAndTokensNotThereAreSaid) {
     EXPECT_EQ(ResolveAddress("http://h/a/b?q", ""), "http://h/a/b?q");
     EXPECT_EQ(ResolveAddress("http://h/a/b", "c/./d"), "http://h/a/c/d");
     EXPECT_EQ(ResolveAddress("https://h/a/b", "//k/x"), "https://k/x");
+}
+
+TEST_F(SocketSenderTest, ACurlCommandOfARowSendsTheSocketSendersBytes) {
+    if (std::system("command -v curl > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "curl is not installed";
+    std::string url = server_.Url("/sjis.cgi");
+    std::string data = "name=%8F%BC%8E%52&memo=" + J("ﾃｽﾄ") + "&q='\\\"";
+    test::WriteFile(dir_ / "event/t.evf", "1\tPOST\t" + url + "\t" + data + "\t\r\n");
+    SocketReplayThread(dir_ / "event/t.evf");
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    test::ReceivedRequest sent = server_.Requests()[0];
+
+    WireRequest request;
+    ASSERT_TRUE(WireRequestOf("POST", url, data, request));
+    std::string command = CurlCommand(request);
+    // Run as a user would paste it into bash.
+    test::WriteFile(dir_ / "curl.sh", command + "\n");
+    ASSERT_EQ(std::system(("bash " + (dir_ / "curl.sh") + " > /dev/null").c_str()), 0) << command;
+    ASSERT_EQ(server_.RequestCount(), 2u);
+    test::ReceivedRequest curl = server_.Requests()[1];
+    EXPECT_EQ(curl.method, "POST");
+    EXPECT_EQ(curl.target, sent.target);
+    EXPECT_EQ(curl.body, sent.body);
+    EXPECT_EQ(curl.Header("user-agent"), "Tindrel/2.0");
+    EXPECT_EQ(curl.Header("content-type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(curl.Header("accept"), "");
+
+    // A GET row keeps its "?" and query; the HAR of both is JSON with the HAR 1.2 fields.
+    WireRequest get;
+    ASSERT_TRUE(WireRequestOf("GET", server_.Url("/s"), "q=1&r=%82%A0", get));
+    EXPECT_EQ(get.url, server_.Url("/s") + "?q=1&r=%82%A0");
+    WireRequest set;
+    EXPECT_FALSE(WireRequestOf("SET", "submit=Go", "input=q:1", set));
+    std::string har = HarDocument({request, get}, "2026-12-08T10:00:00.000+09:00");
+    EXPECT_EQ(har.find("{\"log\":{\"version\":\"1.2\""), 0u);
+    EXPECT_NE(har.find("\"queryString\":[{\"name\":\"q\",\"value\":\"1\"},{\"name\":\"r\","
+                       "\"value\":\"%82%A0\"}]"),
+              std::string::npos);
+    EXPECT_NE(
+        har.find("\"postData\":{\"mimeType\":\"application/x-www-form-urlencoded\",\"text\":"),
+        std::string::npos);
 }
 
 }  // namespace quillrun

@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -233,6 +237,46 @@ TEST_F(CommandLineTest, BothEnginesGetPastATokenCheckWithFreshHiddenFields) {
     EXPECT_EQ(browser.code, 0) << browser.out << browser.err;
     EXPECT_TRUE(reachedTheAccount()) << browser.out;
     EXPECT_NE(browser.out.find("    hidden field csrf refreshed"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, EventFilesAreExportedAsCurlCommandsAndAHarFile) {
+    QString file = File("x.evf", "1\tURL\t" + server_.Url("/a") +
+                                     "\t\t\r\n2\tSET\tsubmit=Go\t"
+                                     "input=q:1,\t\r\n3\tGET\t" +
+                                     server_.Url("/s") +
+                                     "\tq=1\t\r\n"
+                                     "4\tPOST\t" +
+                                     server_.Url("/p") + "\ta=%82%A0\t\r\n");
+    Result curl = Run({QStringLiteral("--export-curl"), file});
+    EXPECT_EQ(curl.code, 0) << curl.err;
+    EXPECT_EQ(std::count(curl.out.begin(), curl.out.end(), '\n'), 4);
+    EXPECT_NE(curl.out.find("# row 2 (SET): not a request, left out"), std::string::npos);
+    EXPECT_NE(curl.out.find("--data-binary $'a=%82%A0' $'" + server_.Url("/p") + "'"),
+              std::string::npos)
+        << curl.out;
+
+    std::string har = dir_ / "x.har";
+    Result exported = Run(
+        {QStringLiteral("--export-har"), file, QStringLiteral("-o"), QString::fromStdString(har)});
+    EXPECT_EQ(exported.code, 0) << exported.err;
+    QFile harFile(QString::fromStdString(har));
+    ASSERT_TRUE(harFile.open(QIODevice::ReadOnly));
+    QJsonParseError error;
+    QJsonObject log = QJsonDocument::fromJson(harFile.readAll(), &error).object()["log"].toObject();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(log["version"].toString(), QStringLiteral("1.2"));
+    QJsonArray entries = log["entries"].toArray();
+    ASSERT_EQ(entries.size(), 3);
+    QJsonObject post = entries[2].toObject()["request"].toObject();
+    EXPECT_EQ(post["method"].toString(), QStringLiteral("POST"));
+    EXPECT_EQ(post["url"].toString().toStdString(), server_.Url("/p"));
+    EXPECT_EQ(post["postData"].toObject()["text"].toString(), QStringLiteral("a=%82%A0"));
+    for (const QJsonValue& entry : entries) {
+        for (const char* key :
+             {"startedDateTime", "time", "request", "response", "cache", "timings"})
+            EXPECT_TRUE(entry.toObject().contains(QLatin1String(key))) << key;
+    }
+    EXPECT_EQ(Run({QStringLiteral("--export-har"), file}).code, 2);  // -o is needed
 }
 
 TEST_F(CommandLineTest, RunWithTheBrowserEngineNeedsNoDisplay) {
