@@ -1,5 +1,10 @@
 #include "gui/app/command_line.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +22,8 @@
 #include "core/replay/server_clock.h"
 #include "core/replay/socket_sender.h"
 #include "core/replay/task_run.h"
+#include "core/replay/url_encoding.h"
+#include "core/replay/url_split.h"
 
 namespace quillrun {
 
@@ -118,6 +125,19 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.preconnect = false;
             continue;
         }
+        if (arg == "--import-har" && line.mode == CommandLine::Mode::Desktop) {
+            if (!takeValue(line.eventFile, "a HAR file"))
+                return line;
+            line.mode = CommandLine::Mode::ImportHar;
+            continue;
+        }
+        if (arg == "--host") {
+            std::string host;
+            if (!takeValue(host, "a host name"))
+                return line;
+            line.hosts.push_back(host);
+            continue;
+        }
         if ((arg == "--export-curl" || arg == "--export-har") &&
             line.mode == CommandLine::Mode::Desktop) {
             if (!takeValue(line.eventFile, "an event file"))
@@ -169,10 +189,16 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         line.mode = CommandLine::Mode::Error;
         line.error = "--retry-every and --retry-for go together";
     }
-    if ((line.mode == CommandLine::Mode::ExportHar) == line.outputPath.empty() &&
+    bool writes =
+        line.mode == CommandLine::Mode::ExportHar || line.mode == CommandLine::Mode::ImportHar;
+    if (writes == line.outputPath.empty() && line.mode != CommandLine::Mode::Error) {
+        line.mode = CommandLine::Mode::Error;
+        line.error = "--export-har and --import-har need -o OUT, and -o goes only with them";
+    }
+    if (!line.hosts.empty() && line.mode != CommandLine::Mode::ImportHar &&
         line.mode != CommandLine::Mode::Error) {
         line.mode = CommandLine::Mode::Error;
-        line.error = "--export-har FILE needs -o OUT.har, and -o goes only with it";
+        line.error = "--host goes with --import-har";
     }
     if (!line.at.empty() && line.mode != CommandLine::Mode::Run) {
         line.mode = CommandLine::Mode::Error;
@@ -285,6 +311,9 @@ std::string UsageText() {
            "       quillrun --export-curl FILE.evf    a curl command per row (the same bytes)\n"
            "       quillrun --export-har FILE.evf -o OUT.har\n"
            "                                          the rows' requests as a HAR 1.2 file\n"
+           "       quillrun --import-har FILE.har [--host HOST]... -o OUT.evf\n"
+           "                                          an event file of a HAR's navigations and\n"
+           "                                          form posts\n"
            "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --clock                   is this machine's clock synchronised?\n"
            "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
@@ -456,6 +485,100 @@ int ExportEventFile(const std::string& eventFile, bool har, const std::string& o
         std::fprintf(stderr, "quillrun: cannot write %s\n", outputPath.c_str());
         return 2;
     }
+    return 0;
+}
+
+int ImportHarFile(const std::string& harFile, const std::vector<std::string>& hosts,
+                  const std::string& outputPath) {
+    QFile file(QString::fromLocal8Bit(harFile.c_str()));
+    QJsonParseError error;
+    QJsonDocument document;
+    if (file.open(QIODevice::ReadOnly))
+        document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonObject root = document.object();
+    const QJsonObject log = root.value(QStringLiteral("log")).toObject();
+    const QJsonArray entries = log.value(QStringLiteral("entries")).toArray();
+    if (!file.isOpen() || error.error != QJsonParseError::NoError ||
+        !root.value(QStringLiteral("log")).isObject()) {
+        std::fprintf(stderr, "quillrun: not a readable HAR file: %s\n", harFile.c_str());
+        return 2;
+    }
+    std::string out;
+    int ordinal = 0;
+    for (int k = 0; k < entries.size(); ++k) {
+        const QJsonObject entry = entries.at(k).toObject();
+        const QJsonObject request = entry.value(QStringLiteral("request")).toObject();
+        std::string method = request.value(QStringLiteral("method")).toString().toStdString();
+        std::string url = request.value(QStringLiteral("url")).toString().toStdString();
+        url = url.substr(0, url.find('#'));
+        auto leaveOut = [&](const std::string& why) {
+            std::fprintf(stderr, "quillrun: entry %d (%s %s) left out: %s\n", k + 1, method.c_str(),
+                         url.c_str(), why.c_str());
+        };
+        UrlParts parts;
+        if (!SplitUrl(url, parts)) {
+            leaveOut("not an http(s) address");
+            continue;
+        }
+        // The host without its port ("[::1]:8080" is "[::1]").
+        std::string host = parts.host;
+        std::size_t colon = host.rfind(':');
+        if (colon != std::string::npos && (host[0] != '[' || colon > host.find(']')))
+            host = host.substr(0, colon);
+        if (!hosts.empty() && std::find(hosts.begin(), hosts.end(), host) == hosts.end()) {
+            leaveOut("another host");
+            continue;
+        }
+        // A browser names what each request was for; pages and form posts are events.
+        std::string type = entry.value(QStringLiteral("_resourceType")).toString().toStdString();
+        bool page = type.empty() || type == "document";
+        if (method == "GET" && !page) {
+            leaveOut("a " + type + " request, not a page");
+            continue;
+        }
+        std::string line;
+        if (method == "GET") {
+            std::size_t mark = url.find('?');
+            if (mark == std::string::npos || mark + 1 == url.size())
+                line = FormatEventLine(++ordinal, "URL", url.substr(0, mark), "");
+            else
+                line = FormatEventLine(++ordinal, "GET", url.substr(0, mark), url.substr(mark + 1));
+        } else if (method == "POST") {
+            const QJsonObject post = request.value(QStringLiteral("postData")).toObject();
+            std::string mime = post.value(QStringLiteral("mimeType")).toString().toStdString();
+            QByteArray text = post.value(QStringLiteral("text")).toString().toUtf8();
+            if (post.value(QStringLiteral("encoding")).toString() == QStringLiteral("base64"))
+                text = QByteArray::fromBase64(text);
+            std::string body(text.constData(), static_cast<std::size_t>(text.size()));
+            if (mime.rfind("multipart/form-data", 0) == 0) {
+                PercentEncodeAll(body);
+            } else if (mime.rfind("application/x-www-form-urlencoded", 0) != 0) {
+                leaveOut("a " + (mime.empty() ? std::string("bodyless") : mime) +
+                         " body needs request headers an event cannot hold yet");
+                continue;
+            }
+            if (body.size() >= kDataWidth || body.find_first_of("\t\r\n") != std::string::npos) {
+                leaveOut("its body does not fit an event");
+                continue;
+            }
+            line = FormatEventLine(++ordinal, "POST", url, body);
+        } else {
+            leaveOut("method " + method + " cannot be an event yet");
+            continue;
+        }
+        out += line;
+    }
+    out += FormatEventLine(++ordinal, "", "", "");
+    std::FILE* output = std::fopen(outputPath.c_str(), "wb");
+    bool written =
+        output != nullptr && std::fwrite(out.data(), 1, out.size(), output) == out.size();
+    if (output != nullptr && std::fclose(output) != 0)
+        written = false;
+    if (!written) {
+        std::fprintf(stderr, "quillrun: cannot write %s\n", outputPath.c_str());
+        return 2;
+    }
+    std::printf("%d events\n", ordinal - 1);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/replay/run_report.h"
 #include "core/replay/socket_sender.h"
@@ -22,6 +23,7 @@ struct CommandLine {
         ServerClock,  // --server-clock URL
         ExportCurl,   // --export-curl FILE
         ExportHar,    // --export-har FILE -o OUT
+        ImportHar,    // --import-har FILE [--host HOST]... -o OUT
         Error
     } mode = Mode::Desktop;
     std::string eventFile;       // --run FILE
@@ -32,9 +34,10 @@ struct CommandLine {
     std::string instanceFolder;  // --instance-dir DIR: the per-user lock's folder
     RunSettings settings;        // --expect, --reject, --status, --retry-every, --retry-for
     std::string junitPath;       // --junit OUT.xml
-    std::string outputPath;      // -o OUT (--export-har)
-    bool judged = false;         // one of the options above was given
-    std::string error;           // what is wrong with the arguments
+    std::string outputPath;      // -o OUT (--export-har, --import-har)
+    std::vector<std::string> hosts;  // --host HOST (--import-har)
+    bool judged = false;             // one of the options above was given
+    std::string error;               // what is wrong with the arguments
 };
 
 CommandLine ParseCommandLine(int argc, char** argv);
@@ -74,6 +77,12 @@ int RunEventFileNow(const std::string& eventFile, const std::string& at = std::s
 // --export-curl FILE: one curl command per row on stdout; --export-har FILE -o OUT: the rows'
 // requests as a HAR 1.2 file. 0 done, 2 when the file cannot be read or written.
 int ExportEventFile(const std::string& eventFile, bool har, const std::string& outputPath);
+
+// --import-har FILE [--host HOST]... -o OUT.evf: an event file of the HAR's page navigations and
+// form posts, in their order (only those to the hosts named, when some are); a line on stderr
+// for every entry left out and why. 0 done, 2 when a file cannot be read or written.
+int ImportHarFile(const std::string& harFile, const std::vector<std::string>& hosts,
+                  const std::string& outputPath);
 
 // --clock: prints the kernel's synchronisation state; 0 when synchronised, else 1.
 int PrintClockState();

@@ -157,6 +157,8 @@ int RunProgram(int argc, char** argv) {
             return ExportEventFile(commandLine.eventFile,
                                    commandLine.mode == CommandLine::Mode::ExportHar,
                                    commandLine.outputPath);
+        case CommandLine::Mode::ImportHar:
+            return ImportHarFile(commandLine.eventFile, commandLine.hosts, commandLine.outputPath);
         case CommandLine::Mode::Clock:
             return PrintClockState();
         case CommandLine::Mode::ServerClock:

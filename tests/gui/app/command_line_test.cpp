@@ -279,6 +279,55 @@ TEST_F(CommandLineTest, EventFilesAreExportedAsCurlCommandsAndAHarFile) {
     EXPECT_EQ(Run({QStringLiteral("--export-har"), file}).code, 2);  // -o is needed
 }
 
+TEST_F(CommandLineTest, AHarOfABrowsersSessionImportsItsPagesAndFormPosts) {
+    // As a browser's "save all as HAR" writes it (its own _resourceType names each request).
+    auto entry = [](const std::string& type, const std::string& method, const std::string& url,
+                    const std::string& post = "") {
+        return "{\"_resourceType\":\"" + type + "\",\"request\":{\"method\":\"" + method +
+               "\",\"url\":\"" + url + "\",\"httpVersion\":\"HTTP/1.1\",\"headers\":[]," +
+               "\"queryString\":[],\"cookies\":[],\"headersSize\":-1,\"bodySize\":0" + post +
+               "},\"response\":{\"status\":200}}";
+    };
+    std::string har =
+        "{\"log\":{\"version\":\"1.2\",\"creator\":{\"name\":\"WebInspector\",\"version\":\"537."
+        "36\"},"
+        "\"entries\":[" +
+        entry("document", "GET", server_.Url("/a#top")) + "," +
+        entry("image", "GET", server_.Url("/logo.png")) + "," +
+        entry("document", "GET", server_.Url("/s?q=1")) + "," +
+        entry("document", "POST", server_.Url("/login"),
+              ",\"postData\":{\"mimeType\":\"application/x-www-form-urlencoded\","
+              "\"text\":\"user=me&pass=%82%A0\"}") +
+        "," +
+        entry("fetch", "POST", server_.Url("/api"),
+              ",\"postData\":{\"mimeType\":\"application/json\",\"text\":\"{}\"}") +
+        "," + entry("document", "GET", "http://elsewhere.example/x") + "]}}";
+    test::WriteFile(dir_ / "s.har", har);
+    std::string evf = dir_ / "event/s.evf";
+    Result imported = Run({QStringLiteral("--import-har"), QString::fromStdString(dir_ / "s.har"),
+                           QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
+                           QStringLiteral("-o"), QString::fromStdString(evf)});
+    EXPECT_EQ(imported.code, 0) << imported.err;
+    EXPECT_EQ(imported.out, "3 events\n");
+    EXPECT_NE(imported.err.find("entry 2 (GET " + server_.Url("/logo.png") +
+                                ") left out: a image request, not a page"),
+              std::string::npos)
+        << imported.err;
+    EXPECT_NE(imported.err.find("left out: a application/json body needs request headers"),
+              std::string::npos);
+    EXPECT_NE(imported.err.find("left out: another host"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(evf), "1\tURL\t" + server_.Url("/a") + "\t\t\r\n2\tGET\t" +
+                                       server_.Url("/s") + "\tq=1\t\r\n3\tPOST\t" +
+                                       server_.Url("/login") +
+                                       "\tuser=me&pass=%82%A0\t\r\n4\t\t\t\t\r\n");
+    // And it replays.
+    server_.ClearRequests();
+    Result run = Run({QStringLiteral("--run"), QString::fromStdString(evf)});
+    EXPECT_EQ(run.code, 0) << run.out;
+    ASSERT_EQ(server_.RequestCount(), 3u);
+    EXPECT_EQ(server_.Requests()[2].body, "user=me&pass=%82%A0");
+}
+
 TEST_F(CommandLineTest, RunWithTheBrowserEngineNeedsNoDisplay) {
     Result run = Run({QStringLiteral("--run"),
                       File("b.evf", "1\tURL\t" + server_.Url("/page") + "\t\t\r\n2\tGET\t" +
