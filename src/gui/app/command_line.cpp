@@ -335,6 +335,22 @@ std::string UsageText() {
            "desktop program refuse to run together. SIGTERM ends it normally.\n";
 }
 
+namespace {
+
+// Writes a file named on the command line: its path is the file system's own bytes.
+bool WriteNamedFile(const std::string& path, const std::string& content) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    bool written =
+        out != nullptr && std::fwrite(content.data(), 1, content.size(), out) == content.size();
+    if (out != nullptr && std::fclose(out) != 0)
+        written = false;
+    if (!written)
+        std::fprintf(stderr, "quillrun: cannot write %s\n", path.c_str());
+    return written;
+}
+
+}  // namespace
+
 int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, const std::string& at,
                  bool preconnect, const RunSettings& settings, const std::string& junitPath,
                  const std::function<bool(long long)>& wait) {
@@ -414,16 +430,8 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, co
         });
     SetMessageSink(nullptr);
     if (!junitPath.empty()) {
-        std::string xml = JUnitReportXml(Cp932ToUtf8(path), tries);
-        // A path of the command line is the file system's own bytes.
-        std::FILE* out = std::fopen(junitPath.c_str(), "wb");
-        bool written = out != nullptr && std::fwrite(xml.data(), 1, xml.size(), out) == xml.size();
-        if (out != nullptr && std::fclose(out) != 0)
-            written = false;
-        if (!written) {
-            std::fprintf(stderr, "quillrun: cannot write %s\n", junitPath.c_str());
+        if (!WriteNamedFile(junitPath, JUnitReportXml(Cp932ToUtf8(path), tries)))
             return 2;
-        }
     }
     return summary.success ? 0 : 1;
 }
@@ -475,17 +483,7 @@ int ExportEventFile(const std::string& eventFile, bool har, const std::string& o
     char started[40];
     std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", now.year,
                   now.month, now.day, now.hour, now.minute, now.second, now.millisecond);
-    std::string document = HarDocument(requests, started);
-    std::FILE* out = std::fopen(outputPath.c_str(), "wb");
-    bool written =
-        out != nullptr && std::fwrite(document.data(), 1, document.size(), out) == document.size();
-    if (out != nullptr && std::fclose(out) != 0)
-        written = false;
-    if (!written) {
-        std::fprintf(stderr, "quillrun: cannot write %s\n", outputPath.c_str());
-        return 2;
-    }
-    return 0;
+    return WriteNamedFile(outputPath, HarDocument(requests, started)) ? 0 : 2;
 }
 
 int ImportHarFile(const std::string& harFile, const std::vector<std::string>& hosts,
@@ -569,15 +567,8 @@ int ImportHarFile(const std::string& harFile, const std::vector<std::string>& ho
         out += line;
     }
     out += FormatEventLine(++ordinal, "", "", "");
-    std::FILE* output = std::fopen(outputPath.c_str(), "wb");
-    bool written =
-        output != nullptr && std::fwrite(out.data(), 1, out.size(), output) == out.size();
-    if (output != nullptr && std::fclose(output) != 0)
-        written = false;
-    if (!written) {
-        std::fprintf(stderr, "quillrun: cannot write %s\n", outputPath.c_str());
+    if (!WriteNamedFile(outputPath, out))
         return 2;
-    }
     std::printf("%d events\n", ordinal - 1);
     return 0;
 }
