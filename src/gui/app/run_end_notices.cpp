@@ -44,20 +44,23 @@ bool ShowDesktopNotification(const QString& title, const QString& body) {
 
 void InstallTaskRunEndNotices(bool desktop) {
     SetTaskRunEndListener([desktop](const TaskRunEnd& end) {
-        std::string command = App().settings.NotifyCommand;
-        if (!command.empty()) {
-            // Its own thread: the command may take up to its limit, and an IE task's end
-            // comes on the user-interface thread.
-            std::thread([end, command] { RunNotifyCommand(end, command); }).detach();
-        }
-        if (!desktop || !WantsDesktopNotice(end))
-            return;
-        QString title =
-            QStringLiteral("quillrun: ") + QString::fromStdString(Cp932ToUtf8(end.taskName));
-        QString body =
-            QString::fromStdString(Cp932ToUtf8(RunEndMessage(end.taskName, end.summary)));
+        // A socket task ends on its own thread: the settings (which the Settings page edits)
+        // and the desktop are reached on the user-interface thread.
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [title, body] { ShowDesktopNotification(title, body); },
+            QCoreApplication::instance(),
+            [desktop, end] {
+                std::string command = App().settings.NotifyCommand;
+                if (!command.empty()) {
+                    // A thread of its own: the command may take up to its limit.
+                    std::thread([end, command] { RunNotifyCommand(end, command); }).detach();
+                }
+                if (desktop && WantsDesktopNotice(end)) {
+                    ShowDesktopNotification(QStringLiteral("quillrun: ") +
+                                                QString::fromStdString(Cp932ToUtf8(end.taskName)),
+                                            QString::fromStdString(Cp932ToUtf8(
+                                                RunEndMessage(end.taskName, end.summary))));
+                }
+            },
             Qt::QueuedConnection);
     });
 }
