@@ -85,7 +85,7 @@ void CreateConfigurationFile(AppState& app) {
 
 std::string DefaultStartPage() {
     std::string address = "file://";
-    for (unsigned char c : NativeProgramFolder() + "help/index.html") {
+    for (unsigned char c : NativeDataFolder() + "help/index.html") {
         if (c >= 0x80 || c <= 0x20 || c == '%' || c == '#' || c == '?') {
             char escape[4];
             std::snprintf(escape, sizeof(escape), "%%%02X", c);

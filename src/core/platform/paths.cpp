@@ -1,7 +1,10 @@
 #include "core/platform/paths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -77,12 +80,79 @@ int FileNameOfPath(const char* path, char* out, std::size_t size) {
     return CopyIfFits(name, std::strlen(name), out, size);
 }
 
+std::string ChooseProgramFolder(const std::string& executableFolder, const FolderFacts& facts) {
+    if (facts.exists(executableFolder + "quillrun.ini"))
+        return executableFolder;
+    bool system = false;
+    for (const char* prefix : {"/usr/", "/opt/", "/bin/", "/sbin/"})
+        system = system || executableFolder.rfind(prefix, 0) == 0;
+    if (!system && facts.writable(executableFolder))
+        return executableFolder;
+    std::string data = !facts.xdgDataHome.empty() && facts.xdgDataHome[0] == '/'
+                           ? facts.xdgDataHome
+                           : facts.home + "/.local/share";
+    if (data.back() != '/')
+        data += '/';
+    return data + "quillrun/";
+}
+
+FolderFacts RealFolderFacts() {
+    FolderFacts facts;
+    facts.exists = [](const std::string& path) { return ::access(path.c_str(), F_OK) == 0; };
+    facts.writable = [](const std::string& path) { return ::access(path.c_str(), W_OK) == 0; };
+    const char* home = std::getenv("HOME");
+    const char* data = std::getenv("XDG_DATA_HOME");
+    facts.home = home != nullptr ? home : "";
+    facts.xdgDataHome = data != nullptr ? data : "";
+    return facts;
+}
+
+bool LayOutProgramFolder(const std::string& nativeFolder) {
+    // The parents as any folder of the user's; the program's own closed to others.
+    std::string folder = nativeFolder;
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1)) {
+        std::string part = folder.substr(0, slash);
+        if (::access(part.c_str(), F_OK) != 0 &&
+            ::mkdir(part.c_str(), slash + 1 == folder.size() ? 0700 : 0755) != 0 && errno != EEXIST)
+            return false;
+    }
+    for (const char* sub : {"event", "cookies", "response", "report"}) {
+        std::string path = folder + sub;
+        if (::access(path.c_str(), F_OK) != 0)
+            ::mkdir(path.c_str(), 0700);
+    }
+    // A portable folder on read-only media is used as it is (its saves will say they failed).
+    return ::access(folder.c_str(), F_OK) == 0;
+}
+
 const std::string& ProgramFolder() {
     std::call_once(g_programFolderOnce, [] {
         if (!g_programFolderSet)
-            SetFolders(ExecutableFolder());
+            SetFolders(ChooseProgramFolder(ExecutableFolder(), RealFolderFacts()));
     });
     return g_programFolder;
+}
+
+namespace {
+std::string g_dataFolder;
+}  // namespace
+
+const std::string& NativeDataFolder() {
+    if (!g_dataFolder.empty())
+        return g_dataFolder;
+    const std::string& program = NativeProgramFolder();
+    static const std::string installed = ExecutableFolder() + "../share/quillrun/";
+    bool portable = ::access((program + "object").c_str(), F_OK) == 0;
+    if (!portable && ::access((installed + "object").c_str(), F_OK) == 0)
+        return installed;
+    return program;
+}
+
+void SetNativeDataFolder(const std::string& folder) {
+    g_dataFolder = folder;
+    if (!g_dataFolder.empty() && g_dataFolder.back() != '/')
+        g_dataFolder += '/';
 }
 
 const std::string& NativeProgramFolder() {

@@ -1,8 +1,10 @@
-// Program folder and program paths. The program folder is the folder of the executable, with
-// its trailing separator; every file and folder of the program is relative to it.
+// Program folder and program paths. The program folder is the folder of the executable (a
+// portable setup) or the user's own data folder (an installed program), with its trailing
+// separator; every file and folder the program writes is relative to it.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace quillrun {
@@ -35,5 +37,28 @@ void SetNativeProgramFolder(const std::string& folder);  // the file system's by
 
 // The one builder of program paths: program folder + relative, where relative uses "/".
 std::string ProgramPath(const std::string& relative);
+
+// What the choice of the program folder looks at (the real file system, or a test's own).
+struct FolderFacts {
+    std::function<bool(const std::string&)> exists;    // a file or folder is there
+    std::function<bool(const std::string&)> writable;  // a folder this user may write into
+    std::string home;                                  // $HOME
+    std::string xdgDataHome;                           // $XDG_DATA_HOME (may be empty)
+};
+// The program folder for an executable in `executableFolder` (trailing "/"): that folder when
+// it holds a quillrun.ini, or when it is writable and not a system folder (/usr, /opt, /bin,
+// /sbin: an installed program); else the user's own data folder, $XDG_DATA_HOME/quillrun/ (by
+// default ~/.local/share/quillrun/).
+std::string ChooseProgramFolder(const std::string& executableFolder, const FolderFacts& facts);
+FolderFacts RealFolderFacts();
+// Makes the program folder (mode 0700) and its event/, cookies/, response/ and report/ when
+// they are missing; false when the folder is not there and cannot be made.
+bool LayOutProgramFolder(const std::string& nativeFolder);
+
+// The folder of the read-only parts (object/ bitmaps and icons, help/): the program folder when
+// it holds object/, else the installed data folder beside the executable (../share/quillrun/).
+// The file system's bytes, trailing "/".
+const std::string& NativeDataFolder();
+void SetNativeDataFolder(const std::string& folder);
 
 }  // namespace quillrun

@@ -1,5 +1,7 @@
 #include "gui/app/command_line.h"
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -62,6 +64,17 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         if (arg == "--at") {
             if (!takeValue(line.at, "a time (HH:MM[:SS[.mmm]] or YYYY-MM-DDTHH:MM[:SS[.mmm]])"))
                 return line;
+            continue;
+        }
+        if (arg == "--folder") {
+            if (!takeValue(line.folder, "a folder"))
+                return line;
+            if (line.folder[0] != '/') {
+                // Relative to where the program was started.
+                char here[4096];
+                if (::getcwd(here, sizeof here) != nullptr)
+                    line.folder = std::string(here) + "/" + line.folder;
+            }
             continue;
         }
         if (arg == "--instance-dir") {
@@ -317,6 +330,8 @@ std::string UsageText() {
            "       quillrun --headless                run the scheduled tasks without a window\n"
            "       quillrun --clock                   is this machine's clock synchronised?\n"
            "       quillrun --server-clock URL        how far a web server's clock is from ours\n"
+           "       quillrun [...] --folder DIR        use DIR as the program folder for this "
+           "start\n"
            "       quillrun [--headless] --instance-dir DIR\n"
            "                                          keep the per-user lock in DIR (tests, a\n"
            "                                          deliberate second setup on another folder)\n"

@@ -32,6 +32,7 @@ struct CommandLine {
     bool preconnect = true;      // --no-preconnect: connect at the moment, not ahead (to compare)
     std::string url;             // --server-clock URL
     std::string instanceFolder;  // --instance-dir DIR: the per-user lock's folder
+    std::string folder;          // --folder DIR: the program folder for this start
     RunSettings settings;        // --expect, --reject, --status, --retry-every, --retry-for
     std::string junitPath;       // --junit OUT.xml
     std::string outputPath;      // -o OUT (--export-har, --import-har)

@@ -136,6 +136,19 @@ int RunProgram(int argc, char** argv) {
     // EPIPE (also OpenSSL's, which sends without MSG_NOSIGNAL) and the row says so.
     ::signal(SIGPIPE, SIG_IGN);
     CommandLine commandLine = ParseCommandLine(argc, argv);
+    // The program folder: --folder, else the executable's (portable) or the user's own.
+    if (!commandLine.folder.empty())
+        SetNativeProgramFolder(commandLine.folder);
+    bool usesFolder = commandLine.mode != CommandLine::Mode::Help &&
+                      commandLine.mode != CommandLine::Mode::Version &&
+                      commandLine.mode != CommandLine::Mode::Error &&
+                      commandLine.mode != CommandLine::Mode::Clock &&
+                      commandLine.mode != CommandLine::Mode::ServerClock;
+    if (usesFolder && !LayOutProgramFolder(NativeProgramFolder())) {
+        std::fprintf(stderr, "quillrun: cannot make the program folder %s\n",
+                     NativeProgramFolder().c_str());
+        return 2;
+    }
     switch (commandLine.mode) {
         case CommandLine::Mode::Help:
             std::fputs(UsageText().c_str(), stdout);
@@ -222,11 +235,11 @@ int RunProgram(int argc, char** argv) {
         return 1;
     }
     PrepareRunFiles(App());
-    if (!TheSkin().Create(QFile::decodeName(NativeProgramFolder().c_str()))) {
+    if (!TheSkin().Create(QFile::decodeName(NativeDataFolder().c_str()))) {
         ShowPrompt(nullptr, J("オブジェクトの読み込みに失敗しました"), "Error", PromptButtons::Ok,
                    PromptIcon::Stop);
     }
-    application.setWindowIcon(QIcon(QFile::decodeName(NativeProgramFolder().c_str()) +
+    application.setWindowIcon(QIcon(QFile::decodeName(NativeDataFolder().c_str()) +
                                     QStringLiteral("object/quillrun.png")));
 
     MainWindow window;

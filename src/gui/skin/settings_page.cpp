@@ -140,7 +140,7 @@ void SettingsPage::SetHelpOpener(std::function<void(const QString&)> opener) {
 
 void SettingsPage::OpenHelp() {
     HelpOpener()(
-        QUrl::fromLocalFile(QFile::decodeName((NativeProgramFolder() + "help/index.html").c_str()))
+        QUrl::fromLocalFile(QFile::decodeName((NativeDataFolder() + "help/index.html").c_str()))
             .toString());
 }
 

@@ -32,7 +32,7 @@ Skin& TheSkin() {
 }
 
 bool Skin::Create(const QString& folder) {
-    programFolder = folder;
+    dataFolder = folder;
     normalFont = MakeFont(14, 400);
     boldFont = MakeFont(14, 700);
     largeBoldFont = MakeFont(18, 700);
@@ -90,7 +90,7 @@ bool DrawImage(QPainter& painter, const QString& file, QRect src, QRect dst) {
 }
 
 bool DrawBanner(QPainter& painter, int w, int h, int tab) {
-    const QString folder = TheSkin().programFolder;
+    const QString folder = TheSkin().dataFolder;
     // The images are found in the program folder, whatever the current directory is.
     if (!DrawImage(painter, folder + QStringLiteral("object/banner.ni_"), QRect(),
                    QRect(BannerLeft(w), 0, 0, 0))) {

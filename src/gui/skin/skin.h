@@ -15,7 +15,7 @@ class Skin {
   public:
     // Creates the brushes and fonts; the wallpaper comes from program folder + "object/wall.ni_".
     // False when an object could not be made (the caller reports it once).
-    bool Create(const QString& programFolder);
+    bool Create(const QString& dataFolder);
 
     QColor background{107, 60, 44};
     QColor settingsTitle{255, 187, 209};
@@ -27,7 +27,7 @@ class Skin {
     static QColor FrameColor(int tab);
     static QColor ButtonColor(int tab, int index);
 
-    QString programFolder;
+    QString dataFolder;  // where object/ is read from (trailing "/")
 };
 
 // The skin of the running program.

@@ -18,7 +18,7 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
 }
 
 void TrayIcon::Add(const std::string& stateText) {
-    icon_->setIcon(QIcon(TheSkin().programFolder + QStringLiteral("object/tray.png")));
+    icon_->setIcon(QIcon(TheSkin().dataFolder + QStringLiteral("object/tray.png")));
     icon_->setToolTip(FromCp932(TrayTip(stateText)));
     icon_->show();
 }

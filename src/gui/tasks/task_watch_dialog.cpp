@@ -97,7 +97,7 @@ TaskWatchDialog::TaskWatchDialog(QWidget* owner) : QDialog(owner) {
     auto* standby = new QLabel(this);
     standby->setObjectName(QStringLiteral("110"));
     standby->setGeometry(303, 238, 180, 26);
-    standby->setPixmap(QPixmap(TheSkin().programFolder + QStringLiteral("object/standby.bmp")));
+    standby->setPixmap(QPixmap(TheSkin().dataFolder + QStringLiteral("object/standby.bmp")));
     standby->setAttribute(Qt::WA_TransparentForMouseEvents);
     Text(this,
          "*ご注意：このボタンを押すとコンピューターをスタンバイモードに移行します。("

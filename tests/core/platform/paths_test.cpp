@@ -1,10 +1,13 @@
 #include "core/platform/paths.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
+#include <set>
 
 #include "core/platform/cp932.h"
+#include "tests/support/temp_folder.h"
 
 namespace quillrun {
 namespace {
@@ -75,6 +78,50 @@ TEST(Paths, ProgramPathsAreBuiltFromTheProgramFolder) {
     EXPECT_EQ(ProgramFolder(), "/opt/quillrun/");
     EXPECT_EQ(ProgramPath("cookies/quillrun.sin"), "/opt/quillrun/cookies/quillrun.sin");
     SetProgramFolder(saved);
+}
+
+}  // namespace quillrun
+
+namespace quillrun {
+
+TEST(ProgramFolderChoice, PortableFoldersStayAndInstalledProgramsUseTheUsersDataFolder) {
+    std::set<std::string> there, writable;
+    FolderFacts facts;
+    facts.exists = [&](const std::string& p) { return there.count(p) != 0; };
+    facts.writable = [&](const std::string& p) { return writable.count(p) != 0; };
+    facts.home = "/home/u";
+    // A writable build folder or copied folder: as ever.
+    writable = {"/home/u/quillrun/"};
+    EXPECT_EQ(ChooseProgramFolder("/home/u/quillrun/", facts), "/home/u/quillrun/");
+    // A portable folder with its ini, even where it could not be written.
+    writable.clear();
+    there = {"/media/stick/quillrun/quillrun.ini"};
+    EXPECT_EQ(ChooseProgramFolder("/media/stick/quillrun/", facts), "/media/stick/quillrun/");
+    // An unwritable folder without an ini: the user's own.
+    EXPECT_EQ(ChooseProgramFolder("/srv/tools/", facts), "/home/u/.local/share/quillrun/");
+    // Installed under /usr or /opt, even when root could write there.
+    writable = {"/usr/bin/", "/opt/quillrun/bin/"};
+    EXPECT_EQ(ChooseProgramFolder("/usr/bin/", facts), "/home/u/.local/share/quillrun/");
+    facts.xdgDataHome = "/data/u";
+    EXPECT_EQ(ChooseProgramFolder("/opt/quillrun/bin/", facts), "/data/u/quillrun/");
+    facts.xdgDataHome = "relative/ignored";  // the specification takes absolute paths only
+    EXPECT_EQ(ChooseProgramFolder("/usr/bin/", facts), "/home/u/.local/share/quillrun/");
+}
+
+TEST(ProgramFolderChoice, AFirstStartLaysOutTheUsersFolderAndASecondFindsIt) {
+    test::TempFolder dir;
+    std::string folder = dir / "home/.local/share/quillrun/";
+    ASSERT_TRUE(LayOutProgramFolder(folder));
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    for (const char* sub : {"event", "cookies", "response", "report"}) {
+        ASSERT_EQ(::stat((folder + sub).c_str(), &info), 0) << sub;
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+    }
+    test::WriteFile(folder + "event/keep.evf", "1\t\t\t\t\r\n");
+    ASSERT_TRUE(LayOutProgramFolder(folder));  // the second start changes nothing
+    EXPECT_EQ(test::ReadFile(folder + "event/keep.evf"), "1\t\t\t\t\r\n");
 }
 
 }  // namespace quillrun

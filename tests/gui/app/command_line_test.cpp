@@ -328,6 +328,24 @@ TEST_F(CommandLineTest, AHarOfABrowsersSessionImportsItsPagesAndFormPosts) {
     EXPECT_EQ(server_.Requests()[2].body, "user=me&pass=%82%A0");
 }
 
+TEST_F(CommandLineTest, FolderChoosesTheProgramFolderForOneStart) {
+    test::TempFolder other;
+    std::string folder = other / "setup-b";
+    QString file = File("f.evf", "1\tURL\t" + server_.Url("/a") + "\t\t\r\n");
+    Result run = Run({QStringLiteral("--folder"), QString::fromStdString(folder),
+                      QStringLiteral("--run"), file});
+    EXPECT_EQ(run.code, 0) << run.err;
+    // Laid out on first use, closed to others; the settings and the answer are there, not in
+    // the executable's folder.
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(folder + "/quillrun.ini")));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(folder + "/response/0_response.txt")));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir_ / "response/0_response.txt")));
+    EXPECT_EQ(Run({QStringLiteral("--folder")}).code, 2);
+}
+
 TEST_F(CommandLineTest, RunWithTheBrowserEngineNeedsNoDisplay) {
     Result run = Run({QStringLiteral("--run"),
                       File("b.evf", "1\tURL\t" + server_.Url("/page") + "\t\t\r\n2\tGET\t" +
