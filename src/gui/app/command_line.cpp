@@ -352,6 +352,15 @@ std::string UsageText() {
 
 namespace {
 
+// Reads the program folder's settings; says on stderr why when they cannot be read.
+bool LoadSettingsOrSayWhy() {
+    if (LoadConfiguration(App()))
+        return true;
+    std::fprintf(stderr, "quillrun: %s\n",
+                 Cp932ToUtf8(UnreadableConfigurationMessage(App())).c_str());
+    return false;
+}
+
 // Writes a file named on the command line: its path is the file system's own bytes.
 bool WriteNamedFile(const std::string& path, const std::string& content) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
@@ -399,11 +408,8 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, co
     }
     // The settings of the program folder, read only: the running desktop program's files
     // (its guard file, its log) are left as they are.
-    if (!LoadConfiguration(App())) {
-        std::fprintf(stderr, "quillrun: %s\n",
-                     Cp932ToUtf8(UnreadableConfigurationMessage(App())).c_str());
+    if (!LoadSettingsOrSayWhy())
         return 2;
-    }
     SetMessageSink([](const std::string& text) {
         std::fprintf(stderr, "quillrun: %s\n", Cp932ToUtf8(text).c_str());
     });
@@ -472,11 +478,8 @@ int ExportEventFile(const std::string& eventFile, bool har, const std::string& o
         return 2;
     }
     // The program folder's cookies and settings, read only.
-    if (!LoadConfiguration(App())) {
-        std::fprintf(stderr, "quillrun: %s\n",
-                     Cp932ToUtf8(UnreadableConfigurationMessage(App())).c_str());
+    if (!LoadSettingsOrSayWhy())
         return 2;
-    }
     std::vector<WireRequest> requests;
     for (std::size_t n = 0; n < lines.size(); ++n) {
         EventLine row;

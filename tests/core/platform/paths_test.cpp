@@ -104,7 +104,7 @@ TEST(ProgramFolderChoice, PortableFoldersStayAndInstalledProgramsUseTheUsersData
     EXPECT_EQ(ChooseProgramFolder("/usr/bin/", facts), "/home/u/.local/share/quillrun/");
     facts.xdgDataHome = "/data/u";
     EXPECT_EQ(ChooseProgramFolder("/opt/quillrun/bin/", facts), "/data/u/quillrun/");
-    facts.xdgDataHome = "relative/ignored";  // the specification takes absolute paths only
+    facts.xdgDataHome = "relative/ignored";  // only an absolute XDG_DATA_HOME counts
     EXPECT_EQ(ChooseProgramFolder("/usr/bin/", facts), "/home/u/.local/share/quillrun/");
 }
 
