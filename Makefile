@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench fuzz test-asan clean
+.PHONY: all deps configure build run test package test-package bench fuzz test-asan clean
 
 all: build
 
@@ -21,6 +21,13 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# A Debian package of the installed program, in $(BUILD_DIR)/package/.
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+
+test-package: build
+	@BUILD_DIR=$(BUILD_DIR) bash scripts/test-package
 
 bench: build
 	@$(BUILD_DIR)/bench/quillrun_bench

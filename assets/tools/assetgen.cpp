@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -135,8 +137,16 @@ QImage Icon(int size, QColor ring) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // The menu's icons: the program's icon at the sizes the desktop's icon theme asks for.
+    if (argc == 4 && std::string(argv[1]) == "--icon") {
+        int size = std::atoi(argv[2]);
+        if (size < 16 || size > 1024)
+            return 2;
+        return Icon(size, QColor(255, 143, 107)).save(QString::fromLocal8Bit(argv[3]), "PNG") ? 0
+                                                                                              : 1;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: assetgen OBJECT_FOLDER\n");
+        std::fprintf(stderr, "usage: assetgen OBJECT_FOLDER | assetgen --icon SIZE FILE\n");
         return 2;
     }
     QString folder = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');

@@ -86,7 +86,10 @@ std::string ChooseProgramFolder(const std::string& executableFolder, const Folde
     bool system = false;
     for (const char* prefix : {"/usr/", "/opt/", "/bin/", "/sbin/"})
         system = system || executableFolder.rfind(prefix, 0) == 0;
-    if (!system && facts.writable(executableFolder))
+    // Installed under any prefix (~/.local, /usr/local, a package unpacked elsewhere): the data
+    // folder sits beside the executable's folder.
+    bool installed = facts.exists(executableFolder + "../share/quillrun/object");
+    if (!system && !installed && facts.writable(executableFolder))
         return executableFolder;
     std::string data = !facts.xdgDataHome.empty() && facts.xdgDataHome[0] == '/'
                            ? facts.xdgDataHome

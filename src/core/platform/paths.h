@@ -46,9 +46,9 @@ struct FolderFacts {
     std::string xdgDataHome;                           // $XDG_DATA_HOME (may be empty)
 };
 // The program folder for an executable in `executableFolder` (trailing "/"): that folder when
-// it holds a quillrun.ini, or when it is writable and not a system folder (/usr, /opt, /bin,
-// /sbin: an installed program); else the user's own data folder, $XDG_DATA_HOME/quillrun/ (by
-// default ~/.local/share/quillrun/).
+// it holds a quillrun.ini, or when it is writable and neither a system folder (/usr, /opt,
+// /bin, /sbin) nor an installed program's (../share/quillrun/ beside it); else the user's own
+// data folder, $XDG_DATA_HOME/quillrun/ (by default ~/.local/share/quillrun/).
 std::string ChooseProgramFolder(const std::string& executableFolder, const FolderFacts& facts);
 FolderFacts RealFolderFacts();
 // Makes the program folder (mode 0700) and its event/, cookies/, response/ and report/ when

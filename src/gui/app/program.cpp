@@ -154,7 +154,7 @@ int RunProgram(int argc, char** argv) {
             std::fputs(UsageText().c_str(), stdout);
             return 0;
         case CommandLine::Mode::Version:
-            std::printf("quillrun 1.10\n");
+            std::printf("quillrun %s\n", QUILLRUN_VERSION);
             return 0;
         case CommandLine::Mode::Error:
             std::fprintf(stderr, "quillrun: %s\n", commandLine.error.c_str());

@@ -106,6 +106,14 @@ TEST(ProgramFolderChoice, PortableFoldersStayAndInstalledProgramsUseTheUsersData
     EXPECT_EQ(ChooseProgramFolder("/opt/quillrun/bin/", facts), "/data/u/quillrun/");
     facts.xdgDataHome = "relative/ignored";  // only an absolute XDG_DATA_HOME counts
     EXPECT_EQ(ChooseProgramFolder("/usr/bin/", facts), "/home/u/.local/share/quillrun/");
+    // Installed under another prefix: its data folder beside it tells, writable or not.
+    facts.xdgDataHome.clear();
+    writable = {"/home/u/.local/bin/"};
+    there = {"/home/u/.local/bin/../share/quillrun/object"};
+    EXPECT_EQ(ChooseProgramFolder("/home/u/.local/bin/", facts), "/home/u/.local/share/quillrun/");
+    // ... unless a portable ini was put beside the executable on purpose.
+    there.insert("/home/u/.local/bin/quillrun.ini");
+    EXPECT_EQ(ChooseProgramFolder("/home/u/.local/bin/", facts), "/home/u/.local/bin/");
 }
 
 TEST(ProgramFolderChoice, AFirstStartLaysOutTheUsersFolderAndASecondFindsIt) {
