@@ -15,13 +15,19 @@ const char* EventMethodText(int code) {
             return "POST";
         case kMethodSet:
             return "SET";
+        case kMethodPut:
+            return "PUT";
+        case kMethodPatch:
+            return "PATCH";
+        case kMethodDelete:
+            return "DELETE";
         default:
             return "";
     }
 }
 
 int EventMethodCode(std::string_view text) {
-    for (int code = kMethodUrl; code <= kMethodSet; ++code) {
+    for (int code = kMethodUrl; code <= kMethodDelete; ++code) {
         if (text == EventMethodText(code))
             return code;
     }
@@ -47,11 +53,100 @@ bool ParseEventLine(std::string_view line, EventLine& out) {
         std::size_t stop = close == std::string_view::npos ? line.size() : close;
         return line.substr(open + 1, stop - open - 1);
     };
-    std::size_t tab2, tab3, tab4;
-    out.method = CutToWidth(field(tab1, tab2), kMethodWidth);
+    std::size_t tab2, tab3, tab4, tab5;
+    std::string_view method = field(tab1, tab2);
     out.url = CutToWidth(field(tab2, tab3), kUrlWidth);
     out.data = CutToWidth(field(tab3, tab4), kDataWidth);
+    out.headers = CutToWidth(field(tab4, tab5), kHeadersWidth);
+    out.method = CutToWidth(method, kMethodWidth);
+    if (IsScriptRow(out) && IsScriptMethod(EventMethodCode(method)))
+        out.method = method;
     return true;
+}
+
+namespace {
+
+bool IsTokenByte(unsigned char c) {
+    if (c >= '0' && c <= '9')
+        return true;
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z')
+        return true;
+    return std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+HeaderEntries SplitRowHeaders(std::string_view field) {
+    HeaderEntries entries;
+    while (!field.empty()) {
+        std::size_t end = field.find(kHeaderSeparator);
+        std::string_view entry = field.substr(0, end);
+        std::size_t colon = entry.find(':');
+        if (colon != std::string_view::npos && colon > 0)
+            entries.emplace_back(std::string(TrimSpaces(entry.substr(0, colon))),
+                                 std::string(TrimSpaces(entry.substr(colon + 1))));
+        if (end == std::string_view::npos)
+            break;
+        field.remove_prefix(end + 1);
+    }
+    return entries;
+}
+
+bool JoinRowHeaders(const HeaderEntries& entries, std::string& field, std::string& error) {
+    std::string joined;
+    for (const auto& [name, value] : entries) {
+        if (name.empty()) {
+            error = "a header without a name";
+            return false;
+        }
+        for (unsigned char c : name) {
+            if (!IsTokenByte(c)) {
+                error = "header name " + name + " holds a character names may not hold";
+                return false;
+            }
+        }
+        if (HoldsControlByte(value)) {  // a tab too: it would end the field
+            error = "the value of header " + name + " holds a control character";
+            return false;
+        }
+        if (!joined.empty())
+            joined += kHeaderSeparator;
+        joined += name + ": " + std::string(TrimSpaces(value));
+    }
+    if (joined.size() >= kHeadersWidth) {
+        error = "the headers are longer than " + std::to_string(kHeadersWidth - 1) + " bytes";
+        return false;
+    }
+    field = std::move(joined);
+    return true;
+}
+
+std::string RowHeaderValue(std::string_view field, std::string_view name) {
+    for (const auto& [n, value] : SplitRowHeaders(field)) {
+        if (AsciiLower(n) == AsciiLower(std::string(name)))
+            return value;
+    }
+    return {};
+}
+
+bool IsScriptMethod(int code) {
+    return code == kMethodPut || code == kMethodPatch || code == kMethodDelete;
+}
+
+bool IsScriptRow(const EventLine& row) {
+    return !row.headers.empty();
+}
+
+bool IsKnownRow(int code, std::string_view headers) {
+    return code != kMethodNone && (!IsScriptMethod(code) || !headers.empty());
 }
 
 bool ParseReplayRow(std::string_view line, EventLine& out) {
@@ -74,7 +169,13 @@ bool LooksLikeEventFile(const std::string& content) {
 }
 
 bool RowHoldsControlBytes(const EventLine& row) {
-    return HoldsControlByte(row.method) || HoldsControlByte(row.url) || HoldsControlByte(row.data);
+    std::string headers = row.headers;
+    for (char& c : headers) {
+        if (c == kHeaderSeparator)
+            c = ' ';
+    }
+    return HoldsControlByte(row.method) || HoldsControlByte(row.url) ||
+           HoldsControlByte(row.data) || HoldsControlByte(headers);
 }
 
 std::string DamagedRowMessage(std::size_t rowNumber) {
@@ -109,7 +210,7 @@ bool ReadEventFileLines(const std::string& path, std::vector<std::string>& lines
 }
 
 std::string FormatEventLine(int ordinal, std::string_view method, std::string_view url,
-                            std::string_view data) {
+                            std::string_view data, std::string_view headers) {
     std::string line = std::to_string(ordinal);
     line += '\t';
     line += method;
@@ -117,7 +218,12 @@ std::string FormatEventLine(int ordinal, std::string_view method, std::string_vi
     line += url;
     line += '\t';
     line += data;
-    line += "\t\r\n";
+    line += '\t';
+    if (!headers.empty()) {
+        line += headers;
+        line += '\t';
+    }
+    line += "\r\n";
     return line;
 }
 

@@ -15,7 +15,9 @@ std::string EventNumberText(int number) {
 }
 
 std::string EventList::MethodOf(int pair) const {
-    return CutToWidth(Cell(pair * 2, 1), kMethodWidth);
+    const std::string& method = Cell(pair * 2, 1);
+    return IsKnownRow(EventMethodCode(method), HeadersOf(pair)) ? method
+                                                                : CutToWidth(method, kMethodWidth);
 }
 
 std::string EventList::UrlOf(int pair) const {
@@ -26,18 +28,24 @@ std::string EventList::DataOf(int pair) const {
     return CutToWidth(Cell(pair * 2 + 1, 2), kDataWidth);
 }
 
-void EventList::AddEvent(int method, const std::string& url, const std::string& data) {
+std::string EventList::HeadersOf(int pair) const {
+    return CutToWidth(Cell(pair * 2, 3), kHeadersWidth);
+}
+
+void EventList::AddEvent(int method, const std::string& url, const std::string& data,
+                         const std::string& headers) {
     int n = RowCount();
-    rows_.push_back(Row{EventNumberText(n / 2 + 1), EventMethodText(method), url});
+    rows_.push_back(Row{EventNumberText(n / 2 + 1), EventMethodText(method), url, headers});
     rows_.push_back(Row{"", "", data});
     Changed();
 }
 
-void EventList::SetEvent(int headRow, int method, const std::string& url, const std::string& data) {
+void EventList::SetEvent(int headRow, int method, const std::string& url, const std::string& data,
+                         const std::string& headers) {
     if (headRow < 0 || headRow + 1 >= RowCount())
         return;
     rows_[static_cast<std::size_t>(headRow)] =
-        Row{EventNumberText(headRow / 2 + 1), EventMethodText(method), url};
+        Row{EventNumberText(headRow / 2 + 1), EventMethodText(method), url, headers};
     rows_[static_cast<std::size_t>(headRow) + 1] = Row{"", "", data};
     Changed();
 }
@@ -60,6 +68,7 @@ void EventList::DeleteEvent(int number) {
         const auto& next = rows_[static_cast<std::size_t>(r) + 2];
         head[1] = next[1];
         head[2] = next[2];
+        head[3] = next[3];
         rows_[static_cast<std::size_t>(r) + 1][2] = rows_[static_cast<std::size_t>(r) + 3][2];
         if (head[2].empty())
             head[0].clear();
@@ -87,8 +96,8 @@ bool EventList::LoadEventFile(const std::string& path) {
             break;
         }
         int code = EventMethodCode(event.method);
-        if (code != kMethodNone)
-            AddEvent(code, event.url, event.data);
+        if (IsKnownRow(code, event.headers))
+            AddEvent(code, event.url, event.data, event.headers);
     }
     if (complete)
         AppendEmptyPair();
@@ -100,7 +109,8 @@ bool EventList::LoadEventFile(const std::string& path) {
 bool EventList::SaveEventFile(const std::string& path) const {
     std::string content;
     for (int pair = 0; pair < PairCount(); ++pair) {
-        content += FormatEventLine(pair + 1, MethodOf(pair), UrlOf(pair), DataOf(pair));
+        content +=
+            FormatEventLine(pair + 1, MethodOf(pair), UrlOf(pair), DataOf(pair), HeadersOf(pair));
     }
     return WriteFileAtomically(path, content);
 }

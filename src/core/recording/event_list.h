@@ -1,6 +1,7 @@
 // An event list: two rows per event, a head row (number "%06d", method, URL) and a data row
 // (empty, empty, data). At rest a list ends with one empty pair, the slot for a new event. The
-// list widget only shows these rows.
+// list widget only shows these rows' first three cells; a head row's fourth holds the headers
+// of a script request.
 #pragma once
 
 #include <array>
@@ -14,7 +15,7 @@ namespace quillrun {
 
 class EventList {
   public:
-    using Row = std::array<std::string, 3>;
+    using Row = std::array<std::string, 4>;
 
     int RowCount() const { return static_cast<int>(rows_.size()); }
     int PairCount() const { return RowCount() / 2; }
@@ -27,11 +28,14 @@ class EventList {
     std::string MethodOf(int pair) const;
     std::string UrlOf(int pair) const;
     std::string DataOf(int pair) const;
+    std::string HeadersOf(int pair) const;
 
     // Appends an event after whatever the list holds (used while recording and loading).
-    void AddEvent(int method, const std::string& url, const std::string& data);
+    void AddEvent(int method, const std::string& url, const std::string& data,
+                  const std::string& headers = {});
     // Rewrites the pair that starts at head row `headRow`.
-    void SetEvent(int headRow, int method, const std::string& url, const std::string& data);
+    void SetEvent(int headRow, int method, const std::string& url, const std::string& data,
+                  const std::string& headers = {});
     void AppendEmptyPair();
     // Deletes event `number` (1-based); later events move up, number cells stay by position.
     void DeleteEvent(int number);

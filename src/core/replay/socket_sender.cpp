@@ -151,6 +151,18 @@ void SetSocketSenderOptions(const SocketSenderOptions& options) {
 std::string FormatSocketRequest(const SocketRequest& request) {
     std::string cookieLine = request.cookie.empty() ? "" : "Cookie: " + request.cookie + "\r\n";
     std::string hostLine = request.host.empty() ? "" : "Host: " + request.host + "\r\n";
+    if (!request.headers.empty()) {
+        std::string typeLine, rowLines;
+        for (const auto& [name, value] : SplitRowHeaders(request.headers)) {
+            if (AsciiLower(name) == "content-type")
+                typeLine = name + ": " + value + "\r\n";
+            else
+                rowLines += name + ": " + value + "\r\n";
+        }
+        return request.method + " " + request.path + "  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n" +
+               hostLine + typeLine + "Content-Length:" + std::to_string(request.data.size()) +
+               "\r\n" + cookieLine + rowLines + "\r\n" + request.data;
+    }
     if (request.method == "POST") {
         std::string type = "application/x-www-form-urlencoded";
         if (request.data.find("form-data") != std::string::npos) {
@@ -385,7 +397,9 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         }
 
         std::vector<std::string> notes;
-        bool carriesEntries = row.method == "POST" || (row.method == "GET" && !row.data.empty());
+        bool script = IsScriptRow(row);
+        bool carriesEntries =
+            !script && (row.method == "POST" || (row.method == "GET" && !row.data.empty()));
         if (freshHidden && carriesEntries && row.data.find(kMultipartMarker) == std::string::npos)
             row.data = FreshHiddenData(row, wireUrl, previousAnswer, previousUrl, notes);
 
@@ -393,8 +407,9 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         request.method = row.method;
         request.path = url.path;
         request.data = row.data;
+        request.headers = row.headers;
         request.contentLength = static_cast<int>(row.data.size());
-        if (row.data.find(kMultipartMarker) != std::string::npos) {
+        if (!script && row.data.find(kMultipartMarker) != std::string::npos) {
             request.contentLength = static_cast<int>(row.data.size() / 3);
             UrlDecode(request.data, 0, true);
         }
@@ -413,7 +428,8 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         if (row.method == "SET")
             continue;
         RowResult result;
-        bool sends = row.method == "GET" || row.method == "URL" || row.method == "POST";
+        bool sends = row.method == "GET" || row.method == "URL" || row.method == "POST" ||
+                     (script && IsScriptMethod(EventMethodCode(row.method)));
         // The run's first request: everything is ready before its moment, the write at it.
         bool timed = moment != nullptr && !firstDone && sends;
         std::string text = FormatSocketRequest(request);
@@ -472,7 +488,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         if (observer) {
             result.notes = notes;
             result.method = row.method;
-            result.url = row.url + (row.method == "GET" || row.method == "URL"
+            result.url = row.url + (!script && (row.method == "GET" || row.method == "URL")
                                         ? (row.data.empty() ? "" : "?" + row.data)
                                         : "");
             result.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(

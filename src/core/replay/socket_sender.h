@@ -34,15 +34,18 @@ NetTimeouts SocketTimeouts();
 void SetSocketSenderOptions(const SocketSenderOptions& options);
 
 struct SocketRequest {
-    std::string method;  // "GET", "URL" or "POST"
+    std::string method;  // "GET", "URL", "POST"; "PUT", "PATCH", "DELETE" of script rows
     std::string path;
     std::string data;    // body or query, multipart bodies already decoded
     std::string cookie;  // cookie text, may be empty
     std::string host;    // the Host header's value; only TLS rows send one
     int contentLength = 0;
+    std::string headers;  // a script row's own headers (event line field), may be empty
 };
 
-// The request text, byte for byte.
+// The request text, byte for byte. A script row's request is laid out like a POST, with its
+// method and its body as it stands; its headers follow the sender's own, and its Content-Type
+// takes the place of the sender's.
 std::string FormatSocketRequest(const SocketRequest& request);
 
 // The name of response file n: program folder + "response/" + n + "_response.txt".

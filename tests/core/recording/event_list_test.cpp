@@ -146,3 +146,78 @@ TEST(EventList, TakeOverGoesThroughTheHandOverFile) {
 }
 
 }  // namespace quillrun
+
+namespace quillrun {
+
+TEST(EventList, ScriptRowsKeepTheirHeadersAndMethodsAndOldFilesStayAsTheyWere) {
+    test::TempFolder dir;
+    // A file of today's rows beside script rows: every byte comes back.
+    std::string headers = std::string("Content-Type: application/json") + kHeaderSeparator +
+                          "X-CSRF-Token: \x82\xA0z9";
+    std::string file =
+        "1\tURL\thttp://h/app\t\t\r\n"
+        "2\tPOST\thttp://h/api/items?v=2\t{\"name\":\"\x8D\x82\x8B\xB4\"}\t" +
+        headers +
+        "\t\r\n"
+        "3\tPATCH\thttp://h/api/items/7\t{\"n\":1}\tContent-Type: application/json\t\r\n"
+        "4\tDELETE\thttp://h/api/items/7\t\tX-Requested-With: XMLHttpRequest\t\r\n"
+        "5\tPUT\thttp://h/api/p\tx\tOrigin: http://h\t\r\n"
+        "6\t\t\t\t\r\n";
+    test::WriteFile(dir / "s.evf", file);
+    EventList list;
+    ASSERT_TRUE(list.LoadEventFile(dir / "s.evf"));
+    EXPECT_EQ(list.MethodOf(2), "PATCH");
+    EXPECT_EQ(list.HeadersOf(1), headers);
+    list.DeleteEvent(1);  // the headers move up with their rows
+    EXPECT_EQ(list.HeadersOf(0), headers);
+    EXPECT_EQ(list.HeadersOf(3), "Origin: http://h");
+    ASSERT_TRUE(list.LoadEventFile(dir / "s.evf"));
+    ASSERT_TRUE(list.SaveEventFile(dir / "t.evf"));
+    EXPECT_EQ(test::ReadFile(dir / "t.evf"), file);
+
+    // A reader of four fields reads the first four of a line with headers.
+    EventLine e;
+    ASSERT_TRUE(ParseEventLine("2\tPOST\thttp://h/api\t{}\t" + headers + "\t\n", e));
+    EXPECT_EQ(e.data, "{}");
+    EXPECT_TRUE(IsScriptRow(e));
+    EXPECT_EQ(RowHeaderValue(e.headers, "x-csrf-token"), "\x82\xA0z9");
+    ASSERT_TRUE(ParseEventLine("1\tPOST\thttp://h/x\ta=1\t\n", e));
+    EXPECT_FALSE(IsScriptRow(e));
+    EXPECT_EQ(e.headers, "");
+    // Other long method texts, and script methods without headers, are cut and unknown as they
+    // always were.
+    ASSERT_TRUE(ParseEventLine("1\tPATCHY\tu\t\tOrigin: http://h\t", e));
+    EXPECT_EQ(e.method, "PATC");
+    ASSERT_TRUE(ParseEventLine("1\tDELETE\tu\t\t", e));
+    EXPECT_EQ(e.method, "DELE");
+    test::WriteFile(dir / "old.evf",
+                    "1\tPUT\thttp://h/b\t\t\r\n2\tPUT\thttp://h/c\t\tOrigin: x\t\r\n");
+    ASSERT_TRUE(list.LoadEventFile(dir / "old.evf"));
+    EXPECT_EQ(list.PairCount(), 2);  // the script row and the empty pair
+    EXPECT_EQ(list.UrlOf(0), "http://h/c");
+
+    // A separator is no control byte of a row; a bare CR in a header is.
+    ASSERT_TRUE(ParseEventLine("1\tPOST\tu\t{}\t" + headers + "\t\n", e));
+    EXPECT_FALSE(RowHoldsControlBytes(e));
+    e.headers += "\rX: 1";
+    EXPECT_TRUE(RowHoldsControlBytes(e));
+}
+
+TEST(EventLine, HeaderEntriesAreJoinedOnlyWhenTheyAreHttpHeaders) {
+    std::string field, error;
+    ASSERT_TRUE(JoinRowHeaders({{"Content-Type", " text/plain;charset=UTF-8 "}, {"X-A", ""}}, field,
+                               error));
+    EXPECT_EQ(field,
+              std::string("Content-Type: text/plain;charset=UTF-8") + kHeaderSeparator + "X-A: ");
+    EXPECT_EQ(SplitRowHeaders(field),
+              (HeaderEntries{{"Content-Type", "text/plain;charset=UTF-8"}, {"X-A", ""}}));
+    EXPECT_FALSE(JoinRowHeaders({{"Bad Name", "v"}}, field, error));
+    EXPECT_NE(error.find("Bad Name"), std::string::npos);
+    EXPECT_FALSE(JoinRowHeaders({{"X-Tab", "a\tb"}}, field, error));
+    EXPECT_FALSE(JoinRowHeaders({{"X-Nl", "a\nb"}}, field, error));
+    EXPECT_FALSE(JoinRowHeaders({{"X-Big", std::string(kHeadersWidth, 'v')}}, field, error));
+    // Unchanged by a refusal.
+    EXPECT_EQ(SplitRowHeaders(field).size(), 2u);
+}
+
+}  // namespace quillrun

@@ -702,3 +702,37 @@ TEST_F(SocketSenderTest, ACurlCommandOfARowSendsTheSocketSendersBytes) {
 }
 
 }  // namespace quillrun
+
+namespace quillrun {
+
+TEST_F(SocketSenderTest, ScriptRowsAreSentWithTheirMethodBodyAndHeaders) {
+    std::string json = "{\"name\":\"\xE9\xAB\x99\xE6\xA9\x8B\",\n\"n\":1}";  // UTF-8 as sent
+    json.erase(json.find('\n'), 1);
+    std::string headers =
+        std::string("Content-Type: application/json") + kHeaderSeparator + "X-CSRF-Token: t0k";
+    Replay("1\tPOST\thttp://127.0.0.1/api/items?v=2\t" + json + "\t" + headers + "\t\r\n" +
+           "2\tPATCH\thttp://127.0.0.1/api/items/7\ta=%41\tContent-Type: "
+           "application/x-www-form-urlencoded\t\r\n"
+           "3\tDELETE\thttp://127.0.0.1/api/items/7\t\tX-Requested-With: XMLHttpRequest\t\r\n"
+           "4\tPOST\thttp://127.0.0.1/x.cgi\tform-data%3B\t\r\n"
+           "5\t\t\t\t\r\n");
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].raw,
+              "POST /api/items?v=2  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\n"
+              "Content-Type: application/json\r\nContent-Length:" +
+                  std::to_string(json.size()) + "\r\nX-CSRF-Token: t0k\r\n\r\n" + json);
+    EXPECT_EQ(requests[0].body, json);
+    // A script body is never decoded: it is sent as the page sent it.
+    EXPECT_EQ(requests[1].method, "PATCH");
+    EXPECT_EQ(requests[1].body, "a=%41");
+    EXPECT_EQ(requests[1].Header("content-type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(requests[2].raw,
+              "DELETE /api/items/7  HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nContent-Length:0\r\n"
+              "X-Requested-With: XMLHttpRequest\r\n\r\n");
+    // A form's row is as it always was.
+    EXPECT_EQ(requests[3].raw.substr(0, 22), "POST /x.cgi  HTTP/1.0\r");
+    EXPECT_NE(requests[3].raw.find("Content-Type:multipart/form-data"), std::string::npos);
+}
+
+}  // namespace quillrun
