@@ -44,6 +44,25 @@ class Browser {
     }
     // The text of the page shown (UTF-8), for a success rule to look into.
     virtual std::string PageText() { return std::string(); }
+    // A row a page's script sent, sent again the same way: fetch() from the page shown, with
+    // this method, body and headers (event line field). Busy() until it is answered. False
+    // when this browser cannot.
+    virtual bool SendScriptRequest(const std::string& method, const std::string& url,
+                                   const std::string& body, const std::string& headers) {
+        (void)method;
+        (void)url;
+        (void)body;
+        (void)headers;
+        return false;
+    }
+    struct ScriptAnswer {
+        bool answered = false;
+        int status = 0;
+        std::string statusText;
+        std::string text;   // the answer's body as text (UTF-8)
+        std::string error;  // why no answer came (the engine's words)
+    };
+    virtual ScriptAnswer LastScriptAnswer() const { return ScriptAnswer(); }
     // Whether the page itself (a meta refresh, its script, a form it sent on load) has asked
     // for this address since the program's own last navigation; for a POST, by sending a
     // form. True takes that navigation as the program's own.

@@ -26,6 +26,7 @@ struct Settings {
     // A command run after each task run (no shell; CP932 like the file), told of the run by
     // its environment. Read when present, written only when not empty.
     std::string NotifyCommand;
+    std::int32_t RecordScriptRequests = 0;  // 1: the Record page records fetch()/XHR too
 };
 
 struct AppState {

@@ -138,6 +138,8 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings.SocketRowTimeout = TimeoutSeconds(ini, "SocketRowTimeout");
     app.settings.SocketHostHeader = ini.GetInt("CONFIG", "SocketHostHeader", 0) == 1 ? 1 : 0;
     app.settings.NotifyCommand = ini.GetString("CONFIG", "NotifyCommand", "", kLongPathWidth);
+    app.settings.RecordScriptRequests =
+        ini.GetInt("CONFIG", "RecordScriptRequests", 0) == 1 ? 1 : 0;
     int count = ini.GetInt("Event", "Total", 0);
     if (count < 1)
         return true;
@@ -213,6 +215,10 @@ bool SaveConfiguration(const AppState& app) {
         ini.SetString("CONFIG", "NotifyCommand", app.settings.NotifyCommand);
     else
         ini.DeleteKey("CONFIG", "NotifyCommand");
+    if (app.settings.RecordScriptRequests == 1)
+        ini.SetString("CONFIG", "RecordScriptRequests", "1");
+    else
+        ini.DeleteKey("CONFIG", "RecordScriptRequests");
     ini.SetString("Event", "Total", std::to_string(app.tasks.Count()));
     for (int i = 0; i < app.tasks.Count(); ++i) {
         const TaskRecord& task = app.tasks.At(i);

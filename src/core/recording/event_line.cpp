@@ -137,6 +137,46 @@ std::string RowHeaderValue(std::string_view field, std::string_view name) {
     return {};
 }
 
+bool RowBodyIsPercentEncoded(std::string_view headers) {
+    std::string_view entry(kPercentBodyEntry);
+    return headers.substr(0, entry.size()) == entry &&
+           (headers.size() == entry.size() || headers[entry.size()] == kHeaderSeparator);
+}
+
+std::string PercentEncodeEveryByte(std::string_view bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (unsigned char c : bytes) {
+        out += '%';
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
+    return out;
+}
+
+std::string ScriptRowBody(const EventLine& row) {
+    if (!RowBodyIsPercentEncoded(row.headers))
+        return row.data;
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        c = static_cast<char>(c | 0x20);
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string body;
+    for (std::size_t i = 0; i < row.data.size(); ++i) {
+        if (row.data[i] == '%' && i + 2 < row.data.size() && hex(row.data[i + 1]) >= 0 &&
+            hex(row.data[i + 2]) >= 0) {
+            body += static_cast<char>(hex(row.data[i + 1]) * 16 + hex(row.data[i + 2]));
+            i += 2;
+        } else {
+            body += row.data[i];
+        }
+    }
+    return body;
+}
+
 bool IsScriptMethod(int code) {
     return code == kMethodPut || code == kMethodPatch || code == kMethodDelete;
 }

@@ -61,6 +61,15 @@ HeaderEntries SplitRowHeaders(std::string_view field);
 bool JoinRowHeaders(const HeaderEntries& entries, std::string& field, std::string& error);
 // The value of the named header (case-insensitive), empty when it is not there.
 std::string RowHeaderValue(std::string_view field, std::string_view name);
+// A script row's body that holds line breaks or other control bytes (a multipart form, text
+// of several lines) is kept with every byte as %XX, and its headers field then starts with
+// this entry, which is no header and never sent.
+constexpr char kPercentBodyEntry[] = ":body: percent-encoded";
+bool RowBodyIsPercentEncoded(std::string_view headers);
+// The body bytes of a script row (its data, decoded when so marked).
+std::string ScriptRowBody(const EventLine& row);
+// Every byte as %XX (upper-case hex).
+std::string PercentEncodeEveryByte(std::string_view bytes);
 // A row a page's script sent: it carries headers (at least the Origin its browser sent). Its
 // data is the body byte for byte, and its method may be PUT, PATCH or DELETE as well.
 bool IsScriptRow(const EventLine& row);

@@ -99,4 +99,24 @@ void RequestCapture::OnDocumentComplete() {
     }
 }
 
+void RequestCapture::OnScriptRequest(const ScriptRequest& request) {
+    if (!host_.recording || !host_.recording() || host_.events == nullptr)
+        return;
+    if (request.kind == "beacon" || request.kind == "websocket") {
+        if (host_.addMessage)
+            host_.addMessage(UnrecordedChannelMessage(request.kind, request.url));
+        return;
+    }
+    ScriptEvent event;
+    std::string why = request.why;
+    if (request.kind != "request" || !ScriptRequestEvent(request, event, why)) {
+        if (host_.addMessage)
+            host_.addMessage(ScriptRequestNotRecordedMessage(request, why));
+        return;
+    }
+    host_.events->AddEvent(event.method, event.url, event.data, event.headers);
+    if (host_.addMessage)
+        host_.addMessage(ScriptRequestRecordedMessage(request));
+}
+
 }  // namespace quillrun

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/recording/event_list.h"
+#include "core/recording/script_request.h"
 
 namespace quillrun {
 
@@ -28,6 +29,9 @@ class RequestCapture {
     void OnBeforeNavigate(const std::string* postData);
     // A document has completed.
     void OnDocumentComplete();
+    // A request the page sent by script (reported only while such requests are recorded):
+    // an event while recording, and a message-list line either way.
+    void OnScriptRequest(const ScriptRequest& request);
     // Starting a recording empties the previous URL, so the first page is always taken.
     void ResetPreviousUrl() { previousUrl_.clear(); }
 

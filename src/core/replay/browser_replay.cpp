@@ -16,6 +16,16 @@ namespace quillrun {
 
 RowNavigation NavigationForRow(const EventLine& row) {
     RowNavigation n;
+    if (IsScriptRow(row)) {
+        if (row.method == "POST" || IsScriptMethod(EventMethodCode(row.method))) {
+            n.action = RowAction::Fetch;
+            n.method = row.method;
+            n.url = row.url;
+            n.postData = ScriptRowBody(row);
+            n.header = row.headers;
+        }
+        return n;
+    }
     if (row.method == "URL") {
         n.action = RowAction::Navigate;
         n.url = row.url;
@@ -55,6 +65,9 @@ void PerformRow(const RowNavigation& n, Browser& browser) {
             break;
         case RowAction::ArmForm:
             ArmFormAction(n.url, n.postData);
+            break;
+        case RowAction::Fetch:
+            browser.SendScriptRequest(n.method, n.url, n.postData, n.header);
             break;
         case RowAction::End:
             break;
@@ -168,7 +181,8 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         // A page that went on by itself has already sent this row's request: sending it again
         // would repeat it (a POST twice). Its own navigation is waited for instead.
         bool byPage = false;
-        if (navigation.action != RowAction::ArmForm && n > 0) {
+        bool fetch = navigation.action == RowAction::Fetch;
+        if (navigation.action != RowAction::ArmForm && !fetch && n > 0) {
             if (browser.Busy())
                 waiter.WaitUntilNotBusy(browser);
             byPage = browser.TakePagesOwnNavigation(navigation.url,
@@ -194,6 +208,20 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
                            .count();
         if (navigation.action == RowAction::ArmForm) {
             report(row, at, ms, "form action armed", true);
+        } else if (fetch) {
+            Browser::ScriptAnswer answer = browser.LastScriptAnswer();
+            pageText = answer.text;
+            if (!settled) {
+                report(row, at, ms, "timed out", false);
+            } else if (!answer.answered) {
+                report(row, at, ms,
+                       "fetch failed: " + (answer.error.empty() ? "no answer" : answer.error),
+                       false);
+            } else {
+                std::string status = std::to_string(answer.status) + " " + answer.statusText;
+                report(row, at, ms, "answered " + status,
+                       answer.status >= 200 && answer.status < 400);
+            }
         } else if (!settled) {
             // The page never finished: the previous page's result says nothing of this row.
             report(row, at, ms, "timed out", false);

@@ -1,6 +1,7 @@
 // Replay through the embedded browser: each row one navigation (URL, GET with its query, POST
-// with its body and content type) or, for SET, the pending form action; after each row a
-// 500 ms pause and a wait until the browser is no longer busy.
+// with its body and content type) or, for SET, the pending form action; a row a page's script
+// sent is sent again by fetch() from the page shown. After each row a 500 ms pause and a wait
+// until the browser is no longer busy.
 #pragma once
 
 #include <string>
@@ -20,13 +21,14 @@ class ReplayWaiter {
     virtual bool WaitUntilNotBusy(const Browser& browser) = 0;
 };
 
-enum class RowAction { Navigate, NavigatePost, ArmForm, End };
+enum class RowAction { Navigate, NavigatePost, ArmForm, Fetch, End };
 
 struct RowNavigation {
     RowAction action = RowAction::End;
     std::string url;  // held whole: a GET address may pass 260 bytes
     std::string postData;
-    std::string header;  // "Content-Type: ..."
+    std::string header;  // "Content-Type: ..."; a script row's headers field (Fetch)
+    std::string method;  // Fetch: the row's method
 };
 
 // What a row does in the browser; a method other than the four ends the replay.

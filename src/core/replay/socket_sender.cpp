@@ -406,7 +406,7 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         SocketRequest request;
         request.method = row.method;
         request.path = url.path;
-        request.data = row.data;
+        request.data = script ? ScriptRowBody(row) : row.data;
         request.headers = row.headers;
         request.contentLength = static_cast<int>(row.data.size());
         if (!script && row.data.find(kMultipartMarker) != std::string::npos) {

@@ -318,4 +318,25 @@
       send(JSON.stringify(info));
     });
   }, true);
+  // A replay's script row: sent with fetch() from the page shown (its cookies go with it), in
+  // this world so that the page's own fetch() is not the one called; the answer is reported.
+  if (window === window.top) {
+    var nativeFetch = window.fetch;
+    window.__quillrunReplayFetch = function (id, method, url, headers, body) {
+      var bytes = Uint8Array.from(atob(body), function (c) { return c.charCodeAt(0); });
+      var init = { method: method, headers: headers, credentials: 'same-origin', cache: 'no-store' };
+      if (method !== 'GET' && method !== 'HEAD' && (bytes.length > 0 || method !== 'DELETE'))
+        init.body = bytes;
+      nativeFetch.call(window, url, init).then(function (answer) {
+        return answer.text().then(function (text) {
+          send(JSON.stringify({ fetchAnswer: { id: id, status: answer.status,
+                                               statusText: answer.statusText,
+                                               text: text.slice(0, 1048576) } }), true);
+        });
+      }).catch(function (e) {
+        send(JSON.stringify({ fetchAnswer: { id: id, error: String(e && e.message || e) } }), true);
+      });
+      return true;
+    };
+  }
 })(QUILLRUN_SECRET);

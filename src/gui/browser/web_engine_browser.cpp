@@ -53,6 +53,8 @@ QString RunSecret() {
 
 // The console lines by which frames report, from the capture script's world.
 const char kFrameReportPrefix[] = "quillrun-frame-report ";
+const char kScriptRequestPrefix[] = "quillrun-script-request ";
+const char kScriptHookName[] = "quillrun-script-requests";
 
 QString CaptureScriptSource() {
     InitBrowserResources();
@@ -99,6 +101,10 @@ void CaptureBridge::formSubmitted(const QString& json) {
     QJsonObject info = QJsonDocument::fromJson(json.toUtf8()).object();
     if (info.value(QStringLiteral("frameLoaded")).toBool()) {
         browser_->FrameLoaded();
+        return;
+    }
+    if (info.contains(QStringLiteral("fetchAnswer"))) {
+        browser_->ScriptAnswerReported(info.value(QStringLiteral("fetchAnswer")).toObject());
         return;
     }
     if (info.contains(QStringLiteral("newWindow"))) {
@@ -188,6 +194,11 @@ void QuillrunPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                             const QString& sourceID) {
     if (message.startsWith(QLatin1String(kFrameReportPrefix))) {
         browser_->FrameReport(message.mid(static_cast<int>(std::strlen(kFrameReportPrefix))));
+        return;
+    }
+    if (message.startsWith(QLatin1String(kScriptRequestPrefix))) {
+        browser_->ScriptRequestReported(
+            message.mid(static_cast<int>(std::strlen(kScriptRequestPrefix))));
         return;
     }
     if (level != ErrorMessageLevel || !message.startsWith(QStringLiteral("Uncaught")))
@@ -396,6 +407,7 @@ bool NeedsTheEnginesOwnParsing(const std::string& text, const QUrl& url) {
 }  // namespace
 
 void WebEngineBrowser::Navigate(const std::string& url) {
+    pendingFetch_.clear();  // a script row given up on is not waited for any longer
     ownPostBody_.reset();
     QUrl target = UrlFromText(url);
     pageNavigations_.clear();
@@ -440,6 +452,7 @@ void WebEngineBrowser::FormActionConfirmed() {
 
 void WebEngineBrowser::NavigateWithPost(const std::string& url, const std::string& postData,
                                         const std::string& header) {
+    pendingFetch_.clear();
     QWebEngineHttpRequest request(UrlFromText(url), QWebEngineHttpRequest::Post);
     request.setPostData(QByteArray(postData.data(), static_cast<qsizetype>(postData.size())));
     std::size_t colon = header.find(':');
@@ -469,6 +482,7 @@ void WebEngineBrowser::GoForward() {
     page_->triggerAction(QWebEnginePage::Forward);
 }
 void WebEngineBrowser::Stop() {
+    pendingFetch_.clear();
     stopped_ = tracker_.Busy(clock_.elapsed());
     tracker_.Stopped();
     page_->triggerAction(QWebEnginePage::Stop);
@@ -547,7 +561,88 @@ std::string WebEngineBrowser::PageText() {
 }
 
 bool WebEngineBrowser::Busy() const {
-    return tracker_.Busy(clock_.elapsed());
+    return !pendingFetch_.isEmpty() || tracker_.Busy(clock_.elapsed());
+}
+
+void WebEngineBrowser::SetRecordScriptRequests(bool on) {
+    recordScripts_ = on;
+    for (const QWebEngineScript& old : page_->scripts().find(QLatin1String(kScriptHookName)))
+        page_->scripts().remove(old);
+    if (!on)
+        return;
+    QFile hook(QStringLiteral(":/quillrun/script_request_hook.js"));
+    hook.open(QIODevice::ReadOnly);
+    QWebEngineScript script;
+    script.setName(QLatin1String(kScriptHookName));
+    script.setSourceCode(QString::fromUtf8(hook.readAll()));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(true);
+    page_->scripts().insert(script);
+}
+
+void WebEngineBrowser::ScriptRequestReported(const QString& json) {
+    // Only while the hook is meant to be there: any page may write such a console line.
+    if (!recordScripts_ || !scriptListener_)
+        return;
+    QJsonObject info = QJsonDocument::fromJson(json.toUtf8()).object();
+    ScriptRequest request;
+    request.kind = info.value(QStringLiteral("kind")).toString().toStdString();
+    request.via = info.value(QStringLiteral("via")).toString().toStdString();
+    request.method = info.value(QStringLiteral("method")).toString().toStdString();
+    request.url = ToCp932(info.value(QStringLiteral("url")).toString());
+    request.origin = info.value(QStringLiteral("origin")).toString().toLatin1().toStdString();
+    request.why = info.value(QStringLiteral("why")).toString().toStdString();
+    // Header texts are the bytes on the wire, one character each.
+    for (const QJsonValue& pair : info.value(QStringLiteral("headers")).toArray()) {
+        QJsonArray h = pair.toArray();
+        request.headers.emplace_back(h.at(0).toString().toLatin1().toStdString(),
+                                     h.at(1).toString().toLatin1().toStdString());
+    }
+    request.body = QByteArray::fromBase64(info.value(QStringLiteral("body")).toString().toLatin1())
+                       .toStdString();
+    scriptListener_(request);
+}
+
+bool WebEngineBrowser::SendScriptRequest(const std::string& method, const std::string& url,
+                                         const std::string& body, const std::string& headers) {
+    static int fetches = 0;
+    pendingFetch_ = QString::number(++fetches);
+    scriptAnswer_ = ScriptAnswer();
+    QJsonArray headerList;
+    for (const auto& [name, value] : SplitRowHeaders(headers))
+        headerList.append(
+            QJsonArray{QString::fromLatin1(name.c_str()), QString::fromLatin1(value.c_str())});
+    QJsonArray call{pendingFetch_, QString::fromLatin1(method.c_str()),
+                    UrlFromText(url).toString(QUrl::FullyEncoded), headerList,
+                    QString::fromLatin1(QByteArray::fromStdString(body).toBase64())};
+    QString arguments = QString::fromUtf8(QJsonDocument(call).toJson(QJsonDocument::Compact));
+    arguments = arguments.mid(1, arguments.size() - 2);  // the array's items as arguments
+    QString id = pendingFetch_;
+    page_->runJavaScript(QStringLiteral("window.__quillrunReplayFetch ? "
+                                        "window.__quillrunReplayFetch(%1) : false")
+                             .arg(arguments),
+                         QWebEngineScript::ApplicationWorld, [this, id](const QVariant& started) {
+                             if (!started.toBool() && pendingFetch_ == id) {
+                                 pendingFetch_.clear();
+                                 scriptAnswer_.error = "the page shown cannot send it";
+                             }
+                         });
+    return true;
+}
+
+void WebEngineBrowser::ScriptAnswerReported(const QJsonObject& answer) {
+    if (answer.value(QStringLiteral("id")).toString() != pendingFetch_)
+        return;  // a fetch the replay gave up on
+    pendingFetch_.clear();
+    if (answer.contains(QStringLiteral("error"))) {
+        scriptAnswer_.error = answer.value(QStringLiteral("error")).toString().toStdString();
+        return;
+    }
+    scriptAnswer_.answered = true;
+    scriptAnswer_.status = answer.value(QStringLiteral("status")).toInt();
+    scriptAnswer_.statusText = answer.value(QStringLiteral("statusText")).toString().toStdString();
+    scriptAnswer_.text = answer.value(QStringLiteral("text")).toString().toStdString();
 }
 
 void WebEngineBrowser::Exec(BrowserCommand command) {

@@ -10,17 +10,20 @@
 #include <QSet>
 #include <QString>
 #include <QWebEnginePage>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/browser/browser.h"
 #include "core/browser/navigation_tracker.h"
+#include "core/recording/script_request.h"
 
 class QWebEngineView;
 class QWebEngineProfile;
 class QWebChannel;
 class QWidget;
+class QJsonObject;
 
 namespace quillrun {
 
@@ -92,6 +95,23 @@ class WebEngineBrowser : public QObject, public Browser {
     std::string PageText() override;
     bool FormsOnPage(std::vector<FormOnPage>& forms, std::string& charset) override;
 
+    // Whether the page's own fetch() and XMLHttpRequest calls are reported (from the next
+    // document on), and who hears of them.
+    void SetRecordScriptRequests(bool on);
+    bool RecordsScriptRequests() const { return recordScripts_; }
+    void SetScriptRequestListener(std::function<void(const ScriptRequest&)> listener) {
+        scriptListener_ = std::move(listener);
+    }
+    // The page's hook told of a script request (JSON).
+    void ScriptRequestReported(const QString& json);
+
+    // A script row of a replay: sent with fetch() from the page shown, busy until answered.
+    bool SendScriptRequest(const std::string& method, const std::string& url,
+                           const std::string& body, const std::string& headers) override;
+    ScriptAnswer LastScriptAnswer() const override { return scriptAnswer_; }
+    // The answer to the fetch of that id (JSON), from the capture script.
+    void ScriptAnswerReported(const QJsonObject& answer);
+
     // Runs a script in the application's world and waits for its result with a local event
     // loop (never from inside the browser's own callbacks).
     QVariant RunScript(const QString& script, int timeoutMilliseconds = 10000);
@@ -114,6 +134,11 @@ class WebEngineBrowser : public QObject, public Browser {
     void FrameReport(const QString& line);
 
   private:
+    bool recordScripts_ = false;
+    std::function<void(const ScriptRequest&)> scriptListener_;
+    // The replay's fetch under way (its id), and the last answer.
+    QString pendingFetch_;
+    ScriptAnswer scriptAnswer_;
     QSet<QString> usedNonces_;
     QWebEngineProfile* profile_ = nullptr;
     QWebEngineView* view_ = nullptr;

@@ -1,5 +1,6 @@
 #include "gui/recording/record_page.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimerEvent>
@@ -73,6 +74,23 @@ RecordPage::RecordPage(QWidget* parent)
     browser_->view()->setGeometry(18, 72, 598, 330);
     browser_->SetEvents(this);
     browser_->SetHomeUrl(App().settings.startpage);
+    browser_->SetScriptRequestListener(
+        [this](const ScriptRequest& request) { capture_.OnScriptRequest(request); });
+    browser_->SetRecordScriptRequests(App().settings.RecordScriptRequests == 1);
+
+    // Beside the recording view's buttons; takes effect from the next page opened.
+    scriptRequests_ = new QCheckBox(QString::fromUtf8("スクリプトの通信も記録"), this);
+    scriptRequests_->setObjectName(QStringLiteral("RecordScriptRequests"));
+    scriptRequests_->setFont(TheSkin().normalFont);
+    scriptRequests_->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
+    scriptRequests_->setToolTip(QString::fromUtf8(
+        "ページのスクリプトが fetch() や XMLHttpRequest で送る POST などもイベントにします"
+        "（次に開くページから）"));
+    scriptRequests_->setChecked(App().settings.RecordScriptRequests == 1);
+    connect(scriptRequests_, &QCheckBox::toggled, this, [this](bool on) {
+        App().settings.RecordScriptRequests = on ? 1 : 0;
+        browser_->SetRecordScriptRequests(on);
+    });
     if (!App().settings.startpage.empty()) {
         browser_->Navigate(App().settings.startpage);
     } else {
@@ -144,6 +162,10 @@ void RecordPage::paintEvent(QPaintEvent* event) {
 
 void RecordPage::ShowListOfView() {
     bool recordView = App().currentTab == kTabRecord;
+    if (scriptRequests_ != nullptr) {
+        scriptRequests_->setGeometry(width() - 245, 6, 215, 22);
+        scriptRequests_->setVisible(recordView);
+    }
     MethodListView* shown = recordView ? eventView_ : messages_;
     MethodListView* hidden = recordView ? messages_ : eventView_;
     if (hidden->width() != 0 || hidden->height() != 0)

@@ -11,6 +11,8 @@
 
 class QLineEdit;
 
+class QCheckBox;
+
 namespace quillrun {
 
 class MethodListView;
@@ -36,6 +38,8 @@ class RecordPage : public Page, private BrowserEvents {
     QLineEdit* addressBox() const { return address_; }
     MethodListView* messageList() const { return messages_; }
     MethodListView* eventList() const { return eventView_; }
+    // "スクリプトの通信も記録": the page's fetch() and XMLHttpRequest calls become events too.
+    QCheckBox* scriptRequestsBox() const { return scriptRequests_; }
     EventList& events() { return events_; }
 
     // The toolbar button k of the current view.
@@ -70,6 +74,7 @@ class RecordPage : public Page, private BrowserEvents {
     void SetAddressText(const std::string& text);
 
     QLineEdit* address_ = nullptr;
+    QCheckBox* scriptRequests_ = nullptr;
     MethodListView* messages_ = nullptr;
     MethodListView* eventView_ = nullptr;
     EventList events_;
