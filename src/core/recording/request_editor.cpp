@@ -56,6 +56,7 @@ void FillCurrentRequest(const EventList& list, int headRow) {
     request.url = list.UrlOf(pair);
     request.data =
         method == "URL" ? std::string() : CutToWidth(list.DataOf(pair), kTextWidthOfRequest);
+    request.headers = list.HeadersOf(pair);
 }
 
 bool& SetNoticeShown() {
@@ -194,6 +195,66 @@ bool RequestEditorModel::Open(const CurrentRequest& request) {
             break;
     }
     SetSetControls(request.method == 4);
+    if (!request.headers.empty() && request.method != 4) {
+        scriptRow = true;
+        scriptMethod = request.method == kMethodUrl || request.method == kMethodGet
+                           ? kMethodPost
+                           : request.method;
+        type = kTypePost;
+        noData = {request.data.empty(), false};
+        decodedEnabled = true;
+        percentBody_ = RowBodyIsPercentEncoded(request.headers);
+        for (const auto& [name, value] : SplitRowHeaders(request.headers)) {
+            if (!headersText.empty())
+                headersText += "\n";
+            headersText += name + ": " + value;
+        }
+    }
+    return true;
+}
+
+bool RequestEditorModel::ScriptHeaders(std::string& field) {
+    HeaderEntries entries;
+    std::size_t start = 0;
+    while (start <= headersText.size()) {
+        std::size_t end = headersText.find('\n', start);
+        std::string line =
+            headersText.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(' ') != std::string::npos) {
+            std::size_t colon = line.find(':');
+            if (colon == std::string::npos || colon == 0) {
+                Refuse("ヘッダーは1行に1つ、「名前: 値」の形で書きます");
+                return false;
+            }
+            std::size_t nameEnd = line.find_last_not_of(' ', colon - 1);
+            std::size_t valueStart = line.find_first_not_of(' ', colon + 1);
+            entries.emplace_back(line.substr(0, nameEnd == std::string::npos ? 0 : nameEnd + 1),
+                                 valueStart == std::string::npos ? "" : line.substr(valueStart));
+        }
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    std::string error;
+    if (!JoinRowHeaders(entries, field, error)) {
+        Refuse(
+            "ヘッダーに使えない文字があるか、長すぎます（名前は英数字と記号、値に制御文字は"
+            "使えません）");
+        return false;
+    }
+    if (percentBody_)
+        field = kPercentBodyEntry + (field.empty() ? "" : kHeaderSeparator + field);
+    if (field.empty()) {
+        // Without headers it would no longer be a script row (and PUT, PATCH, DELETE no event).
+        Refuse("スクリプトの通信の行にはヘッダーが少なくとも1つ要ります（Origin など）");
+        return false;
+    }
+    if (field.size() >= kHeadersWidth) {
+        Refuse("ヘッダーが長すぎます（8191バイトまで）");
+        return false;
+    }
     return true;
 }
 
@@ -351,7 +412,14 @@ bool RequestEditorModel::Ok(EditorResult& result) {
         return false;
     }
     std::string data = body;
-    if (noData.checked) {
+    if (scriptRow) {
+        // Its method and headers stay with it; an empty body is a body (a DELETE's).
+        if (!ScriptHeaders(result.headers))
+            return false;
+        result.method = scriptMethod;
+        if (noData.checked)
+            data.clear();
+    } else if (noData.checked) {
         result.method = 1;
         data.clear();
     } else if (data.empty()) {

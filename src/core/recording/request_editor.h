@@ -11,10 +11,11 @@ namespace quillrun {
 
 // The event handed to the editor (and read back by nobody else while it is open).
 struct CurrentRequest {
-    int method = 1;      // 1 URL, 2 GET, 3 POST, 4 SET
-    std::string number;  // "%06d"
-    std::string url;     // at most 30719 bytes
-    std::string data;    // at most 10239 bytes
+    int method = 1;       // 1 URL, 2 GET, 3 POST, 4 SET; 5 PUT, 6 PATCH, 7 DELETE (script rows)
+    std::string number;   // "%06d"
+    std::string url;      // at most 30719 bytes
+    std::string data;     // at most 10239 bytes
+    std::string headers;  // a script row's headers field; empty for any other row
 };
 CurrentRequest& TheCurrentRequest();
 
@@ -39,6 +40,7 @@ struct EditorResult {
     int method = 1;
     std::string url;
     std::string data;
+    std::string headers;
 };
 
 class RequestEditorModel {
@@ -76,6 +78,11 @@ class RequestEditorModel {
     std::string submitText;                         // 1015
     bool setControlsEnabled = false;
     int selectedEntry = -1;
+    // A row a page's script sent: its method stays, its headers are edited one per line
+    // ("Name: value", CP932); other rows have none and the box is not editable.
+    bool scriptRow = false;
+    int scriptMethod = 0;
+    std::string headersText;
 
     std::uint16_t KeepFlags() const;
 
@@ -96,10 +103,14 @@ class RequestEditorModel {
 
   private:
     void SetSetControls(bool enabled) { setControlsEnabled = enabled; }
+    // The headers field of a script row from the box's lines; false (and a message) when they
+    // are no HTTP headers.
+    bool ScriptHeaders(std::string& field);
     std::string BuildSetText() const;
     void Refuse(const char* utf8Message);
 
     Prompter& prompter_;
+    bool percentBody_ = false;  // the script row's body is kept escaped
     std::string values_[kMaxEntries];
     int entryCount_ = 0;
 };

@@ -171,6 +171,11 @@ void RequestEditorDialog::Build() {
     Label(this, "SUBMIT", 490, 262, 200);
     submit_ = Named(new QLineEdit(this), 1015, QRect(490, 280, 194, 22));
 
+    // A row a page's script sent carries its own headers, one per line.
+    headersLabel_ = Label(this, "ヘッダー", 490, 310, 194, 20);
+    headers_ = Named(new QPlainTextEdit(this), 0, QRect(490, 332, 194, 210));
+    headers_->setObjectName(QStringLiteral("Headers"));
+    headers_->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* cancel = Named(new QPushButton(QString::fromUtf8("キャンセル"), this), 1009,
                          QRect(490, 560, 90, 28));
     auto* ok =
@@ -279,6 +284,7 @@ void RequestEditorDialog::ReadTexts() {
     m.valueText = PlainText(value_);
     m.pressNameText = ToCp932(pressNames_->currentText());
     m.submitText = ToCp932(submit_->text());
+    m.headersText = PlainText(headers_);
 }
 
 void RequestEditorDialog::Refresh() {
@@ -296,6 +302,16 @@ void RequestEditorDialog::Refresh() {
         }
     }
     noData_->setChecked(m.noData.checked);
+    // A script row keeps its method: the request type is not a choice there.
+    for (QRadioButton* r : {get_, post_, set_})
+        r->setEnabled(!m.scriptRow);
+    noData_->setEnabled(!m.scriptRow);
+    headers_->setEnabled(m.scriptRow);
+    headersLabel_->setText(m.scriptRow
+                               ? QString::fromUtf8("ヘッダー（スクリプト %1）")
+                                     .arg(QString::fromLatin1(EventMethodText(m.scriptMethod)))
+                               : QString::fromUtf8("ヘッダー（スクリプトの行のみ）"));
+    SetPlain(headers_, m.headersText);
     SetLine(url_, m.url);
     url_->setEnabled(m.urlEnabled);
     SetCheck(noDecode_, m.noDecode);
@@ -350,7 +366,7 @@ void RequestEditorDialog::OnOk() {
     EditorResult result;
     if (!model_->Ok(result))
         return;
-    target_.SetEvent(headRow_, result.method, result.url, result.data);
+    target_.SetEvent(headRow_, result.method, result.url, result.data, result.headers);
     if (TheCurrentRequest().url.empty())
         target_.AppendEmptyPair();
     accept();

@@ -10,6 +10,7 @@
 
 class QLineEdit;
 class QPlainTextEdit;
+class QLabel;
 class QRadioButton;
 class QCheckBox;
 class QComboBox;
@@ -69,6 +70,8 @@ class RequestEditorDialog : public QDialog {
     QComboBox* valueNames_ = nullptr;
     QPushButton* addValue_ = nullptr;
     QPlainTextEdit* value_ = nullptr;
+    QLabel* headersLabel_ = nullptr;
+    QPlainTextEdit* headers_ = nullptr;
     QComboBox* pressNames_ = nullptr;
     QPushButton* addPress_ = nullptr;
     QLineEdit* submit_ = nullptr;

@@ -19,7 +19,7 @@ struct AnsweringPrompter : Prompter {
 };
 
 CurrentRequest Request(int method, const std::string& url, const std::string& data) {
-    return CurrentRequest{method, "000003", url, data};
+    return CurrentRequest{method, "000003", url, data, ""};
 }
 
 std::string In(const char* option, const std::string& text) {

@@ -218,3 +218,65 @@ TEST_F(RequestEditorDialogTest, ASecondModalDialogIsRefused) {
 }
 
 }  // namespace quillrun
+
+namespace quillrun {
+
+TEST_F(RequestEditorDialogTest, AScriptRowKeepsItsMethodBodyAndHeadersAndTheyCanBeEdited) {
+    EventList& events = page_->events();
+    events.Clear();
+    std::string headers = std::string(kPercentBodyEntry) + kHeaderSeparator + "Origin: http://h" +
+                          kHeaderSeparator + "Content-Type: text/plain;charset=UTF-8";
+    events.AddEvent(kMethodPost, "http://h/api/lines", "%61%0A%62", headers);
+    events.AddEvent(kMethodDelete, "http://h/api/items/8", "", "Origin: http://h");
+    events.AddEvent(kMethodPost, "http://h/p.cgi", "a=1");
+    events.AppendEmptyPair();
+    auto headersBox = [](RequestEditorDialog& d) {
+        return d.findChild<QPlainTextEdit*>(QStringLiteral("Headers"));
+    };
+    // Opened and confirmed untouched: the same row, byte for byte.
+    EditRow(0, [&](RequestEditorDialog& d) {
+        ASSERT_NE(headersBox(d), nullptr);
+        EXPECT_TRUE(headersBox(d)->isEnabled());
+        EXPECT_EQ(headersBox(d)->toPlainText(),
+                  QStringLiteral("Origin: http://h\nContent-Type: text/plain;charset=UTF-8"));
+        EXPECT_FALSE(Get<QRadioButton>(d, 1005)->isEnabled());
+        Shoot(d, "request-editor-script.png");
+        Get<QPushButton>(d, 1010)->click();
+    });
+    EXPECT_EQ(events.MethodOf(0), "POST");
+    EXPECT_EQ(events.DataOf(0), "%61%0A%62");
+    EXPECT_EQ(events.HeadersOf(0), headers);
+    EditRow(2, [&](RequestEditorDialog& d) {
+        EXPECT_EQ(headersBox(d)->toPlainText(), QStringLiteral("Origin: http://h"));
+        // A header added by hand.
+        headersBox(d)->setPlainText(QStringLiteral("Origin: http://h\nX-CSRF-Token:  abc "));
+        Get<QPushButton>(d, 1010)->click();
+    });
+    EXPECT_EQ(events.MethodOf(1), "DELETE");
+    EXPECT_EQ(events.DataOf(1), "");
+    EXPECT_EQ(events.HeadersOf(1),
+              std::string("Origin: http://h") + kHeaderSeparator + "X-CSRF-Token: abc");
+    // A line that is no header is refused and the row stays as it was.
+    EditRow(2, [&](RequestEditorDialog& d) {
+        headersBox(d)->setPlainText(QStringLiteral("not a header"));
+        Get<QPushButton>(d, 1010)->click();
+        EXPECT_TRUE(d.isVisible());
+        headersBox(d)->setPlainText(QString());  // nor may a script row lose them all
+        Get<QPushButton>(d, 1010)->click();
+        EXPECT_TRUE(d.isVisible());
+        Get<QPushButton>(d, 1009)->click();
+    });
+    ASSERT_EQ(prompts_.size(), 2u);
+    EXPECT_EQ(prompts_[0], J("ヘッダーは1行に1つ、「名前: 値」の形で書きます"));
+    EXPECT_EQ(events.HeadersOf(1),
+              std::string("Origin: http://h") + kHeaderSeparator + "X-CSRF-Token: abc");
+    // A form's row has none to edit and gets none.
+    EditRow(4, [&](RequestEditorDialog& d) {
+        EXPECT_FALSE(headersBox(d)->isEnabled());
+        Get<QPushButton>(d, 1010)->click();
+    });
+    EXPECT_EQ(events.HeadersOf(2), "");
+    EXPECT_EQ(events.DataOf(2), "a=1");
+}
+
+}  // namespace quillrun
