@@ -72,9 +72,13 @@ std::string AsUtf8(const std::string& bytes) {
 
 }  // namespace
 
-bool WireRequestOf(const std::string& method, const std::string& url, const std::string& data,
-                   WireRequest& request) {
-    if (method != "URL" && method != "GET" && method != "POST")
+bool WireRequestOf(const EventLine& row, WireRequest& request) {
+    const std::string& method = row.method;
+    const std::string& url = row.url;
+    const std::string& data = row.data;
+    bool script = IsScriptRow(row);
+    if (script ? method != "POST" && !IsScriptMethod(EventMethodCode(method))
+               : method != "URL" && method != "GET" && method != "POST")
         return false;
     std::string wireUrl = url.substr(0, url.find('#'));
     UrlParts parts;
@@ -86,6 +90,24 @@ bool WireRequestOf(const std::string& method, const std::string& url, const std:
     request.headers.emplace_back("User-Agent", "Tindrel/2.0");
     if (target.tls || App().settings.SocketHostHeader == 1)
         request.headers.emplace_back("Host", HostHeaderValue(target));
+    std::string cookie = LookupCookies(target.host, parts.path, target.tls);
+    if (script) {
+        // In the sender's order: its own, the row's Content-Type, the cookies, the row's others.
+        request.method = method;
+        request.url = wireUrl;
+        request.body = ScriptRowBody(row);
+        HeaderEntries others;
+        for (auto& [name, value] : SplitRowHeaders(row.headers)) {
+            if (AsciiLower(name) == "content-type")
+                request.headers.emplace_back(name, value);
+            else
+                others.emplace_back(name, value);
+        }
+        if (!cookie.empty())
+            request.headers.emplace_back("Cookie", cookie);
+        request.headers.insert(request.headers.end(), others.begin(), others.end());
+        return true;
+    }
     if (method == "POST") {
         request.url = wireUrl;
         request.body = data;
@@ -102,7 +124,6 @@ bool WireRequestOf(const std::string& method, const std::string& url, const std:
         // The sender always writes the "?", with or without a query.
         request.url = wireUrl + "?" + data;
     }
-    std::string cookie = LookupCookies(target.host, parts.path, target.tls);
     if (!cookie.empty())
         request.headers.emplace_back("Cookie", cookie);
     return true;
@@ -130,15 +151,37 @@ std::string CurlCommand(const WireRequest& request) {
     // sender writes them itself.
     std::string command = "curl --http1.0 -sS -o /dev/null -w '%{http_code}\\n' -X " +
                           request.method + " -H 'Accept:'";
-    bool host = false;
+    bool host = false, type = false;
     for (const auto& [name, value] : request.headers) {
         host = host || name == "Host";
+        type = type || AsciiLower(name) == "content-type";
         command += " -H " + ShellQuote(name + ": " + value);
     }
     if (!host)
         command += " -H 'Host:'";
-    if (request.method == "POST")
-        command += " --data-binary " + ShellQuote(request.body);
+    if (request.method != "GET") {
+        // Every method but GET sends its body and its length, as the sender does (zero too);
+        // curl's own form Content-Type goes when the row has none.
+        if (!type)
+            command += " -H 'Content-Type:'";
+        if (request.body.find('\0') == std::string::npos) {
+            command += " --data-binary " + ShellQuote(request.body);
+        } else {
+            // A shell word cannot hold a zero byte; printf's format writes one.
+            std::string format;
+            for (char c : request.body) {
+                if (c == '%')
+                    format += "%%";
+                else if (c == '\\')
+                    format += "\\\\";
+                else if (c == '\0')
+                    format += "\\x00";
+                else
+                    format += c;
+            }
+            command += " --data-binary @<(printf -- " + ShellQuote(format) + ")";
+        }
+    }
     return command + " " + ShellQuote(request.url);
 }
 
@@ -172,24 +215,25 @@ std::string HarDocument(const std::vector<WireRequest>& requests, const std::str
             at = end + 1;
         }
         std::string post;
-        if (r.method == "POST") {
+        bool hasBody = r.method != "GET";
+        if (hasBody) {
             post = ",\"postData\":{\"mimeType\":" + Json(mimeType) +
                    ",\"text\":" + Json(AsUtf8(r.body)) + "}";
         }
         if (!entries.empty())
             entries += ",\n";
-        entries += "{\"startedDateTime\":" + Json(startedAt) +
-                   ",\"time\":0,\"request\":{\"method\":" + Json(r.method) +
-                   ",\"url\":" + Json(AsUtf8(r.url)) +
-                   ",\"httpVersion\":\"HTTP/1.0\",\"cookies\":[],\"headers\":[" + headers +
-                   "],\"queryString\":[" + query + "]" + post +
-                   ",\"headersSize\":-1,\"bodySize\":" +
-                   std::to_string(r.method == "POST" ? r.body.size() : 0) +
-                   "},\"response\":{\"status\":0,\"statusText\":\"\",\"httpVersion\":\"\","
-                   "\"cookies\":[],\"headers\":[],\"content\":{\"size\":0,\"mimeType\":\"\"},"
-                   "\"redirectURL\":\"\",\"headersSize\":-1,\"bodySize\":-1},\"cache\":{},"
-                   "\"timings\":{\"send\":0,\"wait\":0,\"receive\":0},\"comment\":" +
-                   Json("row " + std::to_string(k + 1)) + "}";
+        entries +=
+            "{\"startedDateTime\":" + Json(startedAt) +
+            ",\"time\":0,\"request\":{\"method\":" + Json(r.method) +
+            ",\"url\":" + Json(AsUtf8(r.url)) +
+            ",\"httpVersion\":\"HTTP/1.0\",\"cookies\":[],\"headers\":[" + headers +
+            "],\"queryString\":[" + query + "]" + post +
+            ",\"headersSize\":-1,\"bodySize\":" + std::to_string(hasBody ? r.body.size() : 0) +
+            "},\"response\":{\"status\":0,\"statusText\":\"\",\"httpVersion\":\"\","
+            "\"cookies\":[],\"headers\":[],\"content\":{\"size\":0,\"mimeType\":\"\"},"
+            "\"redirectURL\":\"\",\"headersSize\":-1,\"bodySize\":-1},\"cache\":{},"
+            "\"timings\":{\"send\":0,\"wait\":0,\"receive\":0},\"comment\":" +
+            Json("row " + std::to_string(k + 1)) + "}";
     }
     return "{\"log\":{\"version\":\"1.2\",\"creator\":{\"name\":\"quillrun\",\"version\":\"1.10\"},"
            "\"pages\":[],\"entries\":[\n" +

@@ -2,6 +2,7 @@
 
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
+#include "core/replay/url_encoding.h"
 
 namespace quillrun {
 
@@ -143,37 +144,10 @@ bool RowBodyIsPercentEncoded(std::string_view headers) {
            (headers.size() == entry.size() || headers[entry.size()] == kHeaderSeparator);
 }
 
-std::string PercentEncodeEveryByte(std::string_view bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 3);
-    for (unsigned char c : bytes) {
-        out += '%';
-        out += kHex[c >> 4];
-        out += kHex[c & 15];
-    }
-    return out;
-}
-
 std::string ScriptRowBody(const EventLine& row) {
-    if (!RowBodyIsPercentEncoded(row.headers))
-        return row.data;
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        c = static_cast<char>(c | 0x20);
-        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
-    std::string body;
-    for (std::size_t i = 0; i < row.data.size(); ++i) {
-        if (row.data[i] == '%' && i + 2 < row.data.size() && hex(row.data[i + 1]) >= 0 &&
-            hex(row.data[i + 2]) >= 0) {
-            body += static_cast<char>(hex(row.data[i + 1]) * 16 + hex(row.data[i + 2]));
-            i += 2;
-        } else {
-            body += row.data[i];
-        }
-    }
+    std::string body = row.data;
+    if (RowBodyIsPercentEncoded(row.headers))
+        UrlDecode(body, 0, true);
     return body;
 }
 

@@ -68,8 +68,6 @@ constexpr char kPercentBodyEntry[] = ":body: percent-encoded";
 bool RowBodyIsPercentEncoded(std::string_view headers);
 // The body bytes of a script row (its data, decoded when so marked).
 std::string ScriptRowBody(const EventLine& row);
-// Every byte as %XX (upper-case hex).
-std::string PercentEncodeEveryByte(std::string_view bytes);
 // A row a page's script sent: it carries headers (at least the Origin its browser sent). Its
 // data is the body byte for byte, and its method may be PUT, PATCH or DELETE as well.
 bool IsScriptRow(const EventLine& row);

@@ -1,6 +1,7 @@
 #include "core/recording/script_request.h"
 
 #include "core/platform/cp932.h"
+#include "core/replay/url_encoding.h"
 
 namespace quillrun {
 
@@ -34,7 +35,9 @@ bool LeftOut(const std::string& lowerName) {
         if (lowerName == name)
             return true;
     }
-    return lowerName.rfind("proxy-", 0) == 0 || lowerName.rfind("sec-", 0) == 0;
+    // HTTP/2's pseudo-headers (":authority" and the like, in a HAR) are no headers at all.
+    return lowerName.rfind("proxy-", 0) == 0 || lowerName.rfind("sec-", 0) == 0 ||
+           lowerName.rfind(":", 0) == 0;
 }
 
 }  // namespace
@@ -53,10 +56,10 @@ bool ScriptRequestEvent(const ScriptRequest& request, ScriptEvent& event, std::s
     }
     // Line breaks and other control bytes cannot stand in a line: such a body is kept escaped.
     bool escaped = HoldsControlByte(request.body);
-    std::string data = escaped ? PercentEncodeEveryByte(request.body) : request.body;
-    if (data.size() >= kDataWidth) {
+    std::string data = request.body;
+    if (escaped ? !PercentEncodeAll(data) : data.size() >= kDataWidth) {
         why = "its body is longer than " +
-              std::to_string((escaped ? kDataWidth / 3 : kDataWidth) - 1) + " bytes";
+              std::to_string(escaped ? (kDataWidth - 1) / 3 : kDataWidth - 1) + " bytes";
         return false;
     }
     // The Origin first: every script request with a body or a method of its own carries one,

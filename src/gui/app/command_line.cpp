@@ -20,6 +20,7 @@
 #include "core/recording/event_export.h"
 #include "core/recording/event_line.h"
 #include "core/recording/message_sink.h"
+#include "core/recording/script_request.h"
 #include "core/replay/junit_report.h"
 #include "core/replay/server_clock.h"
 #include "core/replay/socket_sender.h"
@@ -486,7 +487,7 @@ int ExportEventFile(const std::string& eventFile, bool har, const std::string& o
         if (!ParseReplayRow(lines[n], row))
             break;
         WireRequest request;
-        if (!WireRequestOf(row.method, row.url, row.data, request)) {
+        if (!WireRequestOf(row, request)) {
             std::fprintf(har ? stderr : stdout, "# row %zu (%s): not a request, left out\n", n + 1,
                          Cp932ToUtf8(row.method).c_str());
             continue;
@@ -502,6 +503,25 @@ int ExportEventFile(const std::string& eventFile, bool har, const std::string& o
     std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", now.year,
                   now.month, now.day, now.hour, now.minute, now.second, now.millisecond);
     return WriteNamedFile(outputPath, HarDocument(requests, started)) ? 0 : 2;
+}
+
+// A HAR's header text as its bytes on the wire: one byte per character where it can be,
+// else UTF-8.
+std::string HeaderText(const QJsonValue& value) {
+    QString text = value.toString();
+    for (QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return text.toStdString();
+    }
+    return text.toLatin1().toStdString();
+}
+
+// "scheme://host[:port]" of an address; "null" when it has none.
+std::string OriginOfUrl(const std::string& url) {
+    std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return "null";
+    return url.substr(0, url.find_first_of("/?#", scheme + 3));
 }
 
 int ImportHarFile(const std::string& harFile, const std::vector<std::string>& hosts,
@@ -545,13 +565,15 @@ int ImportHarFile(const std::string& harFile, const std::vector<std::string>& ho
             leaveOut("another host");
             continue;
         }
-        // A browser names what each request was for; pages and form posts are events.
+        // A browser names what each request was for; pages, form posts and the script
+        // requests that send something are events.
         std::string type = entry.value(QStringLiteral("_resourceType")).toString().toStdString();
         bool page = type.empty() || type == "document";
         if (method == "GET" && !page) {
             leaveOut("a " + type + " request, not a page");
             continue;
         }
+        bool byScript = type == "fetch" || type == "xhr";
         std::string line;
         if (method == "GET") {
             std::size_t mark = url.find('?');
@@ -559,28 +581,60 @@ int ImportHarFile(const std::string& harFile, const std::vector<std::string>& ho
                 line = FormatEventLine(++ordinal, "URL", url.substr(0, mark), "");
             else
                 line = FormatEventLine(++ordinal, "GET", url.substr(0, mark), url.substr(mark + 1));
-        } else if (method == "POST") {
+        } else {
             const QJsonObject post = request.value(QStringLiteral("postData")).toObject();
             std::string mime = post.value(QStringLiteral("mimeType")).toString().toStdString();
             QByteArray text = post.value(QStringLiteral("text")).toString().toUtf8();
             if (post.value(QStringLiteral("encoding")).toString() == QStringLiteral("base64"))
                 text = QByteArray::fromBase64(text);
             std::string body(text.constData(), static_cast<std::size_t>(text.size()));
-            if (mime.rfind("multipart/form-data", 0) == 0) {
-                PercentEncodeAll(body);
-            } else if (mime.rfind("application/x-www-form-urlencoded", 0) != 0) {
-                leaveOut("a " + (mime.empty() ? std::string("bodyless") : mime) +
-                         " body needs request headers an event cannot hold yet");
-                continue;
+            bool form = method == "POST" && !byScript &&
+                        (mime.rfind("multipart/form-data", 0) == 0 ||
+                         mime.rfind("application/x-www-form-urlencoded", 0) == 0);
+            if (form) {
+                if (mime.rfind("multipart/form-data", 0) == 0)
+                    PercentEncodeAll(body);
+                if (body.size() >= kDataWidth ||
+                    body.find_first_of("\t\r\n") != std::string::npos) {
+                    leaveOut("its body does not fit an event");
+                    continue;
+                }
+                line = FormatEventLine(++ordinal, "POST", url, body);
+            } else {
+                // Sent by script (or with a body no form sends): a script row with the
+                // request's headers.
+                ScriptRequest sent;
+                sent.via = "HAR";
+                sent.method = method;
+                sent.url = url;
+                sent.body = body;
+                std::string referer;
+                for (const QJsonValue& h : request.value(QStringLiteral("headers")).toArray()) {
+                    std::string name = HeaderText(h.toObject().value(QStringLiteral("name")));
+                    std::string value = HeaderText(h.toObject().value(QStringLiteral("value")));
+                    std::string lower = AsciiLower(name);
+                    if (lower == "origin")
+                        sent.origin = value;
+                    else if (lower == "referer")
+                        referer = value;
+                    sent.headers.emplace_back(name, value);
+                }
+                if (!mime.empty() &&
+                    std::none_of(sent.headers.begin(), sent.headers.end(), [](const auto& h) {
+                        return AsciiLower(h.first) == "content-type";
+                    }))
+                    sent.headers.emplace_back("Content-Type", mime);
+                if (sent.origin.empty())
+                    sent.origin = OriginOfUrl(referer.empty() ? url : referer);
+                ScriptEvent event;
+                std::string why;
+                if (!ScriptRequestEvent(sent, event, why)) {
+                    leaveOut(why);
+                    continue;
+                }
+                line = FormatEventLine(++ordinal, EventMethodText(event.method), event.url,
+                                       event.data, event.headers);
             }
-            if (body.size() >= kDataWidth || body.find_first_of("\t\r\n") != std::string::npos) {
-                leaveOut("its body does not fit an event");
-                continue;
-            }
-            line = FormatEventLine(++ordinal, "POST", url, body);
-        } else {
-            leaveOut("method " + method + " cannot be an event yet");
-            continue;
         }
         out += line;
     }

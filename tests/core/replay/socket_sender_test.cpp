@@ -671,7 +671,7 @@ TEST_F(SocketSenderTest, ACurlCommandOfARowSendsTheSocketSendersBytes) {
     test::ReceivedRequest sent = server_.Requests()[0];
 
     WireRequest request;
-    ASSERT_TRUE(WireRequestOf("POST", url, data, request));
+    ASSERT_TRUE(WireRequestOf({"POST", url, data, ""}, request));
     std::string command = CurlCommand(request);
     // Run as a user would paste it into bash.
     test::WriteFile(dir_ / "curl.sh", command + "\n");
@@ -687,10 +687,10 @@ TEST_F(SocketSenderTest, ACurlCommandOfARowSendsTheSocketSendersBytes) {
 
     // A GET row keeps its "?" and query; the HAR of both is JSON with the HAR 1.2 fields.
     WireRequest get;
-    ASSERT_TRUE(WireRequestOf("GET", server_.Url("/s"), "q=1&r=%82%A0", get));
+    ASSERT_TRUE(WireRequestOf({"GET", server_.Url("/s"), "q=1&r=%82%A0", ""}, get));
     EXPECT_EQ(get.url, server_.Url("/s") + "?q=1&r=%82%A0");
     WireRequest set;
-    EXPECT_FALSE(WireRequestOf("SET", "submit=Go", "input=q:1", set));
+    EXPECT_FALSE(WireRequestOf({"SET", "submit=Go", "input=q:1", ""}, set));
     std::string har = HarDocument({request, get}, "2026-12-08T10:00:00.000+09:00");
     EXPECT_EQ(har.find("{\"log\":{\"version\":\"1.2\""), 0u);
     EXPECT_NE(har.find("\"queryString\":[{\"name\":\"q\",\"value\":\"1\"},{\"name\":\"r\","
@@ -733,6 +733,58 @@ TEST_F(SocketSenderTest, ScriptRowsAreSentWithTheirMethodBodyAndHeaders) {
     // A form's row is as it always was.
     EXPECT_EQ(requests[3].raw.substr(0, 22), "POST /x.cgi  HTTP/1.0\r");
     EXPECT_NE(requests[3].raw.find("Content-Type:multipart/form-data"), std::string::npos);
+}
+
+}  // namespace quillrun
+
+namespace quillrun {
+
+TEST_F(SocketSenderTest, ACurlCommandOfAScriptRowSendsItsMethodHeadersAndEveryByteOfItsBody) {
+    if (std::system("command -v curl > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "curl is not installed";
+    const char raw[] = "--b\r\nContent-Disposition: form-data; name=\"f\"\r\n\r\n\0%\\'x\r\n--b--";
+    std::string body(raw, sizeof raw - 1);
+    std::string data = body;
+    PercentEncodeAll(data);
+    std::string headers = std::string(kPercentBodyEntry) + kHeaderSeparator +
+                          "Origin: " + server_.Url("").substr(0, server_.Url("").size() - 1) +
+                          kHeaderSeparator + "Content-Type: multipart/form-data; boundary=b" +
+                          kHeaderSeparator + "X-CSRF-Token: t0k";
+    EventLine row{"PUT", server_.Url("/api/up"), data, headers};
+    test::WriteFile(dir_ / "event/t.evf",
+                    FormatEventLine(1, row.method, row.url, row.data, row.headers));
+    SocketReplayThread(dir_ / "event/t.evf");
+    ASSERT_EQ(server_.RequestCount(), 1u);
+    test::ReceivedRequest sent = server_.Requests()[0];
+    EXPECT_EQ(sent.body, body);
+
+    WireRequest request;
+    ASSERT_TRUE(WireRequestOf(row, request));
+    std::string command = CurlCommand(request);
+    test::WriteFile(dir_ / "curl.sh", command + "\n");
+    ASSERT_EQ(std::system(("bash " + (dir_ / "curl.sh") + " > /dev/null").c_str()), 0) << command;
+    ASSERT_EQ(server_.RequestCount(), 2u);
+    test::ReceivedRequest curl = server_.Requests()[1];
+    EXPECT_EQ(curl.method, "PUT");
+    EXPECT_EQ(curl.target, "/api/up");
+    EXPECT_EQ(curl.body, body);
+    for (const char* name : {"content-type", "x-csrf-token", "origin", "user-agent"})
+        EXPECT_EQ(curl.Header(name), sent.Header(name)) << name;
+
+    // A DELETE without a body: a length of zero and no Content-Type of curl's own.
+    EventLine del{"DELETE", server_.Url("/api/items/8"), "", "Origin: http://h"};
+    ASSERT_TRUE(WireRequestOf(del, request));
+    test::WriteFile(dir_ / "curl.sh", CurlCommand(request) + "\n");
+    ASSERT_EQ(std::system(("bash " + (dir_ / "curl.sh") + " > /dev/null").c_str()), 0);
+    ASSERT_EQ(server_.RequestCount(), 3u);
+    EXPECT_EQ(server_.Requests()[2].method, "DELETE");
+    EXPECT_EQ(server_.Requests()[2].Header("content-length"), "0");
+    EXPECT_EQ(server_.Requests()[2].Header("content-type"), "");
+
+    // In a HAR, the script row's method, headers and body.
+    std::string har = HarDocument({request}, "2026-12-08T10:00:00.000+09:00");
+    EXPECT_NE(har.find("\"method\":\"DELETE\""), std::string::npos);
+    EXPECT_NE(har.find("{\"name\":\"Origin\",\"value\":\"http://h\"}"), std::string::npos);
 }
 
 }  // namespace quillrun

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "core/platform/clock.h"
+#include "core/recording/event_line.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -279,15 +280,19 @@ TEST_F(CommandLineTest, EventFilesAreExportedAsCurlCommandsAndAHarFile) {
     EXPECT_EQ(Run({QStringLiteral("--export-har"), file}).code, 2);  // -o is needed
 }
 
-TEST_F(CommandLineTest, AHarOfABrowsersSessionImportsItsPagesAndFormPosts) {
+TEST_F(CommandLineTest, AHarOfABrowsersSessionImportsItsPagesFormPostsAndScriptRequests) {
     // As a browser's "save all as HAR" writes it (its own _resourceType names each request).
     auto entry = [](const std::string& type, const std::string& method, const std::string& url,
-                    const std::string& post = "") {
+                    const std::string& post = "", const std::string& headers = "") {
         return "{\"_resourceType\":\"" + type + "\",\"request\":{\"method\":\"" + method +
-               "\",\"url\":\"" + url + "\",\"httpVersion\":\"HTTP/1.1\",\"headers\":[]," +
-               "\"queryString\":[],\"cookies\":[],\"headersSize\":-1,\"bodySize\":0" + post +
+               "\",\"url\":\"" + url + "\",\"httpVersion\":\"HTTP/1.1\",\"headers\":[" + headers +
+               "],\"queryString\":[],\"cookies\":[],\"headersSize\":-1,\"bodySize\":0" + post +
                "},\"response\":{\"status\":200}}";
     };
+    auto header = [](const std::string& name, const std::string& value) {
+        return "{\"name\":\"" + name + "\",\"value\":\"" + value + "\"}";
+    };
+    std::string origin = server_.Url("/").substr(0, server_.Url("/").size() - 1);
     std::string har =
         "{\"log\":{\"version\":\"1.2\",\"creator\":{\"name\":\"WebInspector\",\"version\":\"537."
         "36\"},"
@@ -299,33 +304,64 @@ TEST_F(CommandLineTest, AHarOfABrowsersSessionImportsItsPagesAndFormPosts) {
               ",\"postData\":{\"mimeType\":\"application/x-www-form-urlencoded\","
               "\"text\":\"user=me&pass=%82%A0\"}") +
         "," +
-        entry("fetch", "POST", server_.Url("/api"),
-              ",\"postData\":{\"mimeType\":\"application/json\",\"text\":\"{}\"}") +
-        "," + entry("document", "GET", "http://elsewhere.example/x") + "]}}";
+        entry("fetch", "POST", server_.Url("/api?v=2"),
+              ",\"postData\":{\"mimeType\":\"application/json\",\"text\":\"{\\\"a\\\":1}\"}",
+              header(":authority", "127.0.0.1") + "," + header("content-type", "application/json") +
+                  "," + header("x-csrf-token", "t0k") + "," + header("origin", origin) + "," +
+                  header("cookie", "sid=1") + "," + header("accept", "*/*")) +
+        "," +
+        entry("xhr", "DELETE", server_.Url("/api/items/8"), "",
+              header("Referer", server_.Url("/app.html"))) +
+        "," +
+        entry("fetch", "POST", server_.Url("/api/bin"),
+              ",\"postData\":{\"mimeType\":\"application/octet-stream\",\"encoding\":\"base64\","
+              "\"text\":\"AAEKAw==\"}") +
+        "," + entry("fetch", "OPTIONS", server_.Url("/api")) + "," +
+        entry("document", "GET", "http://elsewhere.example/x") + "]}}";
     test::WriteFile(dir_ / "s.har", har);
     std::string evf = dir_ / "event/s.evf";
     Result imported = Run({QStringLiteral("--import-har"), QString::fromStdString(dir_ / "s.har"),
                            QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
                            QStringLiteral("-o"), QString::fromStdString(evf)});
     EXPECT_EQ(imported.code, 0) << imported.err;
-    EXPECT_EQ(imported.out, "3 events\n");
+    EXPECT_EQ(imported.out, "6 events\n");
     EXPECT_NE(imported.err.find("entry 2 (GET " + server_.Url("/logo.png") +
                                 ") left out: a image request, not a page"),
               std::string::npos)
         << imported.err;
-    EXPECT_NE(imported.err.find("left out: a application/json body needs request headers"),
-              std::string::npos);
+    EXPECT_NE(imported.err.find("left out: method OPTIONS is not recorded"), std::string::npos);
     EXPECT_NE(imported.err.find("left out: another host"), std::string::npos);
-    EXPECT_EQ(test::ReadFile(evf), "1\tURL\t" + server_.Url("/a") + "\t\t\r\n2\tGET\t" +
-                                       server_.Url("/s") + "\tq=1\t\r\n3\tPOST\t" +
-                                       server_.Url("/login") +
-                                       "\tuser=me&pass=%82%A0\t\r\n4\t\t\t\t\r\n");
-    // And it replays.
+    std::string sep(1, kHeaderSeparator);
+    EXPECT_EQ(test::ReadFile(evf),
+              "1\tURL\t" + server_.Url("/a") + "\t\t\r\n2\tGET\t" + server_.Url("/s") +
+                  "\tq=1\t\r\n3\tPOST\t" + server_.Url("/login") +
+                  "\tuser=me&pass=%82%A0\t\r\n"
+                  "4\tPOST\t" +
+                  server_.Url("/api?v=2") + "\t{\"a\":1}\tOrigin: " + origin + sep +
+                  "content-type: application/json" + sep + "x-csrf-token: t0k" + sep +
+                  "accept: */*\t\r\n"
+                  "5\tDELETE\t" +
+                  server_.Url("/api/items/8") + "\t\tOrigin: " + origin +
+                  "\t\r\n"
+                  "6\tPOST\t" +
+                  server_.Url("/api/bin") + "\t%00%01%0A%03\t" + kPercentBodyEntry + sep +
+                  "Origin: " + origin + sep +
+                  "Content-Type: application/octet-stream\t\r\n"
+                  "7\t\t\t\t\r\n");
+    // And it replays, the script rows with their methods, headers and bodies.
     server_.ClearRequests();
     Result run = Run({QStringLiteral("--run"), QString::fromStdString(evf)});
     EXPECT_EQ(run.code, 0) << run.out;
-    ASSERT_EQ(server_.RequestCount(), 3u);
-    EXPECT_EQ(server_.Requests()[2].body, "user=me&pass=%82%A0");
+    ASSERT_EQ(server_.RequestCount(), 6u);
+    auto sent = server_.Requests();
+    EXPECT_EQ(sent[2].body, "user=me&pass=%82%A0");
+    EXPECT_EQ(sent[3].target, "/api?v=2");
+    EXPECT_EQ(sent[3].body, "{\"a\":1}");
+    EXPECT_EQ(sent[3].Header("content-type"), "application/json");
+    EXPECT_EQ(sent[3].Header("x-csrf-token"), "t0k");
+    EXPECT_EQ(sent[3].Header("cookie"), "");  // the cookie store's, not the HAR's
+    EXPECT_EQ(sent[4].method, "DELETE");
+    EXPECT_EQ(sent[5].body, std::string("\0\1\n\3", 4));
 }
 
 TEST_F(CommandLineTest, FolderChoosesTheProgramFolderForOneStart) {
