@@ -141,15 +141,25 @@ namespace {
 std::string g_dataFolder;
 }  // namespace
 
+std::string ChooseDataFolder(const std::string& programFolder, const std::string& executableFolder,
+                             const std::function<bool(const std::string&)>& exists) {
+    // The program folder's own; else the executable's (a portable build started with
+    // --folder elsewhere); else the installed data folder beside it.
+    for (const std::string& folder :
+         {programFolder, executableFolder, executableFolder + "../share/quillrun/"}) {
+        if (exists(folder + "object"))
+            return folder;
+    }
+    return programFolder;
+}
+
 const std::string& NativeDataFolder() {
     if (!g_dataFolder.empty())
         return g_dataFolder;
-    const std::string& program = NativeProgramFolder();
-    static const std::string installed = ExecutableFolder() + "../share/quillrun/";
-    bool portable = ::access((program + "object").c_str(), F_OK) == 0;
-    if (!portable && ::access((installed + "object").c_str(), F_OK) == 0)
-        return installed;
-    return program;
+    static std::string chosen;
+    chosen = ChooseDataFolder(NativeProgramFolder(), ExecutableFolder(),
+                              [](const std::string& p) { return ::access(p.c_str(), F_OK) == 0; });
+    return chosen;
 }
 
 void SetNativeDataFolder(const std::string& folder) {

@@ -56,9 +56,12 @@ FolderFacts RealFolderFacts();
 bool LayOutProgramFolder(const std::string& nativeFolder);
 
 // The folder of the read-only parts (object/ bitmaps and icons, help/): the program folder when
-// it holds object/, else the installed data folder beside the executable (../share/quillrun/).
+// it holds object/, else the executable's folder when it does (a portable build given another
+// program folder), else the installed data folder beside the executable (../share/quillrun/).
 // The file system's bytes, trailing "/".
 const std::string& NativeDataFolder();
+std::string ChooseDataFolder(const std::string& programFolder, const std::string& executableFolder,
+                             const std::function<bool(const std::string&)>& exists);
 void SetNativeDataFolder(const std::string& folder);
 
 }  // namespace quillrun

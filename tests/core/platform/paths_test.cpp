@@ -116,6 +116,23 @@ TEST(ProgramFolderChoice, PortableFoldersStayAndInstalledProgramsUseTheUsersData
     EXPECT_EQ(ChooseProgramFolder("/home/u/.local/bin/", facts), "/home/u/.local/bin/");
 }
 
+TEST(ProgramFolderChoice, TheImagesAndHelpComeFromWhereverTheyAre) {
+    std::set<std::string> there;
+    auto exists = [&](const std::string& p) { return there.count(p) != 0; };
+    // A portable folder (the build's dist/): its own.
+    there = {"/home/u/q/object"};
+    EXPECT_EQ(ChooseDataFolder("/home/u/q/", "/home/u/q/", exists), "/home/u/q/");
+    // The same build started with --folder elsewhere: still the executable's.
+    EXPECT_EQ(ChooseDataFolder("/tmp/setup/", "/home/u/q/", exists), "/home/u/q/");
+    // Installed: the data folder beside the executable's.
+    there = {"/usr/bin/../share/quillrun/object"};
+    EXPECT_EQ(ChooseDataFolder("/home/u/.local/share/quillrun/", "/usr/bin/", exists),
+              "/usr/bin/../share/quillrun/");
+    // A program folder of its own with object/ wins over both.
+    there.insert("/srv/skin/object");
+    EXPECT_EQ(ChooseDataFolder("/srv/skin/", "/usr/bin/", exists), "/srv/skin/");
+}
+
 TEST(ProgramFolderChoice, AFirstStartLaysOutTheUsersFolderAndASecondFindsIt) {
     test::TempFolder dir;
     std::string folder = dir / "home/.local/share/quillrun/";
