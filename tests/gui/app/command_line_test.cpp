@@ -17,6 +17,7 @@
 
 #include "core/platform/clock.h"
 #include "core/recording/event_line.h"
+#include "tests/gui/program_process.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -71,27 +72,14 @@ class CommandLineTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_.MakeProgramFolders();
-        program_ = dir_ / "quillrun";
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLRUN_TEST_DIST_DIR "quillrun"),
-                                QString::fromStdString(program_)));
+        program_ = test::CopyOfBuiltProgram(dir_);
+        ASSERT_TRUE(QFile::exists(QString::fromStdString(program_)));
     }
-    struct Result {
-        int code = -1;
-        std::string out, err;
-        bool crashed = false;
-    };
+    using Result = test::ProcessResult;
     Result Run(const QStringList& arguments) {
-        QProcess process;
-        // No display at all: --run needs none, with --browser neither.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        process.setProcessEnvironment(env);
-        process.start(QString::fromStdString(program_), arguments);
-        EXPECT_TRUE(process.waitForFinished(30000));
-        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString(),
-                process.exitStatus() == QProcess::CrashExit};
+        Result result = test::RunProcess(program_, arguments);
+        EXPECT_NE(result.code, -1) << "did not end";
+        return result;
     }
     QString File(const std::string& name, const std::string& lines) {
         test::WriteFile(dir_ / ("event/" + name), lines);

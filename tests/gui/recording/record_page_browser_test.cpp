@@ -34,6 +34,7 @@
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
 #include "tests/gui/gui_program_test.h"
+#include "tests/gui/recording/recording_page_test.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -215,30 +216,8 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     return test::Reply::Ok(Page("<p>page " + path + "</p>"));
 }
 
-class RecordPageBrowserTest : public test::GuiProgramTest {
+class RecordPageBrowserTest : public test::RecordingPageTest {
   protected:
-    void SetUp() override {
-        GuiProgramTest::SetUp();
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        page_ = window_->recordPage();
-        window_->SelectTab(kTabRecord);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->browser()->Busy(); }, 20000));
-        page_->ToggleRecording();  // recording on, list emptied
-        ASSERT_EQ(App().recording, 1);
-    }
-    void TearDown() override {
-        window_.reset();
-        App().recording = 0;
-        App().currentTab = 0;
-        SetActivityLog("", nullptr);
-        GuiProgramTest::TearDown();
-    }
-
-    EventList& Events() { return page_->events(); }
-    bool WaitForEvents(int count) {
-        return QTest::qWaitFor([&] { return Events().PairCount() >= count; }, 20000);
-    }
     void Go(const std::string& path) { page_->browser()->Navigate(server_.Url(path)); }
     void Click(const char* id) {
         page_->browser()->RunScript(
@@ -258,8 +237,6 @@ class RecordPageBrowserTest : public test::GuiProgramTest {
     }
 
     test::LoopbackHttpServer server_{Serve};
-    std::unique_ptr<MainWindow> window_;
-    RecordPage* page_ = nullptr;
 };
 
 }  // namespace

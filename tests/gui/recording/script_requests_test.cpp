@@ -20,6 +20,8 @@
 #include "gui/browser/web_engine_browser.h"
 #include "gui/recording/record_page.h"
 #include "tests/gui/gui_program_test.h"
+#include "tests/gui/program_process.h"
+#include "tests/gui/recording/recording_page_test.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
@@ -60,30 +62,12 @@ test::Reply Serve(const test::ReceivedRequest& r) {
     return test::Reply::Ok("<p>other</p>");
 }
 
-class ScriptRequestsTest : public test::GuiProgramTest {
+class ScriptRequestsTest : public test::RecordingPageTest {
   protected:
-    void SetUp() override {
-        GuiProgramTest::SetUp();
-        window_ = std::make_unique<MainWindow>();
-        window_->show();
-        page_ = window_->recordPage();
-        window_->SelectTab(kTabRecord);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !page_->browser()->Busy(); }, 20000));
-        page_->ToggleRecording();
-        ASSERT_EQ(App().recording, 1);
-    }
     void TearDown() override {
-        window_.reset();
-        App().recording = 0;
-        App().currentTab = 0;
         App().settings.RecordScriptRequests = 0;
         SetMessageSink(nullptr);
-        SetActivityLog("", nullptr);
-        GuiProgramTest::TearDown();
-    }
-    EventList& Events() { return page_->events(); }
-    bool WaitForEvents(int count) {
-        return QTest::qWaitFor([&] { return Events().PairCount() >= count; }, 20000);
+        RecordingPageTest::TearDown();
     }
     bool WaitForTitle(const QString& start) {
         return QTest::qWaitFor(
@@ -108,30 +92,11 @@ class ScriptRequestsTest : public test::GuiProgramTest {
         }
         return api;
     }
-    struct Ran {
-        int code = -1;
-        std::string out, err;
-    };
-    // The built program, copied into the test's program folder so that it uses that folder.
-    Ran RunProgram(const QStringList& arguments) {
-        std::string program = dir_ / "quillrun";
-        QFile::remove(QString::fromStdString(program));
-        EXPECT_TRUE(QFile::copy(QStringLiteral(QUILLRUN_TEST_DIST_DIR "quillrun"),
-                                QString::fromStdString(program)));
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        process.setProcessEnvironment(env);
-        process.start(QString::fromStdString(program), arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
+    test::ProcessResult RunProgram(const QStringList& arguments) {
+        return test::RunProcess(test::CopyOfBuiltProgram(dir_), arguments);
     }
 
     test::LoopbackHttpServer server_{Serve};
-    std::unique_ptr<MainWindow> window_;
-    RecordPage* page_ = nullptr;
 };
 
 }  // namespace
@@ -242,7 +207,7 @@ TEST_F(ScriptRequestsTest, FetchAndXhrAreRecordedAndBothEnginesSendThemAgainByte
         QStringList arguments{QStringLiteral("--run"), QString::fromStdString(file)};
         if (browser)
             arguments << QStringLiteral("--browser");
-        Ran run = RunProgram(arguments);
+        test::ProcessResult run = RunProgram(arguments);
         EXPECT_EQ(run.code, 0) << run.out << run.err;
         std::vector<test::ReceivedRequest> replayed = ApiRequests();
         ASSERT_EQ(replayed.size(), 5u) << run.out;
