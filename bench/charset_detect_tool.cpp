@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/platform/cp932.h"
-#include "core/replay/charset_converter.h"
+#include "core/web/charset_converter.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/replay/charset_converter.h"
+#include "core/web/charset_converter.h"
 
 using namespace quillrun;
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/replay/form_action.h"
-#include "core/replay/url_encoding.h"
+#include "core/web/url_encoding.h"
 
 using namespace quillrun;
 

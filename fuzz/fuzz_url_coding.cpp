@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/replay/url_encoding.h"
+#include "core/web/url_encoding.h"
 
 using namespace quillrun;
 

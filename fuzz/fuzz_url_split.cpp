@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/replay/url_split.h"
+#include "core/web/url_split.h"
 
 using namespace quillrun;
 

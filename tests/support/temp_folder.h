@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "core/config/task_list.h"
 #include "core/platform/clock.h"
-#include "core/tasks/task_list.h"
 
 namespace quillrun::test {
 

@@ -1,3 +1,6 @@
+// core/browser: the Browser interface that the GUI implements on Qt WebEngine and tests fake,
+// and the navigation tracker that says when it is busy.
+//
 // The embedded browser as the rest of the program uses it. Texts are CP932; the Qt WebEngine
 // implementation lives in the GUI.
 #pragma once

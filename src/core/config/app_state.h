@@ -1,3 +1,6 @@
+// core/config: the settings, the task list as stored, quillrun.ini and the activity log.
+// Depends only on platform.
+//
 // The one application state: settings, program paths, the task list and the run's flags.
 // Everything here is used from the user-interface thread, except the playing flag, which the
 // playback reads and writes whole.
@@ -7,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/tasks/task_list.h"
+#include "core/config/task_list.h"
 
 namespace quillrun {
 

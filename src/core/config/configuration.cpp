@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/config/activity_log.h"
+#include "core/config/status_ranges.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
 #include "core/platform/paths.h"
-#include "core/replay/success_rule.h"
 
 namespace quillrun {
 
@@ -102,6 +102,73 @@ std::string UnreadableConfigurationMessage(const AppState& app) {
            app.configPath;
 }
 
+namespace {
+
+void ReadSettings(const IniDocument& ini, AppState& app) {
+    app.SetStartPage(ini.GetString("CONFIG", "startpage", DefaultStartPage(), kPathWidth));
+    app.settings.StartUpInTask = ini.GetInt("CONFIG", "StartUpInTask", 0) == 1 ? 1 : 0;
+    app.settings.AutoIEClose = ini.GetInt("CONFIG", "AutoIEClose", 1);
+    app.settings.OutputDebugTrace = ini.GetInt("CONFIG", "OutputDebugTrace", 0) == 1 ? 1 : 0;
+    app.settings.CGITestMode = ini.GetInt("CONFIG", "CGITestMode", 0) == 1 ? 1 : 0;
+    app.settings.SocketConnectTimeout = TimeoutSeconds(ini, "SocketConnectTimeout");
+    app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
+    app.settings.SocketRowTimeout = TimeoutSeconds(ini, "SocketRowTimeout");
+    app.settings.SocketHostHeader = ini.GetInt("CONFIG", "SocketHostHeader", 0) == 1 ? 1 : 0;
+    app.settings.NotifyCommand = ini.GetString("CONFIG", "NotifyCommand", "", kLongPathWidth);
+    app.settings.RecordScriptRequests =
+        ini.GetInt("CONFIG", "RecordScriptRequests", 0) == 1 ? 1 : 0;
+}
+
+// The numbers of the "Event%d" sections the task list is read from. They are "Event0" to
+// "Event<Total - 1>"; a missing section gives an empty task that never runs. A damaged Total
+// far beyond the sections of the file would only add such empty tasks, without end: the list is
+// then made of the sections present below Total, in their order, so that memory and time
+// follow the file and no task is lost.
+std::vector<int> TaskSections(const std::string& text, int count) {
+    std::vector<int> sections;
+    std::vector<int> present = EventSectionNumbers(text);
+    int highest = present.empty() ? -1 : present.back();
+    if (count > 1000 && count > highest + 1)
+        count = highest + 1;
+    if (count > kTaskCountLimit || count > static_cast<int>(present.size()) + 1000) {
+        for (int n : present) {
+            if (n < count && static_cast<int>(sections.size()) < kTaskCountLimit)
+                sections.push_back(n);
+        }
+    } else {
+        for (int n = 0; n < count; ++n)
+            sections.push_back(n);
+    }
+    return sections;
+}
+
+void ReadTask(const IniDocument& ini, const std::string& section, TaskRecord& task) {
+    task.SetName(ini.GetString(section, "EventName", "", kPathWidth));
+    task.SetDataFile(ini.GetString(section, "EventDataFile", "", kLongPathWidth));
+    task.EventTime_Year = ReadTimeField(ini, section, "EventTime_Year");
+    task.EventTime_Month = ReadTimeField(ini, section, "EventTime_Month");
+    task.EventTime_Day = ReadTimeField(ini, section, "EventTime_Day");
+    task.EventTime_Hour = ReadTimeField(ini, section, "EventTime_Hour");
+    task.EventTime_Minute = ReadTimeField(ini, section, "EventTime_Minute");
+    task.EventExecType = ReadTimeField(ini, section, "EventExecType");
+    task.EventOffsetMs =
+        std::clamp(ReadTimeField(ini, section, "EventOffsetMs"), -kOffsetLimitMs, kOffsetLimitMs);
+    task.EventExpectText = ini.GetString(section, "EventExpectText", "", kPathWidth);
+    task.EventRejectText = ini.GetString(section, "EventRejectText", "", kPathWidth);
+    task.EventExpectStatus = ini.GetString(section, "EventExpectStatus", "", kPathWidth);
+    if (!ValidStatusRanges(task.EventExpectStatus))
+        task.EventExpectStatus.clear();
+    task.EventRetryMs = std::clamp(ReadTimeField(ini, section, "EventRetryMs"), 0, 3600000);
+    if (task.EventRetryMs > 0)
+        task.EventRetryMs = std::max(task.EventRetryMs, kShortestRetryEveryMs);
+    task.EventRetrySeconds = std::clamp(ReadTimeField(ini, section, "EventRetrySeconds"), 0, 3600);
+    std::string notify = ini.GetString(section, "EventNotify", "", kPathWidth);
+    task.EventNotify = notify.empty() ? 1 : std::clamp(LeadingInteger(notify), 0, 2);
+    task.EventFreshHidden = ReadTimeField(ini, section, "EventFreshHidden") == 1 ? 1 : 0;
+}
+
+}  // namespace
+
 bool LoadConfiguration(AppState& app, const std::string& programFolder) {
     app.settings = Settings();
     app.tasks.Clear();
@@ -128,70 +195,16 @@ bool LoadConfiguration(AppState& app, const std::string& programFolder) {
         return false;
     IniDocument ini;
     ini.Parse(text);
-    app.SetStartPage(ini.GetString("CONFIG", "startpage", DefaultStartPage(), kPathWidth));
-    app.settings.StartUpInTask = ini.GetInt("CONFIG", "StartUpInTask", 0) == 1 ? 1 : 0;
-    app.settings.AutoIEClose = ini.GetInt("CONFIG", "AutoIEClose", 1);
-    app.settings.OutputDebugTrace = ini.GetInt("CONFIG", "OutputDebugTrace", 0) == 1 ? 1 : 0;
-    app.settings.CGITestMode = ini.GetInt("CONFIG", "CGITestMode", 0) == 1 ? 1 : 0;
-    app.settings.SocketConnectTimeout = TimeoutSeconds(ini, "SocketConnectTimeout");
-    app.settings.SocketReceiveTimeout = TimeoutSeconds(ini, "SocketReceiveTimeout");
-    app.settings.SocketRowTimeout = TimeoutSeconds(ini, "SocketRowTimeout");
-    app.settings.SocketHostHeader = ini.GetInt("CONFIG", "SocketHostHeader", 0) == 1 ? 1 : 0;
-    app.settings.NotifyCommand = ini.GetString("CONFIG", "NotifyCommand", "", kLongPathWidth);
-    app.settings.RecordScriptRequests =
-        ini.GetInt("CONFIG", "RecordScriptRequests", 0) == 1 ? 1 : 0;
+    ReadSettings(ini, app);
     int count = ini.GetInt("Event", "Total", 0);
     if (count < 1)
         return true;
-
-    // Tasks are read from "Event0" to "Event<Total - 1>"; a missing section gives an empty
-    // task that never runs. A damaged Total far beyond the sections of the file would only add
-    // such empty tasks, without end: the list is then made of the sections present below
-    // Total, in their order, so that memory and time follow the file and no task is lost.
-    std::vector<int> sections;
-    std::vector<int> present = EventSectionNumbers(text);
-    int highest = present.empty() ? -1 : present.back();
-    if (count > 1000 && count > highest + 1)
-        count = highest + 1;
-    if (count > kTaskCountLimit || count > static_cast<int>(present.size()) + 1000) {
-        for (int n : present) {
-            if (n < count && static_cast<int>(sections.size()) < kTaskCountLimit)
-                sections.push_back(n);
-        }
-        count = static_cast<int>(sections.size());
-    } else {
-        for (int n = 0; n < count; ++n)
-            sections.push_back(n);
-    }
+    std::vector<int> sections = TaskSections(text, count);
+    count = static_cast<int>(sections.size());
     if (count < 1 || !app.tasks.Reset(count))
         return true;
-    for (int i = 0; i < count; ++i) {
-        std::string section = EventSection(sections[static_cast<std::size_t>(i)]);
-        TaskRecord& task = app.tasks.At(i);
-        task.SetName(ini.GetString(section, "EventName", "", kPathWidth));
-        task.SetDataFile(ini.GetString(section, "EventDataFile", "", kLongPathWidth));
-        task.EventTime_Year = ReadTimeField(ini, section, "EventTime_Year");
-        task.EventTime_Month = ReadTimeField(ini, section, "EventTime_Month");
-        task.EventTime_Day = ReadTimeField(ini, section, "EventTime_Day");
-        task.EventTime_Hour = ReadTimeField(ini, section, "EventTime_Hour");
-        task.EventTime_Minute = ReadTimeField(ini, section, "EventTime_Minute");
-        task.EventExecType = ReadTimeField(ini, section, "EventExecType");
-        task.EventOffsetMs = std::clamp(ReadTimeField(ini, section, "EventOffsetMs"),
-                                        -kOffsetLimitMs, kOffsetLimitMs);
-        task.EventExpectText = ini.GetString(section, "EventExpectText", "", kPathWidth);
-        task.EventRejectText = ini.GetString(section, "EventRejectText", "", kPathWidth);
-        task.EventExpectStatus = ini.GetString(section, "EventExpectStatus", "", kPathWidth);
-        if (!ValidStatusRanges(task.EventExpectStatus))
-            task.EventExpectStatus.clear();
-        task.EventRetryMs = std::clamp(ReadTimeField(ini, section, "EventRetryMs"), 0, 3600000);
-        if (task.EventRetryMs > 0)
-            task.EventRetryMs = std::max(task.EventRetryMs, RetryWindow::kShortestEveryMs);
-        task.EventRetrySeconds =
-            std::clamp(ReadTimeField(ini, section, "EventRetrySeconds"), 0, 3600);
-        std::string notify = ini.GetString(section, "EventNotify", "", kPathWidth);
-        task.EventNotify = notify.empty() ? 1 : std::clamp(LeadingInteger(notify), 0, 2);
-        task.EventFreshHidden = ReadTimeField(ini, section, "EventFreshHidden") == 1 ? 1 : 0;
-    }
+    for (int i = 0; i < count; ++i)
+        ReadTask(ini, EventSection(sections[static_cast<std::size_t>(i)]), app.tasks.At(i));
     return true;
 }
 

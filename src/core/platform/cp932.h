@@ -42,6 +42,9 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // UTF-8 -> CP932. Characters CP932 cannot hold become "?".
 std::string Utf8ToCp932(std::string_view utf8);
 
+// Whether the bytes are well-formed UTF-8 (no overlong lead bytes, nothing past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // A Japanese literal of the sources (UTF-8) as the CP932 text the program uses.
 inline std::string J(std::string_view utf8) {
     return Utf8ToCp932(utf8);

@@ -1,3 +1,6 @@
+// core/platform: what stands in for the operating system: CP932 text, paths, private-profile INI,
+// files, sockets and TLS, the clock, the message sink, prompts and power. Depends on nothing.
+//
 // File calls that take CP932 paths: the path is converted to the file system's UTF-8 just
 // before the call. Files are opened, used and closed within one call.
 #pragma once

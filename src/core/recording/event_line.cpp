@@ -2,7 +2,7 @@
 
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
-#include "core/replay/url_encoding.h"
+#include "core/web/url_encoding.h"
 
 namespace quillrun {
 

@@ -1,3 +1,6 @@
+// core/recording: event lines and files, the capture of requests, script requests and the
+// request editor's model. Depends on web and platform.
+//
 // Event files (*.evf): one line per event, "%d\t%s\t%s\t%s\t" and CR LF (number, method, URL,
 // data). A request a page sent by script carries a fifth field, its headers, after the data's
 // tab ("%s\t" before the CR LF); readers that take four fields read such lines as before. This
@@ -11,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/web/url_encoding.h"
+
 namespace quillrun {
 
 // Field widths, terminating zero included. A URL is kept whole up to the data's width (today's
@@ -18,7 +23,6 @@ namespace quillrun {
 constexpr std::size_t kMethodWidth = 5;
 // "PATCH" and "DELETE", the methods of script requests, are the only longer method texts kept.
 constexpr std::size_t kLongMethodWidth = 7;
-constexpr std::size_t kDataWidth = 30720;
 constexpr std::size_t kUrlWidth = kDataWidth;
 constexpr std::size_t kHeadersWidth = 8192;
 // Readers take at most this many bytes of a line at a time; a longer line is split and its

@@ -3,8 +3,8 @@
 #include "core/platform/cp932.h"
 #include "core/platform/paths.h"
 #include "core/recording/event_list.h"
-#include "core/replay/charset_converter.h"
-#include "core/replay/url_encoding.h"
+#include "core/web/charset_converter.h"
+#include "core/web/url_encoding.h"
 
 namespace quillrun {
 namespace {
@@ -74,107 +74,134 @@ void RequestEditorModel::Refuse(const char* utf8Message) {
     prompter_.Ask(J(utf8Message), J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
 }
 
-bool RequestEditorModel::Open(const CurrentRequest& request) {
-    if (request.method != 4) {
-        number = request.number;
-        url = request.url.empty() ? "about:blank" : request.url;
-        const std::string& data = request.data;
-        source = data;
-        keepAmpersand.checked = data.find('&') != std::string::npos;
-        keepQuestion.checked = data.find('?') != std::string::npos;
-        keepEquals.checked = data.find('=') != std::string::npos;
-        std::string text = data;
-        UrlDecode(text, KeepFlags());
-        if (text == data) {
-            noDecode = {true, false};
-            noEncode.checked = true;
-        }
-        int code = -1;
-        if (!text.empty()) {
-            code = 6;
-            const char* options[] = {"s", "-e", "w", "j"};
-            const int codes[] = {0, 1, 3, 2};
-            for (int k = 0; k < 4; ++k) {
-                if (Convert(options[k], text) == text) {
-                    code = codes[k];
-                    break;
-                }
+void RequestEditorModel::DetectCode(const std::string& text) {
+    int code = -1;
+    if (!text.empty()) {
+        code = 6;
+        const char* options[] = {"s", "-e", "w", "j"};
+        const int codes[] = {0, 1, 3, 2};
+        for (int k = 0; k < 4; ++k) {
+            if (Convert(options[k], text) == text) {
+                code = codes[k];
+                break;
             }
         }
-        switch (code) {
-            case 0:
-                detected = "SJIS";
-                outputCode = kOutSjis;
-                break;
-            case 1:
-                detected = "EUC";
-                outputCode = kOutEuc;
-                break;
-            case 3:
-                detected = "UTF8";
-                outputCode = kOutUtf8;
-                break;
-            case 2:
-                detected = "JIS";
-                outputCode = kOutJis;
-                break;
-            default:
-                detected = "???";
-                outputCode = kOutNone;
-                break;
-        }
-        std::string display = (code == 0 || code == 6) ? text : Convert("s", text);
-        if (data.empty()) {
-            noDecode = {true, false};
-            noEncode = {true, false};
-            noConvertIn = {true, false};
-            noConvertOut = {true, false};
-        }
-        decoded = CutToWidth(display, kTextWidth);
-        multipart.checked = display.find("form-data") != std::string::npos;
-        output = data;
-    } else {
-        url = "about:blank";
-        submitText = request.url.size() > 7 ? request.url.substr(7) : std::string();
-        const std::string& data = request.data;
-        std::size_t input = data.find("input=");
-        std::size_t click = data.find("click=");
-        if (input == std::string::npos || click == std::string::npos) {
-            // Shown as what it is, a SET event, with its submit name.
-            type = kTypeSet;
-            urlEnabled = decodedEnabled = false;
-            SetSetControls(true);
-            return false;
-        }
-        std::string collected;
-        for (std::size_t i = input + 6; i < click && i < data.size(); ++i) {
-            if (data[i] == ':') {
-                valueNames.push_back(collected);
-                collected.clear();
-            } else if (data[i] == ',') {
-                if (entryCount_ < kMaxEntries) {
-                    values_[entryCount_] = CutToWidth(collected, kValueWidth);
-                    ++entryCount_;
-                }
-                collected.clear();
-            } else {
-                collected += data[i];
-            }
-        }
-        if (!valueNames.empty())
-            SelectValueEntry(0);
-        collected.clear();
-        for (std::size_t i = click + 6; i < data.size(); ++i) {
-            if (data[i] == ',') {
-                pressNames.push_back(collected);
-                collected.clear();
-            } else {
-                collected += data[i];
-            }
-        }
-        if (!pressNames.empty())
-            pressNameText = pressNames.front();
     }
+    switch (code) {
+        case 0:
+            detected = "SJIS";
+            outputCode = kOutSjis;
+            break;
+        case 1:
+            detected = "EUC";
+            outputCode = kOutEuc;
+            break;
+        case 3:
+            detected = "UTF8";
+            outputCode = kOutUtf8;
+            break;
+        case 2:
+            detected = "JIS";
+            outputCode = kOutJis;
+            break;
+        default:
+            detected = "???";
+            outputCode = kOutNone;
+            break;
+    }
+    std::string display = (code == 0 || code == 6) ? text : Convert("s", text);
+    decoded = CutToWidth(display, kTextWidth);
+    multipart.checked = display.find("form-data") != std::string::npos;
+}
+
+void RequestEditorModel::OpenRequest(const CurrentRequest& request) {
+    number = request.number;
+    url = request.url.empty() ? "about:blank" : request.url;
+    const std::string& data = request.data;
+    source = data;
+    keepAmpersand.checked = data.find('&') != std::string::npos;
+    keepQuestion.checked = data.find('?') != std::string::npos;
+    keepEquals.checked = data.find('=') != std::string::npos;
+    std::string text = data;
+    UrlDecode(text, KeepFlags());
+    if (text == data) {
+        noDecode = {true, false};
+        noEncode.checked = true;
+    }
+    if (data.empty()) {
+        noDecode = {true, false};
+        noEncode = {true, false};
+        noConvertIn = {true, false};
+        noConvertOut = {true, false};
+    }
+    DetectCode(text);
+    output = data;
+}
+
+bool RequestEditorModel::OpenSetStep(const CurrentRequest& request) {
+    url = "about:blank";
+    submitText = request.url.size() > 7 ? request.url.substr(7) : std::string();
+    const std::string& data = request.data;
+    std::size_t input = data.find("input=");
+    std::size_t click = data.find("click=");
+    if (input == std::string::npos || click == std::string::npos) {
+        // Shown as what it is, a SET event, with its submit name.
+        type = kTypeSet;
+        urlEnabled = decodedEnabled = false;
+        SetSetControls(true);
+        return false;
+    }
+    std::string collected;
+    for (std::size_t i = input + 6; i < click && i < data.size(); ++i) {
+        if (data[i] == ':') {
+            valueNames.push_back(collected);
+            collected.clear();
+        } else if (data[i] == ',') {
+            if (entryCount_ < kMaxEntries) {
+                values_[entryCount_] = CutToWidth(collected, kValueWidth);
+                ++entryCount_;
+            }
+            collected.clear();
+        } else {
+            collected += data[i];
+        }
+    }
+    if (!valueNames.empty())
+        SelectValueEntry(0);
+    collected.clear();
+    for (std::size_t i = click + 6; i < data.size(); ++i) {
+        if (data[i] == ',') {
+            pressNames.push_back(collected);
+            collected.clear();
+        } else {
+            collected += data[i];
+        }
+    }
+    if (!pressNames.empty())
+        pressNameText = pressNames.front();
+    return true;
+}
+
+void RequestEditorModel::OpenScriptRow(const CurrentRequest& request) {
+    scriptRow = true;
+    scriptMethod =
+        request.method == kMethodUrl || request.method == kMethodGet ? kMethodPost : request.method;
+    type = kTypePost;
+    noData = {request.data.empty(), false};
+    decodedEnabled = true;
+    percentBody_ = RowBodyIsPercentEncoded(request.headers);
+    for (const auto& [name, value] : SplitRowHeaders(request.headers)) {
+        if (!headersText.empty())
+            headersText += "\n";
+        headersText += name + ": " + value;
+    }
+}
+
+bool RequestEditorModel::Open(const CurrentRequest& request) {
+    if (request.method != 4)
+        OpenRequest(request);
+    else if (!OpenSetStep(request))
+        return false;
     switch (request.method) {
         case 1:
             noData.checked = true;
@@ -195,21 +222,8 @@ bool RequestEditorModel::Open(const CurrentRequest& request) {
             break;
     }
     SetSetControls(request.method == 4);
-    if (!request.headers.empty() && request.method != 4) {
-        scriptRow = true;
-        scriptMethod = request.method == kMethodUrl || request.method == kMethodGet
-                           ? kMethodPost
-                           : request.method;
-        type = kTypePost;
-        noData = {request.data.empty(), false};
-        decodedEnabled = true;
-        percentBody_ = RowBodyIsPercentEncoded(request.headers);
-        for (const auto& [name, value] : SplitRowHeaders(request.headers)) {
-            if (!headersText.empty())
-                headersText += "\n";
-            headersText += name + ": " + value;
-        }
-    }
+    if (!request.headers.empty() && request.method != 4)
+        OpenScriptRow(request);
     return true;
 }
 

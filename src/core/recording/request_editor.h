@@ -103,6 +103,12 @@ class RequestEditorModel {
 
   private:
     void SetSetControls(bool enabled) { setControlsEnabled = enabled; }
+    // The parts of Open: a request's data decoded and its code found, a SET step's names and
+    // values, a script row's headers.
+    void OpenRequest(const CurrentRequest& request);
+    void DetectCode(const std::string& decodedText);
+    bool OpenSetStep(const CurrentRequest& request);
+    void OpenScriptRow(const CurrentRequest& request);
     // The headers field of a script row from the box's lines; false (and a message) when they
     // are no HTTP headers.
     bool ScriptHeaders(std::string& field);

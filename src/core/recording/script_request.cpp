@@ -1,7 +1,7 @@
 #include "core/recording/script_request.h"
 
 #include "core/platform/cp932.h"
-#include "core/replay/url_encoding.h"
+#include "core/web/url_encoding.h"
 
 namespace quillrun {
 

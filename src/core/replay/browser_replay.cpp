@@ -3,14 +3,15 @@
 #include <chrono>
 
 #include "core/platform/cp932.h"
+#include "core/platform/message_sink.h"
 #include "core/platform/paths.h"
-#include "core/recording/form_encoding.h"
-#include "core/recording/message_sink.h"
 #include "core/replay/form_action.h"
 #include "core/replay/fresh_hidden.h"
 #include "core/replay/post_guard.h"
-#include "core/replay/url_encoding.h"
-#include "core/replay/url_split.h"
+#include "core/replay/row_report.h"
+#include "core/web/form_encoding.h"
+#include "core/web/url_encoding.h"
+#include "core/web/url_split.h"
 
 namespace quillrun {
 
@@ -107,133 +108,180 @@ void TakeFreshHiddenFields(Browser& browser, const EventLine& row, RowNavigation
 
 }  // namespace
 
+namespace {
+
+// What a browser replay carries from row to row.
+struct BrowserRun {
+    std::vector<std::string> lines;  // the event file's
+    Browser& browser;
+    ReplayWaiter& waiter;
+    const RowObserver& observer;
+    bool freshHidden;
+    std::string pageText;  // the page a row's navigation led to, for the success rule
+    EventLine lastSet;     // a SET row's steps run on the next page, reported with this row
+};
+
+// One row on its way through the steps.
+struct BrowserRow {
+    std::size_t index = 0;
+    EventLine row;
+    std::string guardKey;
+    RowNavigation navigation;
+    bool byPage = false;   // the page itself already sent this row's request
+    bool settled = false;  // the browser finished within the wait
+    LocalTime at;
+    std::chrono::steady_clock::time_point started;
+    std::vector<std::string> notes;
+};
+
+void Report(BrowserRun& run, const EventLine& row, const LocalTime& at, long long ms,
+            const std::string& outcome, bool ok, std::vector<std::string> notes = {}) {
+    if (!run.observer)
+        return;
+    RowResult result;
+    result.at = at;
+    result.method = row.method;
+    result.url = row.method == "GET" ? row.url + "?" + row.data : row.url;
+    result.outcome = outcome;
+    result.milliseconds = ms;
+    result.ok = ok;
+    result.responseText = run.pageText;
+    result.notes = std::move(notes);
+    run.observer(result);
+}
+
+// Reads row `index` and checks it; false when it ends the replay (said to the observer).
+bool ReadBrowserRow(BrowserRun& run, std::size_t index, BrowserRow& row) {
+    row.index = index;
+    auto notSent = [&](const std::string& why) {
+        ReportRowsNotSent(run.lines, index, why, run.observer);
+        return false;
+    };
+    switch (ReadReplayRow(run.lines[index], index, row.row)) {
+        case RowFault::ListEnd:
+            return false;
+        case RowFault::Unreadable:
+            return notSent("it cannot be read as an event");
+        case RowFault::Damaged:
+            Report(run, EventLine(), CurrentClock().Now(), 0,
+                   "damaged row " + std::to_string(index + 1) + ": control bytes", false);
+            return false;
+        case RowFault::None:
+            break;
+    }
+    if (row.row.method == "SET") {
+        row.guardKey = "SET" + row.row.url + row.row.data;
+        return true;
+    }
+    UrlParts parts;
+    std::string fault = AddressFault(row.row.url, parts);
+    if (!fault.empty())
+        return notSent(fault);
+    row.guardKey = parts.host + row.row.method + parts.path + row.row.data;
+    return true;
+}
+
+// The duplicate-post guard, always on for the browser; false when it refused the row.
+bool GuardBrowserRow(BrowserRun& run, const BrowserRow& row) {
+    if (RunPostGuard(row.guardKey) == GuardResult::Pass)
+        return true;
+    Report(run, row.row, CurrentClock().Now(), 0, "refused by the duplicate-post guard", false);
+    return false;
+}
+
+// A page that went on by itself has already sent this row's request: sending it again would
+// repeat it (a POST twice). Its own navigation is waited for instead.
+void FindPagesOwnNavigation(BrowserRun& run, BrowserRow& row) {
+    RowAction action = row.navigation.action;
+    if (action == RowAction::ArmForm || action == RowAction::Fetch || row.index == 0)
+        return;
+    if (run.browser.Busy())
+        run.waiter.WaitUntilNotBusy(run.browser);
+    row.byPage =
+        run.browser.TakePagesOwnNavigation(row.navigation.url, action == RowAction::NavigatePost);
+}
+
+void RefreshBrowserRowTokens(BrowserRun& run, BrowserRow& row) {
+    bool entries = row.navigation.action == RowAction::NavigatePost ||
+                   (row.row.method == "GET" && !row.row.data.empty());
+    if (run.freshHidden && entries && !row.byPage && row.index > 0 &&
+        row.row.data.find(kMultipartMarker) == std::string::npos)
+        TakeFreshHiddenFields(run.browser, row.row, row.navigation, row.notes);
+}
+
+void PerformBrowserRow(BrowserRun& run, const BrowserRow& row) {
+    if (row.byPage) {
+        AddMessage(J("ページ自身がこの行の要求を送ったため、もう一度は送らずにその読み込みを待"
+                     "ちます: ") +
+                   row.row.url);
+    } else {
+        PerformRow(row.navigation, run.browser);
+    }
+    if (row.navigation.action == RowAction::ArmForm)
+        run.lastSet = row.row;
+}
+
+// The row's outcome: armed, a script request's answer, or the page's load.
+void ReportBrowserRow(BrowserRun& run, BrowserRow& row) {
+    long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - row.started)
+                       .count();
+    auto report = [&](const std::string& outcome, bool ok) {
+        Report(run, row.row, row.at, ms, outcome, ok, std::move(row.notes));
+    };
+    if (row.navigation.action == RowAction::ArmForm) {
+        report("form action armed", true);
+    } else if (row.navigation.action == RowAction::Fetch) {
+        Browser::ScriptAnswer answer = run.browser.LastScriptAnswer();
+        run.pageText = answer.text;
+        if (!row.settled)
+            report("timed out", false);
+        else if (!answer.answered)
+            report("fetch failed: " + (answer.error.empty() ? "no answer" : answer.error), false);
+        else
+            report("answered " + std::to_string(answer.status) + " " + answer.statusText,
+                   answer.status >= 200 && answer.status < 400);
+    } else if (!row.settled) {
+        // The page never finished: the previous page's result says nothing of this row.
+        report("timed out", false);
+    } else {
+        bool loaded = run.browser.LastLoadSucceeded();
+        if (run.observer)
+            run.pageText = run.browser.PageText();
+        std::string outcome = loaded ? "loaded" : "load failed";
+        report(row.byPage ? outcome + " (requested by the page itself)" : outcome, loaded);
+    }
+}
+
+// A SET row's steps that failed on the page after it, each reported with that row.
+void ReportFailedFormSteps(BrowserRun& run) {
+    for (const std::string& failure : TakeFormActionFailures())
+        Report(run, run.lastSet, CurrentClock().Now(), 0, "form action failed: " + failure, false);
+}
+
+}  // namespace
+
 void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
                        const RowObserver& observer, bool freshHidden) {
-    std::vector<std::string> lines;
-    if (!ReadEventFileLines(eventFile, lines))
+    BrowserRun run{{}, browser, waiter, observer, freshHidden, {}, {}};
+    if (!ReadEventFileLines(eventFile, run.lines))
         return;
-    std::string pageText;  // the page a row's navigation led to, for the success rule
-    std::vector<std::string> rowNotes;
-    auto report = [&observer, &pageText, &rowNotes](const EventLine& row, const LocalTime& at,
-                                                    long long ms, const std::string& outcome,
-                                                    bool ok) {
-        if (!observer)
+    TakeFormActionFailures();  // those of an earlier replay
+    for (std::size_t n = 0; n < run.lines.size(); ++n) {
+        BrowserRow row;
+        if (!ReadBrowserRow(run, n, row) || !GuardBrowserRow(run, row))
             return;
-        RowResult result;
-        result.at = at;
-        result.method = row.method;
-        result.url = row.method == "GET" ? row.url + "?" + row.data : row.url;
-        result.outcome = outcome;
-        result.milliseconds = ms;
-        result.ok = ok;
-        result.responseText = pageText;
-        result.notes = rowNotes;
-        rowNotes.clear();
-        observer(result);
-    };
-    auto notSent = [&](std::size_t bad, const std::string& why) {
-        ReportRowsNotSent(lines, bad, why, observer);
-    };
-    // A SET row's steps run on the next page; a step that failed is reported with its row.
-    TakeFormActionFailures();
-    EventLine lastSet;
-    auto reportFailedSteps = [&] {
-        for (const std::string& failure : TakeFormActionFailures())
-            report(lastSet, CurrentClock().Now(), 0, "form action failed: " + failure, false);
-    };
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        EventLine row;
-        if (!ParseReplayRow(lines[n], row)) {
-            if (!IsEventListEnd(lines[n]))
-                notSent(n, "it cannot be read as an event");
+        row.navigation = NavigationForRow(row.row);
+        if (row.navigation.action == RowAction::End)
             return;
-        }
-        if (RowHoldsControlBytes(row)) {
-            AddMessage(DamagedRowMessage(n + 1));
-            report(EventLine(), CurrentClock().Now(), 0,
-                   "damaged row " + std::to_string(n + 1) + ": control bytes", false);
-            return;
-        }
-        std::string key;
-        if (row.method != "SET") {
-            UrlParts parts;
-            if (!SplitUrl(row.url, parts)) {
-                notSent(n, "its URL cannot be read");
-                return;
-            }
-            if (parts.host.size() > kPathWidth - 1) {
-                notSent(n, "its host is longer than 259 bytes");
-                return;
-            }
-            key = parts.host + row.method + parts.path + row.data;
-        } else {
-            key = "SET" + row.url + row.data;
-        }
-        if (RunPostGuard(key) != GuardResult::Pass) {
-            report(row, CurrentClock().Now(), 0, "refused by the duplicate-post guard", false);
-            return;
-        }
-        RowNavigation navigation = NavigationForRow(row);
-        if (navigation.action == RowAction::End)
-            return;
-        LocalTime at = CurrentClock().Now();
-        auto started = std::chrono::steady_clock::now();
-        // A page that went on by itself has already sent this row's request: sending it again
-        // would repeat it (a POST twice). Its own navigation is waited for instead.
-        bool byPage = false;
-        bool fetch = navigation.action == RowAction::Fetch;
-        if (navigation.action != RowAction::ArmForm && !fetch && n > 0) {
-            if (browser.Busy())
-                waiter.WaitUntilNotBusy(browser);
-            byPage = browser.TakePagesOwnNavigation(navigation.url,
-                                                    navigation.action == RowAction::NavigatePost);
-        }
-        bool entries = navigation.action == RowAction::NavigatePost ||
-                       (row.method == "GET" && !row.data.empty());
-        if (freshHidden && entries && !byPage && n > 0 &&
-            row.data.find(kMultipartMarker) == std::string::npos)
-            TakeFreshHiddenFields(browser, row, navigation, rowNotes);
-        if (byPage) {
-            AddMessage(J("ページ自身がこの行の要求を送ったため、もう一度は送らずにその読み込みを待"
-                         "ちます: ") +
-                       row.url);
-        } else {
-            PerformRow(navigation, browser);
-        }
-        if (navigation.action == RowAction::ArmForm)
-            lastSet = row;
-        bool settled = WaitAfterRow(browser, waiter);
-        long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now() - started)
-                           .count();
-        if (navigation.action == RowAction::ArmForm) {
-            report(row, at, ms, "form action armed", true);
-        } else if (fetch) {
-            Browser::ScriptAnswer answer = browser.LastScriptAnswer();
-            pageText = answer.text;
-            if (!settled) {
-                report(row, at, ms, "timed out", false);
-            } else if (!answer.answered) {
-                report(row, at, ms,
-                       "fetch failed: " + (answer.error.empty() ? "no answer" : answer.error),
-                       false);
-            } else {
-                std::string status = std::to_string(answer.status) + " " + answer.statusText;
-                report(row, at, ms, "answered " + status,
-                       answer.status >= 200 && answer.status < 400);
-            }
-        } else if (!settled) {
-            // The page never finished: the previous page's result says nothing of this row.
-            report(row, at, ms, "timed out", false);
-        } else {
-            bool loaded = browser.LastLoadSucceeded();
-            if (observer)
-                pageText = browser.PageText();
-            std::string outcome = loaded ? "loaded" : "load failed";
-            report(row, at, ms, byPage ? outcome + " (requested by the page itself)" : outcome,
-                   loaded);
-        }
-        reportFailedSteps();
+        row.at = CurrentClock().Now();
+        row.started = std::chrono::steady_clock::now();
+        FindPagesOwnNavigation(run, row);
+        RefreshBrowserRowTokens(run, row);
+        PerformBrowserRow(run, row);
+        row.settled = WaitAfterRow(browser, waiter);
+        ReportBrowserRow(run, row);
+        ReportFailedFormSteps(run);
     }
 }
 

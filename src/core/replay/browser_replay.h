@@ -7,8 +7,8 @@
 #include <string>
 
 #include "core/browser/browser.h"
+#include "core/formats/run_report.h"
 #include "core/recording/event_line.h"
-#include "core/replay/run_report.h"
 
 namespace quillrun {
 

@@ -4,7 +4,7 @@
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
 #include "core/platform/paths.h"
-#include "core/replay/charset_converter.h"
+#include "core/web/charset_converter.h"
 
 namespace quillrun {
 namespace {

@@ -6,10 +6,10 @@
 #include <cctype>
 
 #include "core/platform/cp932.h"
-#include "core/recording/form_encoding.h"
-#include "core/recording/message_sink.h"
-#include "core/replay/charset_converter.h"
-#include "core/replay/url_encoding.h"
+#include "core/platform/message_sink.h"
+#include "core/web/charset_converter.h"
+#include "core/web/form_encoding.h"
+#include "core/web/url_encoding.h"
 
 namespace quillrun {
 namespace {

@@ -3,8 +3,8 @@
 #include "core/config/activity_log.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
+#include "core/platform/message_sink.h"
 #include "core/platform/paths.h"
-#include "core/recording/message_sink.h"
 
 namespace quillrun {
 

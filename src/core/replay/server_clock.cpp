@@ -9,8 +9,8 @@
 
 #include "core/platform/tcp_client.h"
 #include "core/replay/socket_sender.h"
-#include "core/replay/url_endpoint.h"
-#include "core/replay/url_split.h"
+#include "core/web/url_endpoint.h"
+#include "core/web/url_split.h"
 
 namespace quillrun {
 namespace {

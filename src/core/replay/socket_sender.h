@@ -1,37 +1,23 @@
+// core/replay: the two replay engines (the socket sender as a row pipeline, the browser replay)
+// with cookies, the guard, fresh tokens, success rules and retries. Below tasks, above the rest.
+//
 // The socket sender: replays an event file row by row over its own HTTP/1.0 client, with the
-// cookie store, numbered response files and the duplicate-post guard. One detached thread per
-// started Socket task.
+// cookie store, numbered response files and the duplicate-post guard; one thread per started
+// Socket task, each joined at the program's normal end. The rows go through the steps of
+// socket_row_steps.h; a request's exchange is socket_exchange.h's.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "core/platform/tcp_client.h"
-#include "core/replay/run_report.h"
+#include "core/formats/run_report.h"
+#include "core/platform/clock.h"
+#include "core/replay/socket_exchange.h"
+#include "core/replay/socket_options.h"
 #include "core/replay/success_rule.h"
-#include "core/replay/url_endpoint.h"
 
 namespace quillrun {
-
-constexpr std::size_t kReceiveLimit = 10240;
-constexpr int kResponseFilesMax = 101;  // numbers 0 to 100
-
-struct SocketSenderOptions {
-    std::uint16_t port = 0;        // 0: 80, or 50000 in CGI test mode
-    int pauseMilliseconds = 1000;  // after every row that reached the request stage
-    // 0: the settings' SocketConnectTimeout / SocketReceiveTimeout seconds, else 10 s and 30 s.
-    int connectTimeoutMilliseconds = 0;
-    int receiveTimeoutMilliseconds = 0;
-    // 0: the settings' SocketRowTimeout seconds, else 120 s for a row's whole exchange.
-    int rowTimeoutMilliseconds = 0;
-};
-
-// The connect and idle limits in force: the options, else the settings, else the defaults.
-NetTimeouts SocketTimeouts();
-
-// Tests reach a loopback server on its own port and shorten the pause.
-void SetSocketSenderOptions(const SocketSenderOptions& options);
 
 struct SocketRequest {
     std::string method;  // "GET", "URL", "POST"; "PUT", "PATCH", "DELETE" of script rows
@@ -54,29 +40,6 @@ std::string ResponseFilePath(int n);
 // the response becomes number 0.
 void StoreResponse(const std::string& response);
 
-// What one request exchange gave: whether it got as far as receiving, and the bytes received.
-struct Exchange {
-    bool received = false;
-    std::string response;
-    NetFailure failure = NetFailure::None;
-    std::string detail;  // why a TLS session did not come about
-};
-// Told, right after the request was written, when its first byte was.
-using SentHook = std::function<void(const LocalTime& firstByte)>;
-// The target's port is the one connected to.
-using ExchangeFunction =
-    std::function<Exchange(const Endpoint& target, const std::string& text, const SentHook& sent)>;
-
-// The exchange over TCP (and TLS for https rows): connect (or take the connection this thread
-// opened ahead for the target), send the whole request, receive at most 10240 bytes.
-Exchange TcpExchange(const Endpoint& target, const std::string& text, const SentHook& sent);
-
-// Opens this thread's connection to the target now (TCP, and TLS for https), for the next
-// TcpExchange to the same target to use; a failure is left for that exchange to meet.
-void ConnectAhead(const Endpoint& target);
-// Opens that connection again, with a message-list line, when the server has closed it since.
-void KeepAheadConnectionOpen();
-
 // When a run's first request is written: not before `at`, with its connection opened ahead
 // when asked. `written` hears when the first byte went (or, for a run that ended before its
 // first request, nothing).
@@ -85,6 +48,11 @@ struct FirstRequestMoment {
     bool connectAhead = true;
     SentHook written;
 };
+
+// The waits of the sender's threads: until the moment (false when the program ends meanwhile),
+// and the pause after a row, cut short by the program's end.
+bool WaitForMomentUnlessEnding(const LocalTime& moment);
+void PauseUnlessEnding(int milliseconds);
 
 // Replays an event file with the given exchange and pause; the thread procedure uses the TCP
 // exchange. The observer hears of every row that was sent or that ended the replay. With a

@@ -4,66 +4,12 @@
 #include <cctype>
 #include <chrono>
 
+#include "core/config/status_ranges.h"
+
 namespace quillrun {
-namespace {
-
-// Each "a-b" or "a" of the text; false when one is malformed.
-bool ReadRanges(const std::string& text, std::vector<std::pair<int, int>>& ranges) {
-    std::size_t i = 0;
-    auto number = [&](int& out) {
-        std::size_t start = i;
-        long value = 0;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) &&
-               i - start < 4) {
-            value = value * 10 + (text[i] - '0');
-            ++i;
-        }
-        out = static_cast<int>(value);
-        return i > start && value >= 100 && value <= 599;
-    };
-    auto spaces = [&] {
-        while (i < text.size() && text[i] == ' ')
-            ++i;
-    };
-    spaces();
-    if (i == text.size())
-        return false;
-    while (i < text.size()) {
-        int low = 0, high = 0;
-        if (!number(low))
-            return false;
-        high = low;
-        spaces();
-        if (i < text.size() && text[i] == '-') {
-            ++i;
-            spaces();
-            if (!number(high) || high < low)
-                return false;
-            spaces();
-        }
-        ranges.emplace_back(low, high);
-        if (i == text.size())
-            return true;
-        if (text[i] != ',')
-            return false;
-        ++i;
-        spaces();
-        if (i == text.size())
-            return false;  // a comma with nothing after it
-    }
-    return true;
-}
-
-}  // namespace
-
-bool ValidStatusRanges(const std::string& text) {
-    std::vector<std::pair<int, int>> ranges;
-    return ReadRanges(text, ranges);
-}
-
 bool StatusCounts(const SuccessRule& rule, int status) {
     std::vector<std::pair<int, int>> ranges;
-    if (rule.statusRanges.empty() || !ReadRanges(rule.statusRanges, ranges))
+    if (rule.statusRanges.empty() || !ReadStatusRanges(rule.statusRanges, ranges))
         return status >= 200 && status <= 399;
     for (const auto& [low, high] : ranges) {
         if (status >= low && status <= high)

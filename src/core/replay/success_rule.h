@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/config/status_ranges.h"
+#include "core/config/task_list.h"
+#include "core/formats/run_report.h"
 #include "core/platform/clock.h"
-#include "core/replay/run_report.h"
 
 namespace quillrun {
 
@@ -23,25 +25,17 @@ struct SuccessRule {
     }
 };
 
-// "200-299", "200,302" or "200-299, 302": statuses from 100 to 599, each range low to high.
-bool ValidStatusRanges(const std::string& text);
 // Whether the status counts under the rule (2xx and 3xx when the rule names none).
 bool StatusCounts(const SuccessRule& rule, int status);
 // The status of an HTTP status line ("HTTP/1.1 200 OK"); 0 when it is none.
 int StatusCodeOf(const std::string& statusLine);
-
-struct TryVerdict {
-    bool success = false;
-    bool guardRefused = false;  // the duplicate-post guard refused a row: no more tries
-    std::string reason;         // what failed, for the report and the message list (UTF-8)
-};
 
 // The verdict on one try's rows; the last row's responseText is the answer the texts are
 // looked for in.
 TryVerdict JudgeTry(const SuccessRule& rule, const std::vector<RowResult>& rows);
 
 struct RetryWindow {
-    static constexpr int kShortestEveryMs = 100;  // no site is asked more often than this
+    static constexpr int kShortestEveryMs = kShortestRetryEveryMs;
     int everyMs = 0;
     int forSeconds = 0;
     bool On() const { return everyMs > 0 && forSeconds > 0; }

@@ -2,12 +2,20 @@
 
 #include <mutex>
 
+#include "core/config/activity_log.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
+#include "core/platform/message_sink.h"
 #include "core/platform/notify_command.h"
-#include "core/recording/message_sink.h"
 
 namespace quillrun {
+
+void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say) {
+    std::string text = J("イベント実行 ") + name;
+    WriteLog(text, false);
+    say(text);
+}
+
 namespace {
 
 std::mutex& ListenerLock() {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "core/replay/run_report.h"
+#include "core/formats/run_report.h"
 #include "core/replay/success_rule.h"
 
 namespace quillrun {
@@ -34,6 +34,9 @@ bool WantsDesktopNotice(const TaskRunEnd& end);
 std::string TryMessage(const std::string& taskName, int tryNumber, const TryVerdict& verdict,
                        bool windowOn);
 std::string RunEndMessage(const std::string& taskName, const RunSummary& summary);
+
+// The message-list and log line of a task's run, said when it starts.
+void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say);
 
 // Runs a task's file with its settings: tries through `runOnce`, waiting with `wait`, writing
 // `report` (a block per try when the run may have more than one) and telling each row to

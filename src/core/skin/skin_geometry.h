@@ -1,3 +1,6 @@
+// core/skin: the main window's sizes and regions, as numbers, for the GUI to draw.
+// Depends only on platform.
+//
 // The numbers of the painted main window: its size from the desktop, the tab hit bands, the
 // frame, the page area with its octagon, the page toolbar and the tray tip.
 #pragma once

@@ -73,88 +73,100 @@ int LastDayOfMonth(int month) {
     }
 }
 
+namespace {
+
+struct Candidate {
+    int year, month, day, hour, minute;
+};
+
+// The year, month and day the task comes next, each taken from the task or, for "every", from
+// now or the next one when nothing of it is left today.
+void CandidateDate(const TaskRecord& t, const LocalTime& now, int lastDay, Candidate& c) {
+    if (t.EventTime_Year != kEvery) {
+        c.year = t.EventTime_Year;
+    } else {
+        bool next = false;
+        if (t.EventTime_Month != kEvery) {
+            if (t.EventTime_Month < now.month) {
+                next = true;
+            } else if (t.EventTime_Month == now.month) {
+                next = NoLaterTime(t, now, 1, lastDay);
+            }
+        } else if (now.month == 12) {
+            next = NoLaterTime(t, now, 1, lastDay);
+        }
+        c.year = next ? now.year + 1 : now.year;
+    }
+    if (t.EventTime_Month != kEvery) {
+        c.month = t.EventTime_Month;
+    } else if (c.year != now.year) {
+        c.month = 1;
+    } else {
+        bool next = NoLaterTime(t, now, 1, lastDay);
+        c.month = next ? (now.month == 12 ? now.month : now.month + 1) : now.month;
+    }
+    if (t.EventTime_Day != kEvery) {
+        c.day = t.EventTime_Day;
+    } else if (c.year != now.year || c.month != now.month) {
+        c.day = 1;
+    } else {
+        bool next = NoLaterTime(t, now, 2, lastDay);
+        c.day = next ? (now.day == lastDay ? now.day : now.day + 1) : now.day;
+    }
+}
+
+// The hour and minute, with the carries of "every minute" in the current hour.
+void CandidateTime(const TaskRecord& t, const LocalTime& now, int lastDay, Candidate& c) {
+    bool today = c.year == now.year && c.month == now.month && c.day == now.day;
+    if (t.EventTime_Hour != kEvery) {
+        c.hour = t.EventTime_Hour;
+    } else if (!today) {
+        c.hour = 0;
+    } else if (t.EventTime_Minute != kEvery && t.EventTime_Minute <= now.minute) {
+        c.hour = now.hour == 23 ? now.hour : now.hour + 1;
+    } else {
+        c.hour = now.hour;
+    }
+    if (t.EventTime_Minute != kEvery) {
+        c.minute = t.EventTime_Minute;
+    } else if (!today || c.hour != now.hour) {
+        c.minute = 0;
+    } else if (now.minute < 59) {
+        c.minute = now.minute + 1;
+    } else {
+        c.minute = 0;
+        if (c.hour < 23) {
+            ++c.hour;
+        } else {
+            c.hour = 0;
+            if (++c.day > lastDay) {
+                c.day = 1;
+                if (++c.month > 12) {
+                    c.month = 1;
+                    ++c.year;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
 NextTask ComputeNextTask(const TaskList& tasks, const LocalTime& now) {
     NextTask best;
     const int lastDay = LastDayOfMonth(now.month);
     const std::int64_t nowValue =
         TimeValue(now.year, now.month, now.day, now.hour, now.minute, now.second);
     for (int i = 0; i < tasks.Count(); ++i) {
-        const TaskRecord& t = tasks.At(i);
-        int cY, cM, cD, ch, cm;
-        // Year.
-        if (t.EventTime_Year != kEvery) {
-            cY = t.EventTime_Year;
-        } else {
-            bool next = false;
-            if (t.EventTime_Month != kEvery) {
-                if (t.EventTime_Month < now.month) {
-                    next = true;
-                } else if (t.EventTime_Month == now.month) {
-                    next = NoLaterTime(t, now, 1, lastDay);
-                }
-            } else if (now.month == 12) {
-                next = NoLaterTime(t, now, 1, lastDay);
-            }
-            cY = next ? now.year + 1 : now.year;
-        }
-        // Month.
-        if (t.EventTime_Month != kEvery) {
-            cM = t.EventTime_Month;
-        } else if (cY != now.year) {
-            cM = 1;
-        } else {
-            bool next = NoLaterTime(t, now, 1, lastDay);
-            cM = next ? (now.month == 12 ? now.month : now.month + 1) : now.month;
-        }
-        // Day.
-        if (t.EventTime_Day != kEvery) {
-            cD = t.EventTime_Day;
-        } else if (cY != now.year || cM != now.month) {
-            cD = 1;
-        } else {
-            bool next = NoLaterTime(t, now, 2, lastDay);
-            cD = next ? (now.day == lastDay ? now.day : now.day + 1) : now.day;
-        }
-        // Hour.
-        bool today = cY == now.year && cM == now.month && cD == now.day;
-        if (t.EventTime_Hour != kEvery) {
-            ch = t.EventTime_Hour;
-        } else if (!today) {
-            ch = 0;
-        } else if (t.EventTime_Minute != kEvery && t.EventTime_Minute <= now.minute) {
-            ch = now.hour == 23 ? now.hour : now.hour + 1;
-        } else {
-            ch = now.hour;
-        }
-        // Minute, with the carries of "every minute" in the current hour.
-        if (t.EventTime_Minute != kEvery) {
-            cm = t.EventTime_Minute;
-        } else if (!today || ch != now.hour) {
-            cm = 0;
-        } else if (now.minute < 59) {
-            cm = now.minute + 1;
-        } else {
-            cm = 0;
-            if (ch < 23) {
-                ++ch;
-            } else {
-                ch = 0;
-                if (++cD > lastDay) {
-                    cD = 1;
-                    if (++cM > 12) {
-                        cM = 1;
-                        ++cY;
-                    }
-                }
-            }
-        }
-        std::int64_t value = TimeValue(cY, cM, cD, ch, cm, 0);
+        Candidate c{};
+        CandidateDate(tasks.At(i), now, lastDay, c);
+        CandidateTime(tasks.At(i), now, lastDay, c);
+        std::int64_t value = TimeValue(c.year, c.month, c.day, c.hour, c.minute, 0);
         if (value <= nowValue)
             continue;
         std::int64_t difference = value - nowValue;
-        if (!best.found || difference < best.seconds) {
-            best = NextTask{true, i, cY, cM, cD, ch, cm, difference};
-        }
+        if (!best.found || difference < best.seconds)
+            best = NextTask{true, i, c.year, c.month, c.day, c.hour, c.minute, difference};
     }
     return best;
 }

@@ -5,6 +5,7 @@
 
 #include "core/config/activity_log.h"
 #include "core/platform/cp932.h"
+#include "core/replay/task_run.h"
 
 namespace quillrun {
 namespace {
@@ -68,12 +69,6 @@ LocalTime NextDueMoment(const TaskRecord& task, const LocalTime& moment, int hor
             return FromEpochMilliseconds(next + task.EventOffsetMs);
     }
     return FromEpochMilliseconds(horizon);
-}
-
-void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say) {
-    std::string text = J("イベント実行 ") + name;
-    WriteLog(text, false);
-    say(text);
 }
 
 int MillisecondsToNextTick(const LocalTime& now) {

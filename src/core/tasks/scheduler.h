@@ -1,3 +1,6 @@
+// core/tasks: when tasks run: the scheduler tick, the next task and standby, the Task page's
+// form and --at moments. The top of core: depends on replay and config.
+//
 // The scheduler tick: every task whose time pattern matches a local minute fires at that
 // minute's start plus its own offset. Socket tasks are handed to their sender a little ahead,
 // so that the connection is open and only the write is left at the moment; IE tasks start
@@ -54,9 +57,6 @@ RunSettings TaskRunSettings(const TaskRecord& task);
 // The moment the task falls due next after `moment`, looked for within `horizonSeconds`; the
 // horizon's end when it does not fall due before.
 LocalTime NextDueMoment(const TaskRecord& task, const LocalTime& moment, int horizonSeconds);
-
-// The message-list and log line of a task's run, said when it starts.
-void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say);
 
 // Milliseconds from now until just past the next whole second, where the next tick belongs:
 // a tick armed this way runs within a millisecond or two of each second's start.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/tasks/task_list.h"
+#include "core/config/task_list.h"
 
 namespace quillrun {
 

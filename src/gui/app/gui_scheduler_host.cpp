@@ -1,6 +1,6 @@
 #include "gui/app/gui_scheduler_host.h"
 
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "core/replay/socket_sender.h"
 #include "core/replay/task_run.h"
 #include "gui/browser/event_loop_waiter.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "core/replay/run_report.h"
+#include "core/formats/run_report.h"
 #include "core/tasks/scheduler.h"
 
 namespace quillrun {

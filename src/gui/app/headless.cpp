@@ -6,10 +6,9 @@
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "core/replay/browser_replay.h"
 #include "core/replay/form_action.h"
-#include "gui/app/command_line.h"
 #include "gui/app/gui_scheduler_host.h"
 #include "gui/app/run_end_notices.h"
 #include "gui/app/scheduler_loop.h"
@@ -40,32 +39,6 @@ void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& o
                               bool freshHidden) {
     EventLoopWaiter waiter;
     BrowserReplayFile(eventFile, *browser_, waiter, observer, freshHidden);
-}
-
-int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
-                          const RunSettings& settings, const std::string& junitPath) {
-    // One engine for every try: started once, its cookies kept between tries as a user's are.
-    std::unique_ptr<OffscreenBrowser> offscreen;
-    return RunEventFile(
-        eventFile,
-        [&offscreen, &settings](const std::string& path, const RowObserver& observer,
-                                const FirstRequestMoment* moment) {
-            // A profile of its own for this run: a desktop program may be using the usual one.
-            if (!offscreen)
-                offscreen = std::make_unique<OffscreenBrowser>(QString());
-            if (moment != nullptr) {
-                // The engine is up before the moment; the first navigation starts at it.
-                WaitOnEventLoopUntil(moment->at);
-                if (moment->written)
-                    moment->written(CurrentClock().Now());
-            }
-            offscreen->Replay(path, observer, settings.freshHidden);
-        },
-        at, true, settings, junitPath,
-        [](long long milliseconds) {
-            EventLoopWaiter().Pause(static_cast<int>(milliseconds));
-            return true;
-        });
 }
 
 HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {

@@ -1,6 +1,6 @@
-// The program without a window: the replay of one event file through the browser engine
-// (--run FILE --browser) and the scheduler with both replay engines (--headless). Both run on
-// the offscreen platform, so no display is needed.
+// The program without a window: the browser engine offscreen (for --run FILE --browser) and the
+// scheduler with both replay engines (--headless). Both run on the offscreen platform, so no
+// display is needed.
 #pragma once
 
 #include <QObject>
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/browser/browser.h"
-#include "core/replay/run_report.h"
+#include "core/formats/run_report.h"
 #include "core/replay/success_rule.h"
 
 namespace quillrun {
@@ -35,12 +35,6 @@ class OffscreenBrowser : public QObject, private BrowserEvents {
 
     WebEngineBrowser* browser_ = nullptr;
 };
-
-// --run FILE --browser [--at TIME]: needs the application object; returns the exit code as
-// --run does. With a moment, the first row's navigation starts at it.
-int RunEventFileInBrowser(const std::string& eventFile, const std::string& at = std::string(),
-                          const RunSettings& settings = RunSettings(),
-                          const std::string& junitPath = std::string());
 
 // --headless: the scheduler and both engines; messages go to standard error with their time.
 class HeadlessProgram : public QObject {

@@ -13,7 +13,7 @@
 #include "core/config/configuration.h"
 #include "core/platform/clock.h"
 #include "core/platform/cp932.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "core/replay/browser_replay.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/browser_dialog_closer.h"

@@ -9,7 +9,7 @@
 
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "core/replay/task_run.h"
 
 namespace quillrun {

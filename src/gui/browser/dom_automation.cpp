@@ -9,7 +9,7 @@
 #include <QWebEngineScript>
 
 #include "core/platform/cp932.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "gui/browser/web_engine_browser.h"
 #include "gui/text.h"
 

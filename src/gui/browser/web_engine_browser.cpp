@@ -22,53 +22,11 @@
 #include <cstring>
 
 #include "core/platform/cp932.h"
-#include "core/recording/form_encoding.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
+#include "core/web/form_encoding.h"
 #include "gui/text.h"
 
-// The capture script is a resource of this library; a static library registers it by hand.
-static void InitBrowserResources() {
-    Q_INIT_RESOURCE(browser);
-}
-
 namespace quillrun {
-
-const char kAlertTitle[] = "Microsoft Internet Explorer";
-const char kScriptErrorTitle[] = "Internet Explorer スクリプト エラー";
-
-namespace {
-
-// A secret of this run that the page's own scripts cannot read: it lives only in the capture
-// script's source, in the application's world.
-QString RunSecret() {
-    static const QString secret = [] {
-        QString hex;
-        for (int i = 0; i < 4; ++i)
-            hex +=
-                QString::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, u'0');
-        return hex;
-    }();
-    return secret;
-}
-
-// The console lines by which frames report, from the capture script's world.
-const char kFrameReportPrefix[] = "quillrun-frame-report ";
-const char kScriptRequestPrefix[] = "quillrun-script-request ";
-const char kScriptHookName[] = "quillrun-script-requests";
-
-QString CaptureScriptSource() {
-    InitBrowserResources();
-    QFile channel(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-    QFile capture(QStringLiteral(":/quillrun/capture_script.js"));
-    channel.open(QIODevice::ReadOnly);
-    capture.open(QIODevice::ReadOnly);
-    QString source = QString::fromUtf8(capture.readAll());
-    source.replace(QStringLiteral("QUILLRUN_SECRET"),
-                   QLatin1Char('\'') + RunSecret() + QLatin1Char('\''));
-    return QString::fromUtf8(channel.readAll()) + QStringLiteral("\n") + source;
-}
-
-}  // namespace
 
 QUrl UrlFromText(const std::string& cp932) {
     QString text = FromCp932(cp932).trimmed();
@@ -76,139 +34,6 @@ QUrl UrlFromText(const std::string& cp932) {
     if (url.scheme().isEmpty())
         url = QUrl::fromUserInput(text);
     return url;
-}
-
-void WebEngineBrowser::FrameReport(const QString& line) {
-    // "<nonce> <mac> <text>": taken when the MAC is the capture script's and the nonce is new.
-    int first = line.indexOf(QLatin1Char(' '));
-    int second = first < 0 ? -1 : line.indexOf(QLatin1Char(' '), first + 1);
-    if (second < 0)
-        return;
-    QString nonce = line.left(first);
-    QByteArray mac = line.mid(first + 1, second - first - 1).toLatin1();
-    QString text = line.mid(second + 1);
-    QByteArray expected =
-        QMessageAuthenticationCode::hash((nonce + QLatin1Char('\n') + text).toUtf8(),
-                                         RunSecret().toUtf8(), QCryptographicHash::Sha256)
-            .toHex();
-    if (mac != expected || usedNonces_.contains(nonce))
-        return;
-    usedNonces_.insert(nonce);
-    bridge_->formSubmitted(text);
-}
-
-void CaptureBridge::formSubmitted(const QString& json) {
-    QJsonObject info = QJsonDocument::fromJson(json.toUtf8()).object();
-    if (info.value(QStringLiteral("frameLoaded")).toBool()) {
-        browser_->FrameLoaded();
-        return;
-    }
-    if (info.contains(QStringLiteral("fetchAnswer"))) {
-        browser_->ScriptAnswerReported(info.value(QStringLiteral("fetchAnswer")).toObject());
-        return;
-    }
-    if (info.contains(QStringLiteral("newWindow"))) {
-        browser_->NewWindowRefused(info.value(QStringLiteral("newWindow")).toString());
-        return;
-    }
-    // Only the top document's script reports its location.
-    if (info.contains(QStringLiteral("location"))) {
-        browser_->DocumentAddressReported(
-            info.value(QStringLiteral("location")).toString().toStdString());
-        return;
-    }
-    FormSubmission form;
-    form.enctype = info.value(QStringLiteral("enctype")).toString().toStdString();
-    form.acceptCharset = info.value(QStringLiteral("acceptCharset")).toString().toStdString();
-    form.documentCharset = info.value(QStringLiteral("charset")).toString().toStdString();
-    for (const QJsonValue& value : info.value(QStringLiteral("entries")).toArray()) {
-        QJsonObject e = value.toObject();
-        FormEntry entry;
-        entry.name = e.value(QStringLiteral("name")).toString().toStdString();
-        if (e.value(QStringLiteral("file")).toBool()) {
-            entry.isFile = true;
-            entry.fileName = e.value(QStringLiteral("fileName")).toString().toStdString();
-            entry.contentType = e.value(QStringLiteral("type")).toString().toStdString();
-            QByteArray bytes =
-                QByteArray::fromBase64(e.value(QStringLiteral("content")).toString().toLatin1());
-            entry.value.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        } else {
-            entry.value = e.value(QStringLiteral("value")).toString().toStdString();
-            if (e.contains(QStringLiteral("valueBytes"))) {
-                entry.engineEncoded = true;
-                entry.encodedName = QByteArray::fromBase64(
-                                        e.value(QStringLiteral("nameBytes")).toString().toLatin1())
-                                        .toStdString();
-                entry.encodedValue =
-                    QByteArray::fromBase64(
-                        e.value(QStringLiteral("valueBytes")).toString().toLatin1())
-                        .toStdString();
-            }
-        }
-        form.entries.push_back(std::move(entry));
-    }
-    browser_->FormBodyCaptured(EncodeFormBody(form, MakeFormBoundary()),
-                               info.value(QStringLiteral("action")).toString().toStdString());
-}
-
-QuillrunPage::QuillrunPage(QWebEngineProfile* profile, WebEngineBrowser* browser)
-    : QWebEnginePage(profile, browser), browser_(browser) {}
-
-bool QuillrunPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-    browser_->NavigationStarting(url, type, isMainFrame);
-    return true;
-}
-
-QWebEnginePage* QuillrunPage::createWindow(WebWindowType) {
-    browser_->NewWindowRefused(QString());
-    return nullptr;  // no pop-up or new browser window ever opens
-}
-
-void QuillrunPage::javaScriptAlert(const QUrl&, const QString& msg) {
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAlertTitle), msg, QMessageBox::Ok,
-                    QWebEngineView::forPage(this));
-    box.exec();
-}
-
-bool QuillrunPage::javaScriptConfirm(const QUrl&, const QString& msg) {
-    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kAlertTitle), msg,
-                    QMessageBox::Ok | QMessageBox::Cancel, QWebEngineView::forPage(this));
-    box.setEscapeButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Ok;
-}
-
-bool QuillrunPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue,
-                                    QString* result) {
-    QInputDialog dialog(QWebEngineView::forPage(this));
-    dialog.setWindowTitle(QString::fromUtf8(kAlertTitle));
-    dialog.setLabelText(msg);
-    dialog.setTextValue(defaultValue);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    *result = dialog.textValue();
-    return true;
-}
-
-void QuillrunPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
-                                            const QString& message, int lineNumber,
-                                            const QString& sourceID) {
-    if (message.startsWith(QLatin1String(kFrameReportPrefix))) {
-        browser_->FrameReport(message.mid(static_cast<int>(std::strlen(kFrameReportPrefix))));
-        return;
-    }
-    if (message.startsWith(QLatin1String(kScriptRequestPrefix))) {
-        browser_->ScriptRequestReported(
-            message.mid(static_cast<int>(std::strlen(kScriptRequestPrefix))));
-        return;
-    }
-    if (level != ErrorMessageLevel || !message.startsWith(QStringLiteral("Uncaught")))
-        return;
-    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kScriptErrorTitle),
-                                message + QStringLiteral("\n") + sourceID + QStringLiteral(":") +
-                                    QString::number(lineNumber),
-                                QMessageBox::Ok, QWebEngineView::forPage(this));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
 }
 
 WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) : QObject(parent) {
@@ -343,37 +168,6 @@ void WebEngineBrowser::NavigationStarting(const QUrl& url, QWebEnginePage::Navig
     heldBody_.reset();
     formNavigationWaiting_ = true;
     pairing_.start();
-}
-
-void WebEngineBrowser::TakeCapturedForm(const CapturedForm& form) {
-    if (!form.action.empty())
-        requested_ = form.action;
-    if (events_)
-        events_->BeforeNavigate2(&form.body);
-}
-
-void WebEngineBrowser::FrameLoaded() {
-    formNavigationWaiting_ = false;
-    if (events_)
-        events_->DocumentComplete();
-}
-
-void WebEngineBrowser::FormBodyCaptured(const std::string& body, const std::string& action) {
-    // A body counts only with the form submission's navigation; the two reach the host in
-    // either order.
-    CapturedForm form{body, action};
-    if (formNavigationWaiting_ && pairing_.elapsed() <= kPairingMilliseconds) {
-        formNavigationWaiting_ = false;
-        TakeCapturedForm(form);
-        return;
-    }
-    formNavigationWaiting_ = false;
-    heldBody_ = std::move(form);
-    pairing_.start();
-}
-
-void WebEngineBrowser::DocumentAddressReported(const std::string& href) {
-    documentHref_ = href;
 }
 
 void WebEngineBrowser::NewWindowRefused(const QString& address) {
@@ -562,87 +356,6 @@ std::string WebEngineBrowser::PageText() {
 
 bool WebEngineBrowser::Busy() const {
     return !pendingFetch_.isEmpty() || tracker_.Busy(clock_.elapsed());
-}
-
-void WebEngineBrowser::SetRecordScriptRequests(bool on) {
-    recordScripts_ = on;
-    for (const QWebEngineScript& old : page_->scripts().find(QLatin1String(kScriptHookName)))
-        page_->scripts().remove(old);
-    if (!on)
-        return;
-    QFile hook(QStringLiteral(":/quillrun/script_request_hook.js"));
-    hook.open(QIODevice::ReadOnly);
-    QWebEngineScript script;
-    script.setName(QLatin1String(kScriptHookName));
-    script.setSourceCode(QString::fromUtf8(hook.readAll()));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::MainWorld);
-    script.setRunsOnSubFrames(true);
-    page_->scripts().insert(script);
-}
-
-void WebEngineBrowser::ScriptRequestReported(const QString& json) {
-    // Only while the hook is meant to be there: any page may write such a console line.
-    if (!recordScripts_ || !scriptListener_)
-        return;
-    QJsonObject info = QJsonDocument::fromJson(json.toUtf8()).object();
-    ScriptRequest request;
-    request.kind = info.value(QStringLiteral("kind")).toString().toStdString();
-    request.via = info.value(QStringLiteral("via")).toString().toStdString();
-    request.method = info.value(QStringLiteral("method")).toString().toStdString();
-    request.url = ToCp932(info.value(QStringLiteral("url")).toString());
-    request.origin = info.value(QStringLiteral("origin")).toString().toLatin1().toStdString();
-    request.why = info.value(QStringLiteral("why")).toString().toStdString();
-    // Header texts are the bytes on the wire, one character each.
-    for (const QJsonValue& pair : info.value(QStringLiteral("headers")).toArray()) {
-        QJsonArray h = pair.toArray();
-        request.headers.emplace_back(h.at(0).toString().toLatin1().toStdString(),
-                                     h.at(1).toString().toLatin1().toStdString());
-    }
-    request.body = QByteArray::fromBase64(info.value(QStringLiteral("body")).toString().toLatin1())
-                       .toStdString();
-    scriptListener_(request);
-}
-
-bool WebEngineBrowser::SendScriptRequest(const std::string& method, const std::string& url,
-                                         const std::string& body, const std::string& headers) {
-    static int fetches = 0;
-    pendingFetch_ = QString::number(++fetches);
-    scriptAnswer_ = ScriptAnswer();
-    QJsonArray headerList;
-    for (const auto& [name, value] : SplitRowHeaders(headers))
-        headerList.append(
-            QJsonArray{QString::fromLatin1(name.c_str()), QString::fromLatin1(value.c_str())});
-    QJsonArray call{pendingFetch_, QString::fromLatin1(method.c_str()),
-                    UrlFromText(url).toString(QUrl::FullyEncoded), headerList,
-                    QString::fromLatin1(QByteArray::fromStdString(body).toBase64())};
-    QString arguments = QString::fromUtf8(QJsonDocument(call).toJson(QJsonDocument::Compact));
-    arguments = arguments.mid(1, arguments.size() - 2);  // the array's items as arguments
-    QString id = pendingFetch_;
-    page_->runJavaScript(QStringLiteral("window.__quillrunReplayFetch ? "
-                                        "window.__quillrunReplayFetch(%1) : false")
-                             .arg(arguments),
-                         QWebEngineScript::ApplicationWorld, [this, id](const QVariant& started) {
-                             if (!started.toBool() && pendingFetch_ == id) {
-                                 pendingFetch_.clear();
-                                 scriptAnswer_.error = "the page shown cannot send it";
-                             }
-                         });
-    return true;
-}
-
-void WebEngineBrowser::ScriptAnswerReported(const QJsonObject& answer) {
-    if (answer.value(QStringLiteral("id")).toString() != pendingFetch_)
-        return;  // a fetch the replay gave up on
-    pendingFetch_.clear();
-    if (answer.contains(QStringLiteral("error"))) {
-        scriptAnswer_.error = answer.value(QStringLiteral("error")).toString().toStdString();
-        return;
-    }
-    scriptAnswer_.answered = true;
-    scriptAnswer_.status = answer.value(QStringLiteral("status")).toInt();
-    scriptAnswer_.statusText = answer.value(QStringLiteral("statusText")).toString().toStdString();
-    scriptAnswer_.text = answer.value(QStringLiteral("text")).toString().toStdString();
 }
 
 void WebEngineBrowser::Exec(BrowserCommand command) {

@@ -1,7 +1,11 @@
+// gui/browser: the Browser interface on Qt WebEngine: the page and its dialogs, the capture
+// bridge and frame reports, the page's script requests, DOM automation, waits.
+//
 // The embedded browser: Qt WebEngine behind the program's Browser interface. It reports the
 // start of every navigation (with the body of a form sent by POST), every completed document,
-// refuses every new window, and shows the page's alert, confirm and prompt boxes and its script
-// errors as top-level boxes with the titles the dialog closer looks for.
+// and refuses every new window. Its parts live in files of their own: the page and its dialogs
+// (quillrun_page), the capture bridge and the frames' reports (capture_bridge), the page's
+// script requests (script_requests.cpp); navigation and the engine's state here.
 #pragma once
 
 #include <QElapsedTimer>
@@ -18,6 +22,8 @@
 #include "core/browser/browser.h"
 #include "core/browser/navigation_tracker.h"
 #include "core/recording/script_request.h"
+#include "gui/browser/capture_bridge.h"
+#include "gui/browser/quillrun_page.h"
 
 class QWebEngineView;
 class QWebEngineProfile;
@@ -26,41 +32,6 @@ class QWidget;
 class QJsonObject;
 
 namespace quillrun {
-
-// Titles of the browser's message boxes.
-extern const char kAlertTitle[];        // "Microsoft Internet Explorer"
-extern const char kScriptErrorTitle[];  // "Internet Explorer スクリプト エラー" (UTF-8)
-
-class WebEngineBrowser;
-
-class CaptureBridge : public QObject {
-    Q_OBJECT
-  public:
-    explicit CaptureBridge(WebEngineBrowser* browser) : browser_(browser) {}
-    Q_INVOKABLE void formSubmitted(const QString& json);
-
-  private:
-    WebEngineBrowser* browser_;
-};
-
-class QuillrunPage : public QWebEnginePage {
-    Q_OBJECT
-  public:
-    QuillrunPage(QWebEngineProfile* profile, WebEngineBrowser* browser);
-
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
-    QWebEnginePage* createWindow(WebWindowType type) override;
-    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
-                          const QString& defaultValue, QString* result) override;
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                  int lineNumber, const QString& sourceID) override;
-
-  private:
-    WebEngineBrowser* browser_;
-};
 
 class WebEngineBrowser : public QObject, public Browser {
     Q_OBJECT

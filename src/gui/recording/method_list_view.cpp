@@ -5,7 +5,7 @@
 #include <QMetaObject>
 
 #include "core/platform/cp932.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "gui/skin/skin.h"
 #include "gui/text.h"
 

@@ -6,8 +6,8 @@
 #include <QTreeWidget>
 #include <string>
 
+#include "core/platform/message_sink.h"
 #include "core/recording/event_list.h"
-#include "core/recording/message_sink.h"
 
 namespace quillrun {
 

@@ -9,8 +9,8 @@
 
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
+#include "core/platform/message_sink.h"
 #include "core/platform/paths.h"
-#include "core/recording/message_sink.h"
 #include "core/replay/form_action.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"

@@ -1,3 +1,6 @@
+// gui/recording: the Record page (browsing, recording, playback), the event list view and the
+// request editor dialog.
+//
 // The Record page: the browsing view (tab 0) and the recording and replay view (tab 1) of one
 // page, with the address box, the event list and the message list.
 #pragma once

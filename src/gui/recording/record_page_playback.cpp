@@ -4,8 +4,8 @@
 
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
+#include "core/platform/message_sink.h"
 #include "core/recording/event_list.h"
-#include "core/recording/message_sink.h"
 #include "core/replay/browser_replay.h"
 #include "gui/browser/event_loop_waiter.h"
 #include "gui/browser/web_engine_browser.h"

@@ -96,7 +96,22 @@ QWidget* RequestEditorDialog::Control(int id) const {
 
 void RequestEditorDialog::Build() {
     resize(700, 600);
+    BuildRequestFields();
+    BuildEncodingFields();
+    BuildSetFields();
     const QFont& font = TheSkin().normalFont;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{url_, decoded_, source_, output_, detected_, outputCode_,
+                                         valueNames_, value_, pressNames_, submit_}) {
+        w->setFont(font);
+    }
+
+    ConnectEncoding();
+    ConnectSetFields();
+}
+
+// Number, type, URL and the data as decoded and as stored.
+void RequestEditorDialog::BuildRequestFields() {
     Label(this, "番号", 12, 12, 40);
     number_ = Named(new QLineEdit(this), 1003, QRect(56, 10, 80, 22));
     number_->setReadOnly(true);
@@ -125,7 +140,10 @@ void RequestEditorDialog::Build() {
     Label(this, "データ (ソース)", 12, 216, 200);
     source_ = Named(new QPlainTextEdit(this), 1020, QRect(12, 234, 464, 70));
     source_->setReadOnly(true);
+}
 
+// The codes found and chosen, and the decoding and encoding options.
+void RequestEditorDialog::BuildEncodingFields() {
     Label(this, "エンコード情報 (デフォルトは自動。必要な場合のみ編集)", 12, 310, 464);
     Label(this, "文字コード", 12, 334, 70);
     detected_ = Named(new QLineEdit(this), 1011, QRect(84, 332, 60, 22));
@@ -157,7 +175,10 @@ void RequestEditorDialog::Build() {
     Label(this, "データ (編集後出力)", 12, 466, 200);
     output_ = Named(new QPlainTextEdit(this), 1021, QRect(12, 484, 464, 70));
     output_->setReadOnly(true);
+}
 
+// A SET step's values, buttons and submit name; a script row's headers; OK and Cancel.
+void RequestEditorDialog::BuildSetFields() {
     Label(this, "値セット_名前", 490, 42, 200);
     valueNames_ = Named(new QComboBox(this), 1045, QRect(490, 60, 160, 22));
     valueNames_->setEditable(true);
@@ -176,20 +197,16 @@ void RequestEditorDialog::Build() {
     headers_ = Named(new QPlainTextEdit(this), 0, QRect(490, 332, 194, 210));
     headers_->setObjectName(QStringLiteral("Headers"));
     headers_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    auto* cancel = Named(new QPushButton(QString::fromUtf8("キャンセル"), this), 1009,
-                         QRect(490, 560, 90, 28));
-    auto* ok =
-        Named(new QPushButton(QString::fromUtf8("ＯＫ"), this), 1010, QRect(594, 560, 90, 28));
-    ok->setDefault(false);
-    ok->setAutoDefault(false);
-    cancel->setAutoDefault(false);
+    cancel_ = Named(new QPushButton(QString::fromUtf8("キャンセル"), this), 1009,
+                    QRect(490, 560, 90, 28));
+    ok_ = Named(new QPushButton(QString::fromUtf8("ＯＫ"), this), 1010, QRect(594, 560, 90, 28));
+    ok_->setDefault(false);
+    ok_->setAutoDefault(false);
+    cancel_->setAutoDefault(false);
+}
 
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{url_, decoded_, source_, output_, detected_, outputCode_,
-                                         valueNames_, value_, pressNames_, submit_}) {
-        w->setFont(font);
-    }
-
+// Every change of the data or its options makes the output anew.
+void RequestEditorDialog::ConnectEncoding() {
     RequestEditorModel& m = *model_;
     auto encoding = [this] {
         if (refreshing_)
@@ -237,6 +254,10 @@ void RequestEditorDialog::Build() {
         if (!refreshing_)
             model_->multipart.checked = checked;
     });
+}
+
+void RequestEditorDialog::ConnectSetFields() {
+    RequestEditorModel& m = *model_;
     connect(addValue_, &QPushButton::clicked, this, [this, &m] {
         ReadTexts();
         m.AddValueEntry();
@@ -260,8 +281,8 @@ void RequestEditorDialog::Build() {
         m.AddPressEntry();
         Refresh();
     });
-    connect(ok, &QPushButton::clicked, this, &RequestEditorDialog::OnOk);
-    connect(cancel, &QPushButton::clicked, this, [this] {
+    connect(ok_, &QPushButton::clicked, this, &RequestEditorDialog::OnOk);
+    connect(cancel_, &QPushButton::clicked, this, [this] {
         WriteLog("Direct Input Dialog _ Pushed CANCEL", true);
         reject();
     });

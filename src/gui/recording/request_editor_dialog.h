@@ -37,6 +37,11 @@ class RequestEditorDialog : public QDialog {
 
   private:
     void Build();
+    void BuildRequestFields();
+    void BuildEncodingFields();
+    void BuildSetFields();
+    void ConnectEncoding();
+    void ConnectSetFields();
     void Refresh();
     void ReadTexts();
     void OnOk();
@@ -74,6 +79,8 @@ class RequestEditorDialog : public QDialog {
     QPlainTextEdit* headers_ = nullptr;
     QComboBox* pressNames_ = nullptr;
     QPushButton* addPress_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
     QLineEdit* submit_ = nullptr;
 };
 

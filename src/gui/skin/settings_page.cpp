@@ -61,6 +61,40 @@ SettingsPage::SettingsPage(QWidget* parent) : Page(parent) {
     connect(startPage_, &QLineEdit::textChanged, this,
             [](const QString& text) { App().SetStartPage(ToCp932(text)); });
 
+    BuildChoices();
+    Static(this,
+           "「いいえ」を選ぶと、記録・再生ページの再生はブラウザの確認ダイアログで止まります。",
+           QRect(40, 190, 460, 36), statics, skin.normalFont);
+    Static(this, "(タスク実行時ポート：50000、連続投稿抑止機能なし)", QRect(110, 260, 390, 20),
+           statics, skin.normalFont);
+    Static(this, "(タスク実行時ポート：80、連続投稿抑止機能あり)", QRect(110, 282, 390, 20),
+           statics, skin.normalFont);
+
+    // The command run after each task run (kept only when not empty).
+    Static(this, "タスク終了時に実行するコマンド", QRect(170, 320, 330, 20), statics,
+           skin.normalFont);
+    notifyCommand_ = new QLineEdit(this);
+    notifyCommand_->setObjectName(QStringLiteral("NotifyCommand"));
+    notifyCommand_->setFont(skin.normalFont);
+    notifyCommand_->setGeometry(170, 348, 330, 22);
+    notifyCommand_->setPlaceholderText(
+        QString::fromUtf8("例: notify-send quillrun（シェルは使いません）"));
+    notifyCommand_->setText(FromCp932(App().settings.NotifyCommand));
+    connect(notifyCommand_, &QLineEdit::textChanged, this,
+            [](const QString& text) { App().settings.NotifyCommand = ToCp932(text.trimmed()); });
+
+    Static(this, "ヘルプ", QRect(20, 320, 80, 20), skin.settingsTitle, skin.boldFont)
+        ->setObjectName(QStringLiteral("1047"));
+    auto* help = new QPushButton(QString::fromUtf8("ヘルプを表示"), this);
+    help->setObjectName(QStringLiteral("1023"));
+    help->setGeometry(20, 346, 130, 26);
+    connect(help, &QPushButton::clicked, this, &SettingsPage::OpenHelp);
+}
+
+// The yes/no choices, each bound to its setting.
+void SettingsPage::BuildChoices() {
+    const Skin& skin = TheSkin();
+    const QColor statics(255, 107, 143);
     struct Choice {
         const char* label;
         int yesId;
@@ -100,33 +134,6 @@ SettingsPage::SettingsPage(QWidget* parent) : Page(parent) {
         connect(yes, &QRadioButton::toggled, this,
                 [setting, yes] { *setting = yes->isChecked() ? 1 : 0; });
     }
-    Static(this,
-           "「いいえ」を選ぶと、記録・再生ページの再生はブラウザの確認ダイアログで止まります。",
-           QRect(40, 190, 460, 36), statics, skin.normalFont);
-    Static(this, "(タスク実行時ポート：50000、連続投稿抑止機能なし)", QRect(110, 260, 390, 20),
-           statics, skin.normalFont);
-    Static(this, "(タスク実行時ポート：80、連続投稿抑止機能あり)", QRect(110, 282, 390, 20),
-           statics, skin.normalFont);
-
-    // The command run after each task run (kept only when not empty).
-    Static(this, "タスク終了時に実行するコマンド", QRect(170, 320, 330, 20), statics,
-           skin.normalFont);
-    notifyCommand_ = new QLineEdit(this);
-    notifyCommand_->setObjectName(QStringLiteral("NotifyCommand"));
-    notifyCommand_->setFont(skin.normalFont);
-    notifyCommand_->setGeometry(170, 348, 330, 22);
-    notifyCommand_->setPlaceholderText(
-        QString::fromUtf8("例: notify-send quillrun（シェルは使いません）"));
-    notifyCommand_->setText(FromCp932(App().settings.NotifyCommand));
-    connect(notifyCommand_, &QLineEdit::textChanged, this,
-            [](const QString& text) { App().settings.NotifyCommand = ToCp932(text.trimmed()); });
-
-    Static(this, "ヘルプ", QRect(20, 320, 80, 20), skin.settingsTitle, skin.boldFont)
-        ->setObjectName(QStringLiteral("1047"));
-    auto* help = new QPushButton(QString::fromUtf8("ヘルプを表示"), this);
-    help->setObjectName(QStringLiteral("1023"));
-    help->setGeometry(20, 346, 130, 26);
-    connect(help, &QPushButton::clicked, this, &SettingsPage::OpenHelp);
 }
 
 int SettingsPage::ToolbarTab() const {

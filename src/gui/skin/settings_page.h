@@ -30,6 +30,7 @@ class SettingsPage : public Page {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    void BuildChoices();
     QLineEdit* notifyCommand_ = nullptr;
     QLineEdit* startPage_ = nullptr;
     QRadioButton* radios_[6] = {};  // 1035 ... 1040

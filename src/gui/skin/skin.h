@@ -1,3 +1,6 @@
+// gui/skin: the skin's bitmaps and fonts, the pages and their frame, the toolbar, the tray icon
+// and the Settings page.
+//
 // The skin's drawing objects and painters: banner, tab strip, frame and page toolbar.
 #pragma once
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "core/tasks/task_list.h"
+#include "core/config/task_list.h"
 
 class QCheckBox;
 class QComboBox;

@@ -46,6 +46,20 @@ PromptAnswer Say(QWidget* owner, const char* utf8, const char* caption, PromptIc
 
 TaskPage::TaskPage(QWidget* parent) : Page(parent) {
     setObjectName(QStringLiteral("TaskPage"));
+    BuildForm();
+    BuildListAndButtons();
+    eventView_ = new MethodListView(this, 50001);
+    eventView_->setGeometry(17, 397, 598, 465);
+    eventView_->InitEventColumns(&events_);
+    FillTaskListBox();
+    if (App().tasks.Count() > 0) {
+        ShowTask(0);
+        SelectInList(0);
+    }
+}
+
+// The task's name, date and time fields and its kind.
+void TaskPage::BuildForm() {
     const Skin& skin = TheSkin();
     const QColor first(255, 143, 107), third(253, 191, 134);
     Static(this, "タスク登録", QRect(20, 40, 90, 20), third, skin.boldFont)
@@ -85,7 +99,12 @@ TaskPage::TaskPage(QWidget* parent) : Page(parent) {
     ie_->setGeometry(220, 182, 50, 20);
     group->addButton(socket_);
     group->addButton(ie_);
+}
 
+// The task list, its buttons, the details and the event view's label.
+void TaskPage::BuildListAndButtons() {
+    const Skin& skin = TheSkin();
+    const QColor first(255, 143, 107);
     Static(this, "タスク一覧", QRect(350, 40, 80, 20), first, skin.normalFont);
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("1015"));
@@ -120,15 +139,6 @@ TaskPage::TaskPage(QWidget* parent) : Page(parent) {
     detailsSummary_->setFont(skin.normalFont);
     Static(this, "指定時間に実行するイベント", QRect(17, 280, 200, 18), first, skin.normalFont)
         ->setObjectName(QStringLiteral("eventsLabel"));
-
-    eventView_ = new MethodListView(this, 50001);
-    eventView_->setGeometry(17, 397, 598, 465);
-    eventView_->InitEventColumns(&events_);
-    FillTaskListBox();
-    if (App().tasks.Count() > 0) {
-        ShowTask(0);
-        SelectInList(0);
-    }
 }
 
 TaskPage::~TaskPage() {

@@ -1,3 +1,6 @@
+// gui/tasks: the Task page, the Task watch, the task's details dialog and the machine's power
+// (wake-up timer and suspend).
+//
 // The Task page (tab 2): the form of one task, the list of all tasks with register, update,
 // copy and delete, the events of the task in the form, import and export, and what happens
 // when the user comes from a recording or leaves the page.
@@ -66,6 +69,8 @@ class TaskPage : public Page {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    void BuildForm();
+    void BuildListAndButtons();
     TaskForm Form() const;
     void ShowForm(const TaskForm& form);
     void FillTaskListBox();

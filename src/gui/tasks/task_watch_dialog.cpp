@@ -11,7 +11,7 @@
 #include "core/config/app_state.h"
 #include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "core/tasks/scheduler.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/recording/method_list_view.h"

@@ -9,7 +9,7 @@
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {

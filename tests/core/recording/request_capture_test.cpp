@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/platform/cp932.h"
-#include "core/replay/url_encoding.h"
+#include "core/web/url_encoding.h"
 
 namespace quillrun {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/platform/cp932.h"
-#include "core/replay/charset_converter.h"
-#include "core/replay/url_encoding.h"
+#include "core/web/charset_converter.h"
+#include "core/web/url_encoding.h"
 
 namespace quillrun {
 namespace {

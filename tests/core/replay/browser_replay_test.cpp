@@ -5,11 +5,11 @@
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
+#include "core/platform/message_sink.h"
 #include "core/recording/event_line.h"
-#include "core/recording/message_sink.h"
 #include "core/replay/form_action.h"
 #include "core/replay/post_guard.h"
-#include "core/replay/url_encoding.h"
+#include "core/web/url_encoding.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {

@@ -6,7 +6,7 @@
 
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
-#include "core/replay/charset_converter.h"
+#include "core/web/charset_converter.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {

@@ -15,7 +15,7 @@
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "core/replay/server_clock.h"
 #include "core/replay/socket_sender.h"
 #include "tests/support/loopback_http_server.h"

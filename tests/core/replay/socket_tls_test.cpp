@@ -7,9 +7,9 @@
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
-#include "core/recording/message_sink.h"
+#include "core/platform/message_sink.h"
 #include "core/replay/socket_sender.h"
-#include "core/replay/url_endpoint.h"
+#include "core/web/url_endpoint.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 

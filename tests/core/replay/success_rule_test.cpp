@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/formats/junit.h"
 #include "core/platform/cp932.h"
 #include "core/platform/notify_command.h"
-#include "core/replay/junit_report.h"
 #include "core/replay/task_run.h"
 #include "core/tasks/scheduler.h"
 #include "tests/support/temp_folder.h"

@@ -1,0 +1,271 @@
+#include "core/replay/socket_row_steps.h"
+
+#include <cctype>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/platform/cp932.h"
+#include "core/platform/message_sink.h"
+#include "core/platform/paths.h"
+#include "core/replay/cookie_store.h"
+#include "core/replay/fresh_hidden.h"
+#include "core/replay/post_guard.h"
+#include "core/replay/row_report.h"
+#include "core/web/charset_converter.h"
+#include "core/web/http_response.h"
+#include "core/web/url_encoding.h"
+
+namespace quillrun {
+namespace {
+
+// The row's data with the hidden fields of the form it submits, as the answer before gave them.
+std::string FreshHiddenData(const EventLine& row, const std::string& rowUrl,
+                            const std::string& previousAnswer, const std::string& previousUrl,
+                            std::vector<std::string>& notes) {
+    std::string charset = AnswerCharset(previousAnswer);
+    std::size_t headerEnd = previousAnswer.find("\r\n\r\n");
+    std::string body = previousAnswer.substr(headerEnd == std::string::npos ? 0 : headerEnd + 4);
+    std::string html =
+        charset == "UTF-8" ? body : ConvertCharset("UTF-8", charset.c_str(), body, "?");
+    std::vector<PageForm> forms = ParseForms(html, previousUrl);
+    const PageForm* form = previousAnswer.empty() ? nullptr : FormForRow(forms, rowUrl);
+    RefreshedEntries entries = RefreshHiddenEntries(row.data, form ? *form : PageForm{}, charset);
+    SayRefreshedEntries(entries, "answer", notes);
+    return entries.data;
+}
+
+// A refusal that looks like a stale session token: the setting that mends it is said.
+void SayWhenTheTokenLooksStale(const std::string& response, const std::string& data) {
+    std::string status = StatusLineOf(response);
+    if (status.find(" 403") == std::string::npos && status.find(" 419") == std::string::npos)
+        return;
+    std::string lower = response;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    bool named =
+        lower.find("token") != std::string::npos || lower.find("csrf") != std::string::npos;
+    for (std::size_t at = 0; !named && at < data.size();) {
+        std::size_t end = data.find('&', at);
+        named = LooksLikeTokenName(data.substr(at, data.find('=', at) - at));
+        at = end == std::string::npos ? data.size() : end + 1;
+    }
+    if (named) {
+        AddMessage(
+            J("古いトークンで拒否された可能性があります。タスクの詳細設定「隠しフィールドを新しくす"
+              "る」"
+              "(--fresh-hidden) で、前の応答の値を送れます"));
+    }
+}
+
+bool CgiTestMode() {
+    return App().settings.CGITestMode == 1;
+}
+
+}  // namespace
+
+bool ReadSocketRow(const SocketRun& run, std::size_t index, SocketRow& row) {
+    row.index = index;
+    auto notSent = [&](const std::string& why) {
+        ReportRowsNotSent(run.lines, index, why, run.observer);
+        return false;
+    };
+    switch (ReadReplayRow(run.lines[index], index, row.row)) {
+        case RowFault::ListEnd:
+            return false;
+        case RowFault::Unreadable:
+            return notSent("it cannot be read as an event");
+        case RowFault::Damaged:
+            ReportRowFailed(run.observer, "", "",
+                            "damaged row " + std::to_string(index + 1) + ": control bytes");
+            return false;
+        case RowFault::None:
+            break;
+    }
+    // A fragment belongs to the page, never to the request line.
+    row.wireUrl = row.row.url.substr(0, row.row.url.find('#'));
+    std::string fault = AddressFault(row.wireUrl, row.url);
+    if (!fault.empty())
+        return notSent(fault);
+    row.script = IsScriptRow(row.row);
+    return true;
+}
+
+bool GuardSocketRow(const SocketRun& run, const SocketRow& row) {
+    if (CgiTestMode())
+        return true;
+    GuardResult guard = RunPostGuard(row.url.host + row.row.method + row.url.path + row.row.data);
+    if (guard == GuardResult::Pass)
+        return true;
+    ReportRowFailed(run.observer, row.row.method, row.row.url,
+                    guard == GuardResult::Tripped ? "refused by the duplicate-post guard"
+                                                  : "guard file cannot be written");
+    return false;
+}
+
+void RefreshSocketRowTokens(const SocketRun& run, SocketRow& row) {
+    const EventLine& event = row.row;
+    bool carriesEntries =
+        !row.script && (event.method == "POST" || (event.method == "GET" && !event.data.empty()));
+    if (run.freshHidden && carriesEntries && event.data.find(kMultipartMarker) == std::string::npos)
+        row.row.data =
+            FreshHiddenData(event, row.wireUrl, run.previousAnswer, run.previousUrl, row.notes);
+}
+
+void MakeSocketRequest(const SocketRun& run, SocketRow& row) {
+    const EventLine& event = row.row;
+    SocketRequest& request = row.request;
+    request.method = event.method;
+    request.path = row.url.path;
+    request.data = row.script ? ScriptRowBody(event) : event.data;
+    request.headers = event.headers;
+    request.contentLength = static_cast<int>(event.data.size());
+    if (!row.script && event.data.find(kMultipartMarker) != std::string::npos) {
+        request.contentLength = static_cast<int>(event.data.size() / 3);
+        UrlDecode(request.data, 0, true);
+    }
+    // The scheme and an explicit port decide the connection; the cookie store knows hosts
+    // without their port.
+    row.target = EndpointOf(row.wireUrl, row.url.host);
+    row.target.port = ConnectPort(row.target, CgiTestMode(), run.options.port);
+    request.cookie = LookupCookies(row.target.host, row.url.path, row.target.tls);
+    // Servers behind TLS need the name they serve; plain rows stay as they always were.
+    row.hostHeader = row.target.tls || App().settings.SocketHostHeader == 1;
+    if (row.hostHeader)
+        request.host = HostHeaderValue(row.target);
+    row.sends = event.method == "GET" || event.method == "URL" || event.method == "POST" ||
+                (row.script && IsScriptMethod(EventMethodCode(event.method)));
+}
+
+bool WaitForSocketRowMoment(SocketRun& run, SocketRow& row) {
+    // The run's first request: everything is ready before its moment, the write at it.
+    row.timed = run.moment != nullptr && !run.firstSent && row.sends;
+    if (!row.timed)
+        return true;
+    if (run.moment->connectAhead) {
+        ConnectAhead(row.target);
+        // A server may drop an idle connection: look again shortly before the moment.
+        if (!WaitForMomentUnlessEnding(
+                FromEpochMilliseconds(ToEpochMilliseconds(run.moment->at) - 300)))
+            return false;
+        KeepAheadConnectionOpen();
+    }
+    return WaitForMomentUnlessEnding(run.moment->at);
+}
+
+void ExchangeSocketRow(SocketRun& run, SocketRow& row) {
+    std::string text = FormatSocketRequest(row.request);
+    row.result.at = CurrentClock().Now();
+    row.started = std::chrono::steady_clock::now();
+    if (row.sends) {
+        row.exchange = run.exchange(row.target, text, [&](const LocalTime& firstByte) {
+            row.wrote = true;
+            row.result.at = firstByte;
+            if (row.timed && run.moment->written)
+                run.moment->written(firstByte);
+        });
+    }
+    run.firstSent = run.firstSent || row.sends;
+}
+
+void LogSocketRow(SocketRow& row) {
+    std::string scheme = row.target.tls ? "https://" : "http://";
+    WriteLog(J("HTTPリクエスト送信 ") + scheme + row.url.host + "/" + row.url.path +
+                 " cookie:" + row.request.cookie + " port:" + std::to_string(row.target.port) +
+                 (row.timed && row.wrote ? " sent:" + DateTimeText(row.result.at) : std::string()),
+             false);
+    row.failed = ExchangeFailureMessage(row.exchange, SocketTimeouts(),
+                                        scheme + row.url.host + row.url.path);
+    if (row.failed.empty())
+        return;
+    if (row.exchange.failure == NetFailure::TlsHandshake ||
+        row.exchange.failure == NetFailure::TlsCertificate) {
+        WriteLog(row.failed, false);  // why nothing was sent
+    }
+    AddMessage(row.failed);
+}
+
+void StoreSocketAnswer(SocketRun& run, const SocketRow& row) {
+    if (!row.exchange.received)
+        return;
+    const std::string& response = row.exchange.response;
+    // A name-based virtual host answers a request without Host: with 400.
+    if (!row.hostHeader && StatusLineOf(response).find(" 400") != std::string::npos)
+        AddMessage(J("400 Bad Request: ") + (row.target.tls ? "https://" : "http://") +
+                   row.url.host + row.url.path +
+                   J(" 名前で分けたサーバーは Host ヘッダーを求めます。quillrun.ini の "
+                     "[CONFIG] に SocketHostHeader=1 と書くと平文の行にも送ります"));
+    StoreResponse(response.substr(0, kReceiveLimit));
+    StoreResponseCookies(response, row.target.host, row.url.path);
+    if (!run.freshHidden)
+        SayWhenTheTokenLooksStale(response, row.row.data);
+    run.previousAnswer = response;
+    run.previousUrl = row.wireUrl;
+}
+
+std::string SocketRowOutcome(const SocketRow& row) {
+    if (!row.failed.empty())
+        return Cp932ToUtf8(row.failed);
+    if (row.exchange.received)
+        return StatusLineOf(row.exchange.response);
+    if (row.exchange.failure == NetFailure::Resolve)
+        return "host not found";
+    if (row.exchange.failure == NetFailure::None)
+        return "not sent: method " + row.row.method;
+    return "connection failed";
+}
+
+void ReportSocketRow(const SocketRun& run, SocketRow& row) {
+    if (!run.observer)
+        return;
+    const EventLine& event = row.row;
+    RowResult& result = row.result;
+    result.notes = row.notes;
+    result.method = event.method;
+    bool query = !row.script && (event.method == "GET" || event.method == "URL");
+    result.url = event.url + (query && !event.data.empty() ? "?" + event.data : "");
+    result.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - row.started)
+                              .count();
+    result.bytes = row.exchange.response.size();
+    result.outcome = SocketRowOutcome(row);
+    if (row.failed.empty() && row.exchange.received) {
+        result.ok = IsSuccessStatus(result.outcome);
+        result.responseText = ResponseBodyText(row.exchange.response);
+    }
+    run.observer(result);
+}
+
+void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchange,
+                     int pauseMilliseconds, const RowObserver& observer,
+                     const FirstRequestMoment* moment, bool freshHidden) {
+    SocketRun run;
+    if (!ReadEventFileLines(eventFile, run.lines))
+        return;
+    run.exchange = exchange;
+    run.pauseMilliseconds = pauseMilliseconds;
+    run.observer = observer;
+    run.moment = moment;
+    run.freshHidden = freshHidden;
+    run.options = CurrentSocketSenderOptions();
+    for (std::size_t n = 0; n < run.lines.size(); ++n) {
+        if (SocketReplaysEnding())
+            return;  // the program is ending: no new row
+        SocketRow row;
+        if (!ReadSocketRow(run, n, row) || !GuardSocketRow(run, row))
+            return;
+        RefreshSocketRowTokens(run, row);
+        MakeSocketRequest(run, row);
+        if (row.row.method == "SET")
+            continue;  // a step of the browser's: nothing to send
+        if (!WaitForSocketRowMoment(run, row))
+            return;
+        ExchangeSocketRow(run, row);
+        LogSocketRow(row);
+        StoreSocketAnswer(run, row);
+        ReportSocketRow(run, row);
+        if (run.pauseMilliseconds > 0)
+            PauseUnlessEnding(run.pauseMilliseconds);
+    }
+}
+
+}  // namespace quillrun

@@ -1,0 +1,68 @@
+// JUnit reports: one suite per try, one case per row and one for the success rule, the texts
+// escaped and the bytes XML cannot hold left out.
+#include "core/formats/junit.h"
+
+#include <gtest/gtest.h>
+
+namespace quillrun {
+namespace {
+
+TEST(JUnitReport, TriesRowsAndTheRuleInTheLayoutItHasAlwaysHad) {
+    std::vector<JUnitTry> tries(2);
+    RowResult ok;
+    ok.method = "GET";
+    ok.url = "http://h/<a>&\"\x82\xa0";  // CP932 in the row, UTF-8 in the report
+    ok.outcome = "HTTP/1.0 200 OK";
+    ok.ok = true;
+    ok.milliseconds = 12;
+    RowResult refused = ok;
+    refused.ok = false;
+    refused.outcome = "HTTP/1.0 403 <Forbidden> \x01x";
+    refused.milliseconds = 1234;
+    tries[0].rows = {ok, refused};
+    tries[0].verdict.reason = "status 403";
+    tries[1].rows = {ok};
+    tries[1].verdict.success = true;
+    const std::string name = "f&amp;&quot;x&quot;.evf";
+    const std::string url = "http://h/&lt;a&gt;&amp;&quot;\xe3\x81\x82";
+    std::string expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<testsuites name=\"" +
+        name +
+        "\" tests=\"5\" failures=\"2\" errors=\"0\" time=\"1.258\">\n"
+        "  <testsuite name=\"" +
+        name +
+        " try 1\" tests=\"3\" failures=\"2\" errors=\"0\" "
+        "skipped=\"0\" time=\"1.246\">\n"
+        "    <testcase classname=\"" +
+        name + " try 1\" name=\"1 GET " + url +
+        "\" time=\"0.012\"/>\n"
+        "    <testcase classname=\"" +
+        name + " try 1\" name=\"2 GET " + url +
+        "\" time=\"1.234\">\n"
+        "      <failure message=\"HTTP/1.0 403 &lt;Forbidden&gt; x\" type=\"row\">HTTP/1.0 403 "
+        "&lt;Forbidden&gt; x</failure>\n"
+        "    </testcase>\n"
+        "    <testcase classname=\"" +
+        name +
+        " try 1\" name=\"success rule\" time=\"0\">\n"
+        "      <failure message=\"status 403\" type=\"rule\">status 403</failure>\n"
+        "    </testcase>\n"
+        "  </testsuite>\n"
+        "  <testsuite name=\"" +
+        name +
+        " try 2\" tests=\"2\" failures=\"0\" errors=\"0\" "
+        "skipped=\"0\" time=\"0.012\">\n"
+        "    <testcase classname=\"" +
+        name + " try 2\" name=\"1 GET " + url +
+        "\" time=\"0.012\"/>\n"
+        "    <testcase classname=\"" +
+        name +
+        " try 2\" name=\"success rule\" time=\"0\"/>\n"
+        "  </testsuite>\n"
+        "</testsuites>\n";
+    EXPECT_EQ(JUnitReportXml("f&\"x\".evf", tries), expected);
+}
+
+}  // namespace
+}  // namespace quillrun

@@ -1,0 +1,129 @@
+// The steps a row of the socket replay goes through, each on its own: reading and checking the
+// row, making its request, and the outcome its result line gives.
+#include "core/replay/socket_row_steps.h"
+
+#include <gtest/gtest.h>
+
+#include "core/config/app_state.h"
+#include "core/platform/message_sink.h"
+#include "core/web/url_encoding.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+class SocketRowStepsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        SetMessageSink([this](const std::string& text) { messages_.push_back(text); });
+        run_.observer = [this](const RowResult& row) { reported_.push_back(row); };
+        App().settings.SocketHostHeader = 0;
+    }
+    void TearDown() override { SetMessageSink(nullptr); }
+
+    test::TempFolder dir_;
+    test::ScopedProgramFolder program_{dir_.Path()};
+    SocketRun run_;
+    std::vector<RowResult> reported_;
+    std::vector<std::string> messages_;
+};
+
+TEST_F(SocketRowStepsTest, ARowThatCannotBeSentEndsTheReplayAndTheRowsAfterItAreSaidNotSent) {
+    // Lines as the event file's reader gives them, without their CR LF.
+    run_.lines = {"1\tGET\tnot-a-url\tq=1\t", "2\tURL\thttp://h/next\t\t", "3\t\t\t\t"};
+    SocketRow row;
+    EXPECT_FALSE(ReadSocketRow(run_, 0, row));
+    ASSERT_EQ(reported_.size(), 2u);
+    EXPECT_EQ(reported_[0].outcome, "row 1 not sent: its URL cannot be read");
+    EXPECT_EQ(reported_[1].outcome, "row 2 not sent: the replay ended at row 1");
+
+    reported_.clear();
+    run_.lines = {"1\tURL\thttp://" + std::string(260, 'a') + "/\t\t"};
+    SocketRow longHost;
+    EXPECT_FALSE(ReadSocketRow(run_, 0, longHost));
+    ASSERT_EQ(reported_.size(), 1u);
+    EXPECT_EQ(reported_[0].outcome, "row 1 not sent: its host is longer than 259 bytes");
+
+    // The list's end ends the replay without a word.
+    reported_.clear();
+    run_.lines = {"1\t\t\t\t"};
+    SocketRow end;
+    EXPECT_FALSE(ReadSocketRow(run_, 0, end));
+    EXPECT_TRUE(reported_.empty());
+
+    SocketRow read;
+    run_.lines = {"1\tGET\thttp://h:8080/s.cgi#part\tq=1\t"};
+    ASSERT_TRUE(ReadSocketRow(run_, 0, read));
+    EXPECT_EQ(read.wireUrl, "http://h:8080/s.cgi");  // the fragment belongs to the page
+    EXPECT_EQ(read.url.path, "/s.cgi");
+    EXPECT_FALSE(read.script);
+}
+
+TEST_F(SocketRowStepsTest, TheRequestOfAMultipartRowAScriptRowAndATlsRow) {
+    std::string body =
+        "------B\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n------B--";
+    std::string stored = body;
+    ASSERT_TRUE(PercentEncodeAll(stored));
+    std::string script =
+        FormatEventLine(2, "PUT", "https://h:8443/api", "{\"a\":1}",
+                        "Content-Type: application/json\x1fOrigin: https://h:8443");
+    run_.lines = {"1\tPOST\thttp://h/up.cgi\t" + stored + "\t",
+                  script.substr(0, script.size() - 2)};
+    SocketRow multipart;
+    ASSERT_TRUE(ReadSocketRow(run_, 0, multipart));
+    MakeSocketRequest(run_, multipart);
+    EXPECT_EQ(multipart.request.data, body);  // decoded for the wire
+    EXPECT_EQ(multipart.request.contentLength, static_cast<int>(body.size()));
+    EXPECT_TRUE(multipart.request.host.empty());  // plain rows send no Host:
+    EXPECT_EQ(multipart.target.port, 80);
+    EXPECT_TRUE(multipart.sends);
+
+    SocketRow scriptRow;
+    ASSERT_TRUE(ReadSocketRow(run_, 1, scriptRow));
+    EXPECT_TRUE(scriptRow.script);
+    MakeSocketRequest(run_, scriptRow);
+    EXPECT_EQ(scriptRow.request.method, "PUT");
+    EXPECT_EQ(scriptRow.request.data, "{\"a\":1}");
+    EXPECT_TRUE(scriptRow.target.tls);
+    EXPECT_EQ(scriptRow.request.host, "h:8443");  // TLS rows name the server they ask
+    EXPECT_TRUE(scriptRow.sends);
+    EXPECT_NE(FormatSocketRequest(scriptRow.request).find("Content-Type: application/json\r\n"),
+              std::string::npos);
+}
+
+TEST_F(SocketRowStepsTest, TheOutcomeSaysWhatTheExchangeCameTo) {
+    SocketRow row;
+    row.row.method = "GET";
+    row.exchange.received = true;
+    row.exchange.response = "HTTP/1.1 302 Found\r\nLocation: /\r\n\r\n";
+    EXPECT_EQ(SocketRowOutcome(row), "HTTP/1.1 302 Found");
+    row.exchange = Exchange();
+    row.exchange.failure = NetFailure::Resolve;
+    EXPECT_EQ(SocketRowOutcome(row), "host not found");
+    row.exchange.failure = NetFailure::Connect;
+    EXPECT_EQ(SocketRowOutcome(row), "connection failed");
+    row.exchange.failure = NetFailure::None;
+    row.row.method = "HEAD";
+    EXPECT_EQ(SocketRowOutcome(row), "not sent: method HEAD");
+    row.failed = "timed out";
+    EXPECT_EQ(SocketRowOutcome(row), "timed out");  // the failure's own line wins
+
+    // The result line of a GET row carries its query; a failed row is not ok.
+    run_.observer = [this](const RowResult& r) { reported_.push_back(r); };
+    SocketRow get;
+    get.row.method = "GET";
+    get.row.url = "http://h/s.cgi";
+    get.row.data = "q=1";
+    get.exchange.received = true;
+    get.exchange.response = "HTTP/1.0 500 Oops\r\n\r\nbody";
+    ReportSocketRow(run_, get);
+    ASSERT_EQ(reported_.size(), 1u);
+    EXPECT_EQ(reported_[0].url, "http://h/s.cgi?q=1");
+    EXPECT_FALSE(reported_[0].ok);
+    EXPECT_EQ(reported_[0].responseText, "body");
+    EXPECT_EQ(reported_[0].bytes, get.exchange.response.size());
+}
+
+}  // namespace
+}  // namespace quillrun
