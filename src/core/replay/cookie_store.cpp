@@ -1,9 +1,12 @@
 #include "core/replay/cookie_store.h"
 
+#include <algorithm>
+
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
 #include "core/platform/paths.h"
+#include "core/replay/cookie_rules.h"
 #include "core/web/charset_converter.h"
 
 namespace quillrun {
@@ -108,6 +111,56 @@ bool DomainMatches(const std::string& host, const std::string& domain) {
            EqualNoCase(std::string_view(host).substr(host.size() - domain.size()), domain);
 }
 
+// One Set-Cookie header's value: its cookie and the attributes the store keeps; false when it
+// sets no cookie (no "=" in its first pair). Max-Age decides over Expires whether the cookie is
+// already expired; a Path that does not start with "/" and an empty Domain count as absent.
+bool ReadSetCookie(std::string_view rest, SetCookie& cookie) {
+    bool first = true, maxAge = false;
+    std::time_t now = std::time(nullptr);
+    while (true) {
+        std::size_t semicolon = rest.find(';');
+        std::string_view part = Trimmed(rest.substr(0, semicolon));
+        std::size_t equals = part.find('=');
+        std::string_view key = Trimmed(part.substr(0, equals));
+        std::string_view value = equals == std::string_view::npos
+                                     ? std::string_view()
+                                     : Trimmed(part.substr(equals + 1));
+        if (first) {
+            if (equals == std::string_view::npos)
+                return false;
+            cookie.name = std::string(key);
+            cookie.value = std::string(value);
+            first = false;
+        } else if (EqualNoCase(key, "domain")) {
+            while (!value.empty() && value.front() == '.')
+                value.remove_prefix(1);
+            if (!value.empty())
+                cookie.domain = std::string(value.substr(0, kDomainMax));
+        } else if (EqualNoCase(key, "path")) {
+            cookie.path = value.empty() || value[0] != '/' ? std::string()
+                                                           : std::string(value.substr(0, kPathMax));
+        } else if (EqualNoCase(key, "secure")) {
+            cookie.secure = true;
+        } else if (EqualNoCase(key, "max-age")) {
+            std::string_view digits = !value.empty() && value[0] == '-' ? value.substr(1) : value;
+            if (!digits.empty() &&
+                digits.find_first_not_of("0123456789") == std::string_view::npos) {
+                maxAge = true;
+                cookie.expired =
+                    value[0] == '-' || digits.find_first_not_of('0') == std::string_view::npos;
+            }
+        } else if (EqualNoCase(key, "expires") && !maxAge) {
+            std::time_t when = 0;
+            if (ParseCookieDate(value, when))
+                cookie.expired = when < now;
+        }
+        if (semicolon == std::string_view::npos)
+            break;
+        rest = rest.substr(semicolon + 1);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<SetCookie> ParseSetCookies(std::string_view response) {
@@ -138,32 +191,8 @@ std::vector<SetCookie> ParseSetCookies(std::string_view response) {
             continue;
         std::string_view rest = line.substr(colon + 1);
         SetCookie cookie;
-        bool first = true;
-        while (true) {
-            std::size_t semicolon = rest.find(';');
-            std::string_view part = Trimmed(rest.substr(0, semicolon));
-            std::size_t equals = part.find('=');
-            std::string_view key = Trimmed(part.substr(0, equals));
-            std::string_view value = equals == std::string_view::npos
-                                         ? std::string_view()
-                                         : Trimmed(part.substr(equals + 1));
-            if (first) {
-                cookie.name = std::string(key);
-                cookie.value = std::string(value);
-                first = false;
-            } else if (EqualNoCase(key, "domain")) {
-                while (!value.empty() && value.front() == '.')
-                    value.remove_prefix(1);
-                cookie.domain = std::string(value.substr(0, kDomainMax));
-            } else if (EqualNoCase(key, "path")) {
-                cookie.path = std::string(value.substr(0, kPathMax));
-            } else if (EqualNoCase(key, "secure")) {
-                cookie.secure = true;
-            }
-            if (semicolon == std::string_view::npos)
-                break;
-            rest = rest.substr(semicolon + 1);
-        }
+        if (!ReadSetCookie(rest, cookie))
+            continue;
         if (cookie.name.empty() || cookie.name.size() + cookie.value.size() > kCookieCopyMax)
             continue;
         cookies.push_back(std::move(cookie));
@@ -174,11 +203,33 @@ std::vector<SetCookie> ParseSetCookies(std::string_view response) {
 void StoreResponseCookies(std::string_view response, const std::string& host,
                           const std::string& requestPath) {
     for (const SetCookie& cookie : ParseSetCookies(response)) {
+        // A Domain is taken only from a host inside it: a site sets no cookie for another.
+        if (!cookie.domain.empty() && !HostInCookieDomain(host, cookie.domain))
+            continue;
         std::string domain = cookie.domain.empty() ? host : cookie.domain;
-        std::string path = cookie.path.empty() ? requestPath : cookie.path;
+        std::string path = cookie.path.empty()
+                               ? DefaultCookiePath(requestPath.substr(0, requestPath.find('?')))
+                               : cookie.path;
+        if (cookie.expired) {
+            // How sites log out and clear state: the cookie goes, Secure or not.
+            DeleteCookie(cookie.name, CookieFilePath(domain, path, false));
+            DeleteCookie(cookie.name, CookieFilePath(domain, path, true));
+            continue;
+        }
         SaveCookieFile(cookie.name + "=" + cookie.value + ";",
                        CookieFilePath(domain, path, cookie.secure));
     }
+}
+
+void DeleteCookie(const std::string& name, const std::string& filePath) {
+    if (!FileExists(filePath))
+        return;
+    IniDocument file;
+    if (!file.Load(filePath) ||
+        file.GetString("expire_never", name, "\x01", kPairPartMax) == "\x01")
+        return;
+    file.DeleteKey("expire_never", name);
+    file.Save(filePath);
 }
 
 void SaveCookieFile(const std::string& cookieText, const std::string& filePath) {
@@ -223,6 +274,50 @@ std::string CookieFilePath(const std::string& domain, const std::string& path, b
                        (secure ? "][secure].cookie" : "].cookie"));
 }
 
+namespace {
+
+// The cookie lines of a cookie file, as a text-mode reader with a 260-byte buffer sees them.
+std::vector<std::string> CookieLines(const std::string& content) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        char c = content[i];
+        if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n')
+            continue;
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            continue;
+        }
+        line += c;
+        if (line.size() >= kCookieLineRead) {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
+// The domain and path groups of a cookie file's name ("[domain][path]...").
+void NameGroups(const std::string& name, std::string& domain, std::string& cookiePath) {
+    int brackets = 0;
+    for (char c : name) {
+        if (c == '[' || c == ']') {
+            if (++brackets == 4)
+                break;
+            continue;
+        }
+        if (brackets == 1)
+            domain += c;
+        if (brackets == 3)
+            cookiePath += (c == '@' ? '/' : c);
+    }
+}
+
+}  // namespace
+
 std::string LookupCookies(const std::string& host, const std::string& path, bool secureChannel) {
     std::string out;
     std::string folder = ProgramPath("cookies/");
@@ -231,21 +326,13 @@ std::string LookupCookies(const std::string& host, const std::string& path, bool
                                 kListMatchingFiles, true);
     if (count <= 0 || count > kCookieFilesMax)
         return out;
-
+    // Cookies of longer paths go first; among equal paths, a file's in the order they were
+    // made (its lines), files in the order of their names.
+    std::sort(names.begin(), names.end());
+    std::vector<std::pair<std::size_t, std::string>> found;  // path length, "name=value"
     for (const std::string& name : names) {
         std::string domain, cookiePath;
-        int brackets = 0;
-        for (char c : name) {
-            if (c == '[' || c == ']') {
-                if (++brackets == 4)
-                    break;
-                continue;
-            }
-            if (brackets == 1)
-                domain += c;
-            if (brackets == 3)
-                cookiePath += (c == '@' ? '/' : c);
-        }
+        NameGroups(name, domain, cookiePath);
         // A Secure cookie's file names itself after the two groups; over plain HTTP it stays.
         bool secure = name.find("][secure].cookie") != std::string::npos;
         if (!DomainMatches(host, domain) || !PathMatches(path, cookiePath) ||
@@ -255,36 +342,22 @@ std::string LookupCookies(const std::string& host, const std::string& path, bool
         std::string content;
         if (!ReadWholeFile(folder + name, content))
             continue;
-        // Line by line as a text-mode reader with a 260-byte buffer sees the file.
-        std::string line;
-        auto take = [&out](const std::string& piece) {
+        for (const std::string& piece : CookieLines(content)) {
             // A control byte in a stored cookie would start a header line of its own; an
             // attribute that an older store kept as a cookie is not one.
             std::size_t equals = piece.find('=');
             if (equals == std::string::npos || HoldsControlByte(piece) ||
                 IsCookieAttribute(std::string_view(piece).substr(0, equals)))
-                return;
-            std::string entry = piece + "; ";
-            if (out.size() + entry.size() <= kCookieTextWidth - 1)
-                out += entry;
-        };
-        for (std::size_t i = 0; i < content.size(); ++i) {
-            char c = content[i];
-            if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n')
                 continue;
-            if (c == '\n') {
-                take(line);
-                line.clear();
-                continue;
-            }
-            line += c;
-            if (line.size() >= kCookieLineRead) {
-                take(line);
-                line.clear();
-            }
+            found.emplace_back(cookiePath.empty() ? 1 : cookiePath.size(), piece);
         }
-        if (!line.empty())
-            take(line);
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [length, piece] : found) {
+        std::string entry = piece + "; ";
+        if (out.size() + entry.size() <= kCookieTextWidth - 1)
+            out += entry;
     }
     return out;
 }

@@ -31,6 +31,9 @@ struct SetCookie {
     std::string domain;  // without a leading "."; empty when not given
     std::string path;    // empty when not given
     bool secure = false;
+    // Max-Age of 0 or less, or an Expires in the past: the cookie is to go (how sites log out).
+    // A later expiry is not kept: cookies never expire here.
+    bool expired = false;
 };
 
 // Every Set-Cookie header of the response's header section (never its body), header and
@@ -40,9 +43,13 @@ struct SetCookie {
 std::vector<SetCookie> ParseSetCookies(std::string_view response);
 
 // Stores every cookie the response sets: under its domain (else the request's host) and path
-// (else the request's path), a Secure one in a file of its own ("...[secure].cookie").
+// (else the directory of the request's path), a Secure one in a file of its own
+// ("...[secure].cookie"). A Domain the host is not in is refused; an expired cookie is deleted.
 void StoreResponseCookies(std::string_view response, const std::string& host,
                           const std::string& requestPath);
+
+// Deletes the cookie of that name from the cookie file, when it holds one.
+void DeleteCookie(const std::string& name, const std::string& filePath);
 
 // Writes every "name=value;" pair of the cookie text into the cookie file.
 void SaveCookieFile(const std::string& cookieText, const std::string& filePath);

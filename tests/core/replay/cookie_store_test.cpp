@@ -61,7 +61,12 @@ TEST_F(CookieStoreTest, CookiesGoToTheirDomainAndPathOnlyAndSecureOnesOnlyOverTl
         "127.0.0.1", "/x/login.cgi");
     EXPECT_EQ(test::ReadFile(dir_ / "cookies/[127.0.0.1][@x].cookie"), "[expire_never]\r\na=1\r\n");
     EXPECT_TRUE(FileExists(dir_ / "cookies/[127.0.0.1][@][secure].cookie"));
-    EXPECT_TRUE(FileExists(dir_ / "cookies/[example.com][@x@login.cgi].cookie"));
+    // A Domain the answering host is not in is refused; from inside it, the cookie belongs to
+    // the directory of the request's path.
+    EXPECT_FALSE(FileExists(dir_ / "cookies/[example.com][@x].cookie"));
+    StoreResponseCookies("HTTP/1.0 200 OK\r\nSet-Cookie: d=3; Domain=example.com\r\n\r\n",
+                         "www.example.com", "/x/login.cgi");
+    EXPECT_TRUE(FileExists(dir_ / "cookies/[example.com][@x].cookie"));
 
     EXPECT_EQ(LookupCookies("127.0.0.1", "/x/y.cgi"), "a=1; ");
     EXPECT_EQ(LookupCookies("127.0.0.1", "/x"), "a=1; ");

@@ -789,3 +789,44 @@ TEST_F(SocketSenderTest, ACurlCommandOfAScriptRowSendsItsMethodHeadersAndEveryBy
 }
 
 }  // namespace quillrun
+
+namespace quillrun {
+
+// A site that keeps its session as sites do today: a cookie set without Path by its login
+// script, checked on every page of its folder, and cleared at logout with Max-Age=0.
+TEST_F(SocketSenderTest, ASessionCookieReachesTheWholeFolderAndLogoutClearsIt) {
+    server_.SetHandler([](const test::ReceivedRequest& r) {
+        bool session = r.Header("cookie").find("sid=s1") != std::string::npos;
+        if (r.target.rfind("/app/login.cgi", 0) == 0)
+            return test::Reply::Ok("in", "text/html", "Set-Cookie: sid=s1; HttpOnly\r\n");
+        if (r.target.rfind("/app/logout.cgi", 0) == 0)
+            return test::Reply::Ok(
+                "out", "text/html",
+                "Set-Cookie: sid=; Max-Age=0\r\n"
+                "Set-Cookie: theme=; Path=/; Expires=Thu, 01 Jan 1970 00:00:00 GMT\r\n");
+        if (r.target.rfind("/app/prefs.cgi", 0) == 0)
+            return test::Reply::Ok("ok", "text/html", "Set-Cookie: theme=dark; Path=/\r\n");
+        test::Reply refused;
+        refused.raw = "HTTP/1.0 403 Forbidden\r\nContent-Length: 0\r\n\r\n";
+        return session ? test::Reply::Ok("home") : refused;
+    });
+    std::vector<RowResult> rows;
+    test::WriteFile(dir_ / "event/s.evf",
+                    "1\tURL\thttp://127.0.0.1/app/login.cgi\t\t\r\n"
+                    "2\tURL\thttp://127.0.0.1/app/prefs.cgi\t\t\r\n"
+                    "3\tURL\thttp://127.0.0.1/app/home.cgi\t\t\r\n"
+                    "4\tURL\thttp://127.0.0.1/app/logout.cgi\t\t\r\n"
+                    "5\tURL\thttp://127.0.0.1/app/home.cgi\t\t\r\n"
+                    "6\t\t\t\t\r\n");
+    SocketReplayThread(dir_ / "event/s.evf",
+                       [&rows](const RowResult& row) { rows.push_back(row); });
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[2].outcome, "HTTP/1.0 200 OK");  // the login's cookie reached /app/home.cgi
+    EXPECT_EQ(rows[4].outcome, "HTTP/1.0 403 Forbidden");  // and was gone after the logout
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_EQ(requests[2].Header("cookie"), "sid=s1; theme=dark; ");
+    EXPECT_EQ(requests[4].Header("cookie"), "");
+}
+
+}  // namespace quillrun
