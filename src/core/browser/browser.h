@@ -66,6 +66,19 @@ class Browser {
         std::string error;  // why no answer came (the engine's words)
     };
     virtual ScriptAnswer LastScriptAnswer() const { return ScriptAnswer(); }
+    // The addresses of the frames of the page shown (their src, resolved), for a row that one
+    // of them sent.
+    virtual std::vector<std::string> FrameAddresses() { return {}; }
+    // The next request to this address with this method (the replay's own) goes out as the
+    // page it comes from would send it: with this Origin and Referer (an empty one: as the
+    // engine has it).
+    virtual void SetNextRequestSource(const std::string& url, const std::string& method,
+                                      const std::string& origin, const std::string& referrer) {
+        (void)url;
+        (void)method;
+        (void)origin;
+        (void)referrer;
+    }
     // Whether the page itself (a meta refresh, its script, a form it sent on load) has asked
     // for this address since the program's own last navigation; for a POST, by sending a
     // form. True takes that navigation as the program's own.

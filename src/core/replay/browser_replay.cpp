@@ -8,6 +8,7 @@
 #include "core/replay/form_action.h"
 #include "core/replay/fresh_hidden.h"
 #include "core/replay/post_guard.h"
+#include "core/replay/request_source.h"
 #include "core/replay/row_report.h"
 #include "core/web/form_encoding.h"
 #include "core/web/url_encoding.h"
@@ -209,12 +210,39 @@ void RefreshBrowserRowTokens(BrowserRun& run, BrowserRow& row) {
         TakeFreshHiddenFields(run.browser, row.row, row.navigation, row.notes);
 }
 
+// A POST row, a GET form row and a script row go out as the page shown (or its frame of the
+// row's origin) would send them: with its Origin and Referer, never "null" and none. A row
+// sent before any page is shown goes as a typed address does.
+void SendFromPageShown(BrowserRun& run, const BrowserRow& row) {
+    const RowNavigation& n = row.navigation;
+    bool post = n.action == RowAction::NavigatePost;
+    bool fetch = n.action == RowAction::Fetch;
+    bool getForm = n.action == RowAction::Navigate && row.row.method == "GET";
+    std::string page = run.browser.LocationURL();
+    if ((!post && !fetch && !getForm) || OriginOf(page) == "null")
+        return;
+    std::vector<std::string> frames;
+    if (OriginOf(page) != OriginOf(n.url))
+        frames = run.browser.FrameAddresses();
+    RequestSource source = SourceOfRow(n.url, page, frames);
+    if (source.fromFrame)
+        AddMessage(J("この行はページ内の同じオリジンのフレームから送ります: ") + source.page);
+    else if (!source.sameOrigin)
+        AddMessage(J("表示中のページは行とは別のオリジンです。そのページが送るとおりに送ります: ") +
+                   source.page);
+    std::string method = post ? "POST" : fetch ? n.method : "GET";
+    bool sendsOrigin = method != "GET" && method != "HEAD";
+    run.browser.SetNextRequestSource(n.url, method, sendsOrigin ? source.origin : std::string(),
+                                     source.referrer);
+}
+
 void PerformBrowserRow(BrowserRun& run, const BrowserRow& row) {
     if (row.byPage) {
         AddMessage(J("ページ自身がこの行の要求を送ったため、もう一度は送らずにその読み込みを待"
                      "ちます: ") +
                    row.row.url);
     } else {
+        SendFromPageShown(run, row);
         PerformRow(row.navigation, run.browser);
     }
     if (row.navigation.action == RowAction::ArmForm)

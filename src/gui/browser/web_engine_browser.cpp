@@ -24,6 +24,7 @@
 #include "core/platform/cp932.h"
 #include "core/platform/message_sink.h"
 #include "core/web/form_encoding.h"
+#include "gui/browser/request_source_interceptor.h"
 #include "gui/text.h"
 
 namespace quillrun {
@@ -49,6 +50,9 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent, const QString& storageName) 
     script.setWorldId(QWebEngineScript::ApplicationWorld);
     script.setRunsOnSubFrames(true);
     page_->scripts().insert(script);
+
+    sources_ = new RequestSourceInterceptor(this);
+    page_->setUrlRequestInterceptor(sources_);
 
     channel_ = new QWebChannel(this);
     bridge_ = new CaptureBridge(this);
@@ -319,6 +323,23 @@ bool WebEngineBrowser::TakePagesOwnNavigation(const std::string& url, bool post)
         }
     }
     return false;
+}
+
+std::vector<std::string> WebEngineBrowser::FrameAddresses() {
+    std::vector<std::string> addresses;
+    QVariant frames = RunScript(
+        QStringLiteral("Array.prototype.map.call(document.querySelectorAll('iframe, frame'),"
+                       " function (f) { return String(f.src || ''); })"));
+    for (const QVariant& address : frames.toList())
+        addresses.push_back(ToCp932(address.toString()));
+    return addresses;
+}
+
+void WebEngineBrowser::SetNextRequestSource(const std::string& url, const std::string& method,
+                                            const std::string& origin,
+                                            const std::string& referrer) {
+    sources_->Expect(UrlFromText(url), QByteArray::fromStdString(method),
+                     QByteArray::fromStdString(origin), QByteArray::fromStdString(referrer));
 }
 
 bool WebEngineBrowser::FormsOnPage(std::vector<FormOnPage>& forms, std::string& charset) {

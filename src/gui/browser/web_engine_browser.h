@@ -33,6 +33,8 @@ class QJsonObject;
 
 namespace quillrun {
 
+class RequestSourceInterceptor;
+
 class WebEngineBrowser : public QObject, public Browser {
     Q_OBJECT
   public:
@@ -63,6 +65,9 @@ class WebEngineBrowser : public QObject, public Browser {
     bool LastLoadSucceeded() const override { return lastLoadOk_; }
     void Exec(BrowserCommand command) override;
     bool TakePagesOwnNavigation(const std::string& url, bool post) override;
+    std::vector<std::string> FrameAddresses() override;
+    void SetNextRequestSource(const std::string& url, const std::string& method,
+                              const std::string& origin, const std::string& referrer) override;
     std::string PageText() override;
     bool FormsOnPage(std::vector<FormOnPage>& forms, std::string& charset) override;
 
@@ -116,6 +121,7 @@ class WebEngineBrowser : public QObject, public Browser {
     QuillrunPage* page_ = nullptr;
     QWebChannel* channel_ = nullptr;
     CaptureBridge* bridge_ = nullptr;
+    RequestSourceInterceptor* sources_ = nullptr;
     BrowserEvents* events_ = nullptr;
     std::string home_;
     bool lastLoadOk_ = true;
