@@ -9,8 +9,10 @@
 #include "core/platform/paths.h"
 #include "core/replay/cookie_store.h"
 #include "core/replay/fresh_hidden.h"
+#include "core/replay/fresh_tokens.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/row_report.h"
+#include "core/replay/success_rule.h"
 #include "core/web/charset_converter.h"
 #include "core/web/http_response.h"
 #include "core/web/url_encoding.h"
@@ -18,20 +20,37 @@
 namespace quillrun {
 namespace {
 
+// The answer's body as UTF-8 text, and the charset it was in.
+std::string AnswerHtml(const std::string& answer, std::string& charset) {
+    charset = AnswerCharset(answer);
+    std::size_t headerEnd = answer.find("\r\n\r\n");
+    std::string body = answer.substr(headerEnd == std::string::npos ? 0 : headerEnd + 4);
+    return charset == "UTF-8" ? body : ConvertCharset("UTF-8", charset.c_str(), body, "?");
+}
+
 // The row's data with the hidden fields of the form it submits, as the answer before gave them.
 std::string FreshHiddenData(const EventLine& row, const std::string& rowUrl,
                             const std::string& previousAnswer, const std::string& previousUrl,
                             std::vector<std::string>& notes) {
-    std::string charset = AnswerCharset(previousAnswer);
-    std::size_t headerEnd = previousAnswer.find("\r\n\r\n");
-    std::string body = previousAnswer.substr(headerEnd == std::string::npos ? 0 : headerEnd + 4);
-    std::string html =
-        charset == "UTF-8" ? body : ConvertCharset("UTF-8", charset.c_str(), body, "?");
+    std::string charset;
+    std::string html = AnswerHtml(previousAnswer, charset);
     std::vector<PageForm> forms = ParseForms(html, previousUrl);
     const PageForm* form = previousAnswer.empty() ? nullptr : FormForRow(forms, rowUrl);
     RefreshedEntries entries = RefreshHiddenEntries(row.data, form ? *form : PageForm{}, charset);
     SayRefreshedEntries(entries, "answer", notes);
     return entries.data;
+}
+
+bool IsRedirect(const std::string& answer) {
+    int status = StatusCodeOf(StatusLineOf(answer));
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string WithoutPort(const std::string& host) {
+    std::size_t colon = host.rfind(':');
+    if (colon != std::string::npos && (host[0] != '[' || colon > host.find(']')))
+        return host.substr(0, colon);
+    return host;
 }
 
 // A refusal that looks like a stale session token: the setting that mends it is said.
@@ -102,13 +121,66 @@ bool GuardSocketRow(const SocketRun& run, const SocketRow& row) {
     return false;
 }
 
-void RefreshSocketRowTokens(const SocketRun& run, SocketRow& row) {
+void FollowRedirectsBefore(SocketRun& run, SocketRow& row) {
+    for (int hops = 0; hops < kRedirectHopsFollowed && IsRedirect(run.previousAnswer); ++hops) {
+        std::string location = ResponseHeaderValue(run.previousAnswer, "location");
+        std::string next = ResolveAddress(run.previousUrl, location);
+        next = next.substr(0, next.find('#'));
+        UrlParts parts;
+        if (location.empty() || !SplitUrl(next, parts) ||
+            !EqualNoCase(WithoutPort(parts.host), WithoutPort(row.url.host))) {
+            AddMessage(J("別のサイトへの転送はたどりません: ") + next);
+            row.notes.push_back("redirect to " + next + " not followed: another site");
+            return;
+        }
+        Endpoint target = EndpointOf(next, parts.host);
+        target.port = ConnectPort(target, CgiTestMode(), run.options.port);
+        std::size_t mark = parts.path.find('?');
+        SocketRequest request;
+        request.method = "GET";
+        request.path = parts.path.substr(0, mark);
+        request.data = mark == std::string::npos ? std::string() : parts.path.substr(mark + 1);
+        request.cookie = LookupCookies(target.host, request.path, target.tls);
+        if (target.tls || App().settings.SocketHostHeader == 1)
+            request.host = HostHeaderValue(target);
+        Exchange hop = run.exchange(target, FormatSocketRequest(request), nullptr);
+        std::string outcome = hop.received ? StatusLineOf(hop.response) : "no answer";
+        AddMessage(J("転送先を読みます: ") + next + " (" + Utf8ToCp932(outcome) + ")");
+        row.notes.push_back("redirect followed: GET " + Cp932ToUtf8(next) + " -> " + outcome);
+        if (!hop.received)
+            return;
+        StoreResponseCookies(hop.response, target.host, request.path);
+        run.previousAnswer = hop.response;
+        run.previousUrl = next;
+    }
+}
+
+void RefreshSocketRowTokens(SocketRun& run, SocketRow& row) {
     const EventLine& event = row.row;
     bool carriesEntries =
         !row.script && (event.method == "POST" || (event.method == "GET" && !event.data.empty()));
-    if (run.freshHidden && carriesEntries && event.data.find(kMultipartMarker) == std::string::npos)
+    if (!run.freshHidden || (!carriesEntries && !row.script))
+        return;
+    FollowRedirectsBefore(run, row);
+    std::string charset;
+    PageTokens page = PageTokensOf(AnswerHtml(run.previousAnswer, charset));
+    std::vector<std::string> refreshed;
+    if (carriesEntries && event.data.find(kMultipartMarker) == std::string::npos) {
         row.row.data =
             FreshHiddenData(event, row.wireUrl, run.previousAnswer, run.previousUrl, row.notes);
+        row.row.data = RefreshTokenField(row.row.data, false, page, refreshed);
+    }
+    if (row.script) {
+        Endpoint target = EndpointOf(row.wireUrl, row.url.host);
+        std::string cookies = LookupCookies(target.host, row.url.path, target.tls);
+        row.row.headers = RefreshTokenHeaders(event.headers, page, cookies, refreshed);
+        if (!RowBodyIsPercentEncoded(event.headers)) {
+            bool json = AsciiLower(RowHeaderValue(event.headers, "content-type")).find("json") !=
+                        std::string::npos;
+            row.row.data = RefreshTokenField(event.data, json, page, refreshed);
+        }
+    }
+    SayRefreshedTokens(refreshed, "answer", row.notes);
 }
 
 void MakeSocketRequest(const SocketRun& run, SocketRow& row) {

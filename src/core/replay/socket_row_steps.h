@@ -61,9 +61,17 @@ bool ReadSocketRow(const SocketRun& run, std::size_t index, SocketRow& row);
 // the replay.
 bool GuardSocketRow(const SocketRun& run, const SocketRow& row);
 
-// With fresh hidden fields on, a form row's entries named like hidden inputs of the form it
-// submits take the values of the answer before (each said in the row's notes).
-void RefreshSocketRowTokens(const SocketRun& run, SocketRow& row);
+// With fresh tokens on, an answer before a form or script row that sends the browser on (a
+// redirect) is followed with GET, as the browser would have shown the page it leads to: at most
+// this many hops, never to another host than the row's, each said; their cookies kept.
+constexpr int kRedirectHopsFollowed = 5;
+void FollowRedirectsBefore(SocketRun& run, SocketRow& row);
+
+// With fresh tokens on, a form row's entries named like hidden inputs of the form it submits
+// take the values of the answer before, and a token the page names in its <meta> (or a token
+// cookie) replaces the recorded one in the row's token header or field (each said in the row's
+// notes, never its value).
+void RefreshSocketRowTokens(SocketRun& run, SocketRow& row);
 
 // The request of the row: its method, path and body (a multipart body decoded, its length that
 // of the decoded bytes), the connection's target and port, the cookies of the store and the

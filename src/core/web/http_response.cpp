@@ -41,4 +41,25 @@ std::string ResponseBodyText(const std::string& response) {
     return converter.Convert(std::string_view(response).substr(start));
 }
 
+std::string ResponseHeaderValue(const std::string& response, const std::string& name) {
+    std::size_t end = response.find("\r\n\r\n");
+    std::string header = response.substr(0, end);
+    std::string wanted = AsciiLower(name) + ":";
+    std::size_t at = header.find('\n');
+    while (at != std::string::npos) {
+        std::size_t lineEnd = header.find('\n', at + 1);
+        std::string line = header.substr(
+            at + 1, lineEnd == std::string::npos ? std::string::npos : lineEnd - at - 1);
+        if (AsciiLower(line.substr(0, wanted.size())) == wanted) {
+            std::string value = line.substr(wanted.size());
+            std::size_t first = value.find_first_not_of(" \t");
+            std::size_t last = value.find_last_not_of(" \t\r");
+            return first == std::string::npos ? std::string()
+                                              : value.substr(first, last - first + 1);
+        }
+        at = lineEnd;
+    }
+    return std::string();
+}
+
 }  // namespace quillrun

@@ -1,0 +1,218 @@
+// Fresh tokens as today's frameworks hand them out, through the socket sender against a site
+// that checks them (a per-session token behind a redirect, a <meta> token sent in a header and
+// a JSON body, a token cookie echoed in a header), and the rules on their own.
+#include "core/replay/fresh_tokens.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+#include "core/config/activity_log.h"
+#include "core/config/app_state.h"
+#include "core/platform/message_sink.h"
+#include "core/recording/event_line.h"
+#include "core/replay/socket_sender.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/temp_folder.h"
+
+namespace quillrun {
+namespace {
+
+TEST(FreshTokens, MetaTokensCookieTokensHeadersAndFields) {
+    PageTokens page = PageTokensOf(
+        "<html><head><meta name=\"csrf-param\" content=\"authenticity_token\">"
+        "<meta name=\"CSRF-Token\" content=\"new+tok=\"></head><body></body></html>");
+    EXPECT_EQ(page.token, "new+tok=");
+    EXPECT_EQ(page.param, "authenticity_token");
+    EXPECT_FALSE(PageTokensOf("<meta name=description content=x>").Any());
+
+    std::string cookies = "sid=1; XSRF-TOKEN=ab%2Fc%3D%3D; csrftoken=dj1; ";
+    EXPECT_EQ(CookieValueOf(cookies, "XSRF-TOKEN"), "ab/c==");  // decoded as the scripts do
+    EXPECT_EQ(CookieValueOf(cookies, "csrftoken"), "dj1");
+    EXPECT_EQ(CookieValueOf(cookies, "token"), "");
+
+    std::vector<std::string> refreshed;
+    std::string headers = std::string(kPercentBodyEntry) + "\x1f" +
+                          "X-CSRF-Token: old\x1fX-XSRF-TOKEN: old\x1fX-CSRFToken: old\x1f"
+                          "Origin: http://h";
+    EXPECT_EQ(RefreshTokenHeaders(headers, page, cookies, refreshed),
+              std::string(kPercentBodyEntry) + "\x1f" +
+                  "X-CSRF-Token: new+tok=\x1fX-XSRF-TOKEN: ab/c==\x1fX-CSRFToken: dj1\x1f"
+                  "Origin: http://h");
+    EXPECT_EQ(refreshed.size(), 3u);
+    refreshed.clear();
+    // Without a token anywhere the header stays as recorded.
+    EXPECT_EQ(RefreshTokenHeaders("X-CSRF-Token: old", PageTokens(), "", refreshed),
+              "X-CSRF-Token: old");
+    EXPECT_TRUE(refreshed.empty());
+
+    EXPECT_EQ(RefreshTokenField("a=1&authenticity_token=old&b=2", false, page, refreshed),
+              "a=1&authenticity_token=new%2Btok%3D&b=2");
+    EXPECT_EQ(RefreshTokenField("{\"x\": 1, \"authenticity_token\" : \"o\\\"ld\", \"y\":\"z\"}",
+                                true, page, refreshed),
+              "{\"x\": 1, \"authenticity_token\" : \"new+tok=\", \"y\":\"z\"}");
+    EXPECT_EQ(RefreshTokenField("{\"other\":\"x\"}", true, page, refreshed), "{\"other\":\"x\"}");
+    EXPECT_EQ(refreshed.size(), 2u);
+}
+
+// A site of today: sessions in a cookie, a token per session checked on every change.
+class TokenSite {
+  public:
+    test::Reply Serve(const test::ReceivedRequest& r) {
+        std::lock_guard<std::mutex> lock(lock_);
+        std::string cookie = r.Header("cookie");
+        std::size_t at = cookie.find("sid=");
+        int session = at == std::string::npos ? 0 : std::atoi(cookie.c_str() + at + 4);
+        std::string path = r.target.substr(0, r.target.find('?'));
+        std::string set;
+        if (session == 0) {
+            session = ++sessions_;
+            set = "Set-Cookie: sid=" + std::to_string(session) + "; Path=/\r\n";
+        }
+        std::string token = "t" + std::to_string(session) + "-" + std::to_string(++issued_);
+        if (r.method == "GET" && path == "/login") {
+            tokens_[session] = token;
+            return test::Reply::Ok(
+                "<form method=post action=/login><input type=hidden name=csrf value=" + token +
+                    "><input name=user></form>",
+                "text/html", set);
+        }
+        if (r.method == "POST" && path == "/login") {
+            if (r.body != "csrf=" + tokens_[session] + "&user=me")
+                return Refused();
+            test::Reply see;
+            see.raw = "HTTP/1.0 303 See Other\r\nLocation: /book\r\nContent-Length: 0\r\n\r\n";
+            return see;
+        }
+        if (r.method == "GET" && path == "/book") {
+            tokens_[session] = token;
+            return test::Reply::Ok(
+                "<form method=post action=/book><input type=hidden name=csrf value=" + token +
+                    "><input name=seat></form>",
+                "text/html", set);
+        }
+        if (r.method == "POST" && path == "/book")
+            return r.body == "csrf=" + tokens_[session] + "&seat=1" ? Ok("booked") : Refused();
+        if (r.method == "GET" && path == "/app") {
+            tokens_[session] = token;
+            return test::Reply::Ok(
+                "<html><head><meta name=csrf-param content=authenticity_token>"
+                "<meta name=csrf-token content=\"" +
+                    token + "\"></head></html>",
+                "text/html", set + "Set-Cookie: XSRF-TOKEN=x" + token + "%3D; Path=/\r\n");
+        }
+        if (r.method == "POST" && path == "/api/order") {
+            bool ok = r.Header("x-csrf-token") == tokens_[session] &&
+                      r.body == "{\"authenticity_token\":\"" + tokens_[session] + "\",\"n\":2}";
+            return ok ? Ok("{\"ok\":true}") : Refused();
+        }
+        if (r.method == "PUT" && path == "/api/seat")
+            return r.Header("x-xsrf-token") == "x" + tokens_[session] + "=" ? Ok("{}") : Refused();
+        return Ok("page");
+    }
+
+  private:
+    static test::Reply Ok(const std::string& body) { return test::Reply::Ok(body); }
+    static test::Reply Refused() {
+        test::Reply reply;
+        reply.raw = "HTTP/1.0 419 Page Expired\r\nContent-Length: 18\r\n\r\nCSRF token mismatch";
+        return reply;
+    }
+    std::mutex lock_;
+    int sessions_ = 0;
+    int issued_ = 0;
+    std::map<int, std::string> tokens_;
+};
+
+class FreshTokensReplayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.MakeProgramFolders();
+        SetActivityLog(dir_ / "quillrun.log", &trace_);
+        SetSocketSenderOptions({server_.Port(), 0});
+        SetMessageSink([this](const std::string& text) {
+            std::lock_guard<std::mutex> lock(said_);
+            messages_.push_back(text);
+        });
+        App().settings.CGITestMode = 0;
+    }
+    void TearDown() override {
+        SetSocketSenderOptions({});
+        SetMessageSink(nullptr);
+        SetActivityLog("", nullptr);
+    }
+    std::vector<RowResult> Replay(const std::string& lines, bool fresh) {
+        test::WriteFile(dir_ / "event/f.evf", lines);
+        std::vector<RowResult> rows;
+        SocketReplayThread(
+            dir_ / "event/f.evf", [&rows](const RowResult& row) { rows.push_back(row); }, nullptr,
+            fresh);
+        return rows;
+    }
+    std::string Url(const std::string& path) { return "http://127.0.0.1" + path; }
+
+    test::TempFolder dir_;
+    test::ScopedProgramFolder program_{dir_.Path()};
+    std::int32_t trace_ = 0;
+    TokenSite site_;
+    test::LoopbackHttpServer server_{
+        [this](const test::ReceivedRequest& r) { return site_.Serve(r); }};
+    std::mutex said_;
+    std::vector<std::string> messages_;
+};
+
+TEST_F(FreshTokensReplayTest, ALoginThatRedirectsToTheBookingFormIsFollowedForItsToken) {
+    std::string file = "1\tURL\t" + Url("/login") + "\t\t\r\n" + "2\tPOST\t" + Url("/login") +
+                       "\tcsrf=t9-1&user=me\t\r\n" + "3\tPOST\t" + Url("/book") +
+                       "\tcsrf=t9-2&seat=1\t\r\n" + "4\t\t\t\t\r\n";
+    // As recorded, the site refuses the stale tokens; nothing is followed.
+    std::vector<RowResult> stale = Replay(file, false);
+    ASSERT_EQ(stale.size(), 3u);
+    EXPECT_NE(stale[1].outcome.find("419"), std::string::npos);
+    std::size_t asked = server_.RequestCount();
+    EXPECT_EQ(asked, 3u);
+
+    std::vector<RowResult> rows = Replay(file, true);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_NE(rows[1].outcome.find("303"), std::string::npos) << rows[1].outcome;
+    EXPECT_EQ(rows[2].outcome, "HTTP/1.0 200 OK");
+    ASSERT_FALSE(rows[2].notes.empty());
+    EXPECT_EQ(rows[2].notes[0], "redirect followed: GET " + Url("/book") + " -> HTTP/1.0 200 OK");
+    auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), asked + 4);  // the three rows and the page the login led to
+    EXPECT_EQ(requests[asked + 2].method, "GET");
+    EXPECT_EQ(requests[asked + 2].target, "/book?");
+    EXPECT_NE(requests[asked + 2].Header("cookie").find("sid="), std::string::npos);
+}
+
+TEST_F(FreshTokensReplayTest, AMetaTokenAndATokenCookieGoInTheHeadersAndTheJsonBody) {
+    std::string file =
+        "1\tURL\t" + Url("/app") + "\t\t\r\n" +
+        FormatEventLine(2, "POST", Url("/api/order"), "{\"authenticity_token\":\"old\",\"n\":2}",
+                        "Content-Type: application/json\x1fX-CSRF-Token: old\x1f"
+                        "Origin: http://127.0.0.1") +
+        FormatEventLine(3, "PUT", Url("/api/seat"), "{}",
+                        "Content-Type: application/json\x1fX-XSRF-TOKEN: xold=\x1f"
+                        "Origin: http://127.0.0.1") +
+        "4\t\t\t\t\r\n";
+    std::vector<RowResult> stale = Replay(file, false);
+    ASSERT_EQ(stale.size(), 3u);
+    EXPECT_NE(stale[1].outcome.find("419"), std::string::npos);
+    EXPECT_NE(stale[2].outcome.find("419"), std::string::npos);
+
+    std::vector<RowResult> rows = Replay(file, true);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].outcome, "HTTP/1.0 200 OK");
+    EXPECT_EQ(rows[2].outcome, "HTTP/1.0 200 OK");
+    std::vector<std::string> expected = {"token header X-CSRF-Token refreshed",
+                                         "token field authenticity_token refreshed"};
+    EXPECT_EQ(rows[1].notes, expected);
+    std::lock_guard<std::mutex> lock(said_);
+    for (const std::string& m : messages_)
+        EXPECT_EQ(m.find("t2-"), std::string::npos) << "a token's value is never said";
+}
+
+}  // namespace
+}  // namespace quillrun
