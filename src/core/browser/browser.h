@@ -45,6 +45,15 @@ class Browser {
         (void)charset;
         return false;
     }
+    // The tokens of the page shown as its script sees them: its <meta name="csrf-token"> (or
+    // "_csrf", "csrf_token") and <meta name="csrf-param">, and its cookies ("a=1; b=2"). False
+    // when unknown.
+    virtual bool PageTokensShown(std::string& token, std::string& param, std::string& cookies) {
+        (void)token;
+        (void)param;
+        (void)cookies;
+        return false;
+    }
     // The text of the page shown (UTF-8), for a success rule to look into.
     virtual std::string PageText() { return std::string(); }
     // A row a page's script sent, sent again the same way: fetch() from the page shown, with

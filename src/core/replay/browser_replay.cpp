@@ -7,6 +7,7 @@
 #include "core/platform/paths.h"
 #include "core/replay/form_action.h"
 #include "core/replay/fresh_hidden.h"
+#include "core/replay/fresh_tokens.h"
 #include "core/replay/post_guard.h"
 #include "core/replay/request_source.h"
 #include "core/replay/row_report.h"
@@ -203,11 +204,32 @@ void FindPagesOwnNavigation(BrowserRun& run, BrowserRow& row) {
 }
 
 void RefreshBrowserRowTokens(BrowserRun& run, BrowserRow& row) {
-    bool entries = row.navigation.action == RowAction::NavigatePost ||
-                   (row.row.method == "GET" && !row.row.data.empty());
-    if (run.freshHidden && entries && !row.byPage && row.index > 0 &&
-        row.row.data.find(kMultipartMarker) == std::string::npos)
-        TakeFreshHiddenFields(run.browser, row.row, row.navigation, row.notes);
+    if (!run.freshHidden || row.byPage || row.index == 0)
+        return;
+    RowNavigation& n = row.navigation;
+    bool entries =
+        n.action == RowAction::NavigatePost || (row.row.method == "GET" && !row.row.data.empty());
+    bool multipart = row.row.data.find(kMultipartMarker) != std::string::npos;
+    if (entries && !multipart)
+        TakeFreshHiddenFields(run.browser, row.row, n, row.notes);
+    if (n.action != RowAction::NavigatePost && n.action != RowAction::Fetch)
+        return;
+    PageTokens page;
+    std::string cookies;
+    if (!run.browser.PageTokensShown(page.token, page.param, cookies))
+        return;
+    std::vector<std::string> refreshed;
+    if (n.action == RowAction::NavigatePost && !multipart) {
+        n.postData = RefreshTokenField(n.postData, false, page, refreshed);
+    } else if (n.action == RowAction::Fetch) {
+        n.header = RefreshTokenHeaders(n.header, page, cookies, refreshed);
+        if (!RowBodyIsPercentEncoded(row.row.headers)) {
+            bool json = AsciiLower(RowHeaderValue(row.row.headers, "content-type")).find("json") !=
+                        std::string::npos;
+            n.postData = RefreshTokenField(n.postData, json, page, refreshed);
+        }
+    }
+    SayRefreshedTokens(refreshed, "page", row.notes);
 }
 
 // A POST row, a GET form row and a script row go out as the page shown (or its frame of the

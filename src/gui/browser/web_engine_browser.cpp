@@ -335,6 +335,24 @@ std::vector<std::string> WebEngineBrowser::FrameAddresses() {
     return addresses;
 }
 
+bool WebEngineBrowser::PageTokensShown(std::string& token, std::string& param,
+                                       std::string& cookies) {
+    QVariantList found =
+        RunScript(QStringLiteral(
+                      "(function () { function m(n) {"
+                      " var e = document.querySelector('meta[name=\"' + n + '\" i]');"
+                      " return e ? String(e.content) : ''; }"
+                      " return [m('csrf-token') || m('_csrf') || m('csrf_token'), m('csrf-param'),"
+                      " String(document.cookie)]; })()"))
+            .toList();
+    if (found.size() != 3)
+        return false;
+    token = found[0].toString().toStdString();
+    param = found[1].toString().toStdString();
+    cookies = found[2].toString().toStdString();
+    return true;
+}
+
 void WebEngineBrowser::SetNextRequestSource(const std::string& url, const std::string& method,
                                             const std::string& origin,
                                             const std::string& referrer) {

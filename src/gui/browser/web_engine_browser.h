@@ -66,6 +66,7 @@ class WebEngineBrowser : public QObject, public Browser {
     void Exec(BrowserCommand command) override;
     bool TakePagesOwnNavigation(const std::string& url, bool post) override;
     std::vector<std::string> FrameAddresses() override;
+    bool PageTokensShown(std::string& token, std::string& param, std::string& cookies) override;
     void SetNextRequestSource(const std::string& url, const std::string& method,
                               const std::string& origin, const std::string& referrer) override;
     std::string PageText() override;

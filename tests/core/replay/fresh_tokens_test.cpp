@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <map>
 #include <mutex>
 
 #include "core/config/activity_log.h"
@@ -16,6 +14,7 @@
 #include "core/replay/socket_sender.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/token_site.h"
 
 namespace quillrun {
 namespace {
@@ -57,75 +56,6 @@ TEST(FreshTokens, MetaTokensCookieTokensHeadersAndFields) {
     EXPECT_EQ(refreshed.size(), 2u);
 }
 
-// A site of today: sessions in a cookie, a token per session checked on every change.
-class TokenSite {
-  public:
-    test::Reply Serve(const test::ReceivedRequest& r) {
-        std::lock_guard<std::mutex> lock(lock_);
-        std::string cookie = r.Header("cookie");
-        std::size_t at = cookie.find("sid=");
-        int session = at == std::string::npos ? 0 : std::atoi(cookie.c_str() + at + 4);
-        std::string path = r.target.substr(0, r.target.find('?'));
-        std::string set;
-        if (session == 0) {
-            session = ++sessions_;
-            set = "Set-Cookie: sid=" + std::to_string(session) + "; Path=/\r\n";
-        }
-        std::string token = "t" + std::to_string(session) + "-" + std::to_string(++issued_);
-        if (r.method == "GET" && path == "/login") {
-            tokens_[session] = token;
-            return test::Reply::Ok(
-                "<form method=post action=/login><input type=hidden name=csrf value=" + token +
-                    "><input name=user></form>",
-                "text/html", set);
-        }
-        if (r.method == "POST" && path == "/login") {
-            if (r.body != "csrf=" + tokens_[session] + "&user=me")
-                return Refused();
-            test::Reply see;
-            see.raw = "HTTP/1.0 303 See Other\r\nLocation: /book\r\nContent-Length: 0\r\n\r\n";
-            return see;
-        }
-        if (r.method == "GET" && path == "/book") {
-            tokens_[session] = token;
-            return test::Reply::Ok(
-                "<form method=post action=/book><input type=hidden name=csrf value=" + token +
-                    "><input name=seat></form>",
-                "text/html", set);
-        }
-        if (r.method == "POST" && path == "/book")
-            return r.body == "csrf=" + tokens_[session] + "&seat=1" ? Ok("booked") : Refused();
-        if (r.method == "GET" && path == "/app") {
-            tokens_[session] = token;
-            return test::Reply::Ok(
-                "<html><head><meta name=csrf-param content=authenticity_token>"
-                "<meta name=csrf-token content=\"" +
-                    token + "\"></head></html>",
-                "text/html", set + "Set-Cookie: XSRF-TOKEN=x" + token + "%3D; Path=/\r\n");
-        }
-        if (r.method == "POST" && path == "/api/order") {
-            bool ok = r.Header("x-csrf-token") == tokens_[session] &&
-                      r.body == "{\"authenticity_token\":\"" + tokens_[session] + "\",\"n\":2}";
-            return ok ? Ok("{\"ok\":true}") : Refused();
-        }
-        if (r.method == "PUT" && path == "/api/seat")
-            return r.Header("x-xsrf-token") == "x" + tokens_[session] + "=" ? Ok("{}") : Refused();
-        return Ok("page");
-    }
-
-  private:
-    static test::Reply Ok(const std::string& body) { return test::Reply::Ok(body); }
-    static test::Reply Refused() {
-        test::Reply reply;
-        reply.raw = "HTTP/1.0 419 Page Expired\r\nContent-Length: 18\r\n\r\nCSRF token mismatch";
-        return reply;
-    }
-    std::mutex lock_;
-    int sessions_ = 0;
-    int issued_ = 0;
-    std::map<int, std::string> tokens_;
-};
-
 class FreshTokensReplayTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -156,7 +86,7 @@ class FreshTokensReplayTest : public ::testing::Test {
     test::TempFolder dir_;
     test::ScopedProgramFolder program_{dir_.Path()};
     std::int32_t trace_ = 0;
-    TokenSite site_;
+    test::TokenSite site_;
     test::LoopbackHttpServer server_{
         [this](const test::ReceivedRequest& r) { return site_.Serve(r); }};
     std::mutex said_;

@@ -14,6 +14,7 @@
 #include "tests/gui/gui_program_test.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/token_site.h"
 
 namespace quillrun {
 namespace {
@@ -59,12 +60,13 @@ class RequestOriginTest : public test::GuiProgramTest {
         browser_.reset();
         GuiProgramTest::TearDown();
     }
-    std::vector<RowResult> Replay(const std::string& lines) {
+    std::vector<RowResult> Replay(const std::string& lines, bool freshTokens = false) {
         test::WriteFile(dir_ / "event/o.evf", lines);
         EventLoopWaiter waiter;
         std::vector<RowResult> rows;
-        BrowserReplayFile(dir_ / "event/o.evf", *browser_, waiter,
-                          [&rows](const RowResult& row) { rows.push_back(row); });
+        BrowserReplayFile(
+            dir_ / "event/o.evf", *browser_, waiter,
+            [&rows](const RowResult& row) { rows.push_back(row); }, freshTokens);
         return rows;
     }
     const test::ReceivedRequest* Find(test::LoopbackHttpServer& server, const std::string& method,
@@ -143,6 +145,35 @@ TEST_F(RequestOriginTest, AFormOfAFrameOfAnotherOriginIsSentAsThatFrameSendsIt) 
     for (const std::string& m : messages_)
         said = said || m.find(frameUrl) != std::string::npos;
     EXPECT_TRUE(said) << "the message list says the row goes from the frame";
+}
+
+TEST_F(RequestOriginTest, TokensOfTheLivePageReachAFormAfterARedirectAHeaderAndAJsonBody) {
+    test::TokenSite site;
+    test::LoopbackHttpServer server(
+        [&site](const test::ReceivedRequest& r) { return site.Serve(r); });
+    std::string origin = server.Url("");
+    std::string file =
+        "1\tURL\t" + server.Url("/login") + "\t\t\r\n" + "2\tPOST\t" + server.Url("/login") +
+        "\tcsrf=t9-1&user=me\t\r\n" + "3\tPOST\t" + server.Url("/book") +
+        "\tcsrf=t9-2&seat=1\t\r\n" + "4\tURL\t" + server.Url("/app") + "\t\t\r\n" +
+        FormatEventLine(
+            5, "POST", server.Url("/api/order"), "{\"authenticity_token\":\"old\",\"n\":2}",
+            "Content-Type: application/json\x1fX-CSRF-Token: old\x1fOrigin: " + origin) +
+        FormatEventLine(
+            6, "PUT", server.Url("/api/seat"), "{}",
+            "Content-Type: application/json\x1fX-XSRF-TOKEN: xold=\x1fOrigin: " + origin) +
+        "7\t\t\t\t\r\n";
+    std::vector<RowResult> rows = Replay(file, true);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_NE(rows[2].responseText.find("booked"), std::string::npos) << rows[2].responseText;
+    EXPECT_EQ(rows[4].outcome, "answered 200 OK");
+    EXPECT_EQ(rows[5].outcome, "answered 200 OK");
+    const test::ReceivedRequest* order = Find(server, "POST", "/api/order");
+    ASSERT_NE(order, nullptr);
+    EXPECT_EQ(order->Header("origin"), origin);
+    std::vector<std::string> notes = {"token header X-CSRF-Token refreshed",
+                                      "token field authenticity_token refreshed"};
+    EXPECT_EQ(rows[4].notes, notes);
 }
 
 }  // namespace
