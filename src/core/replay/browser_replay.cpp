@@ -159,18 +159,10 @@ bool ReadBrowserRow(BrowserRun& run, std::size_t index, BrowserRow& row) {
         ReportRowsNotSent(run.lines, index, why, run.observer);
         return false;
     };
-    switch (ReadReplayRow(run.lines[index], index, row.row)) {
-        case RowFault::ListEnd:
-            return false;
-        case RowFault::Unreadable:
-            return notSent("it cannot be read as an event");
-        case RowFault::Damaged:
-            Report(run, EventLine(), CurrentClock().Now(), 0,
-                   "damaged row " + std::to_string(index + 1) + ": control bytes", false);
-            return false;
-        case RowFault::None:
-            break;
-    }
+    if (!ReadReplayRowOrEnd(run.lines, index, row.row, run.observer, [&](const std::string& why) {
+            Report(run, EventLine(), CurrentClock().Now(), 0, why, false);
+        }))
+        return false;
     if (row.row.method == "SET") {
         row.guardKey = "SET" + row.row.url + row.row.data;
         return true;

@@ -46,6 +46,24 @@ RowFault ReadReplayRow(const std::string& line, std::size_t index, EventLine& ro
     return RowFault::None;
 }
 
+bool ReadReplayRowOrEnd(const std::vector<std::string>& lines, std::size_t index, EventLine& row,
+                        const RowObserver& observer,
+                        const std::function<void(const std::string& why)>& damaged) {
+    switch (ReadReplayRow(lines[index], index, row)) {
+        case RowFault::ListEnd:
+            return false;
+        case RowFault::Unreadable:
+            ReportRowsNotSent(lines, index, "it cannot be read as an event", observer);
+            return false;
+        case RowFault::Damaged:
+            damaged("damaged row " + std::to_string(index + 1) + ": control bytes");
+            return false;
+        case RowFault::None:
+            break;
+    }
+    return true;
+}
+
 std::string AddressFault(const std::string& url, UrlParts& parts) {
     if (!SplitUrl(url, parts))
         return "its URL cannot be read";

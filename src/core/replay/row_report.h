@@ -1,6 +1,7 @@
 // What a replay tells its observer of rows that ended it before (or without) an exchange.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ void ReportRowsNotSent(const std::vector<std::string>& lines, std::size_t bad,
 // a damaged row (control bytes; said in the message list).
 enum class RowFault { None, ListEnd, Unreadable, Damaged };
 RowFault ReadReplayRow(const std::string& line, std::size_t index, EventLine& row);
+// Reads row `index` of a replay's lines; false when it ends the replay, told to the observer as
+// both engines tell it: a line that is no event (not the list's end) with the rows after it as
+// not sent; a damaged row through `damaged` with the reason.
+bool ReadReplayRowOrEnd(const std::vector<std::string>& lines, std::size_t index, EventLine& row,
+                        const RowObserver& observer,
+                        const std::function<void(const std::string& why)>& damaged);
 // Why a row's address cannot be sent (unreadable, or a host wider than 259 bytes); empty when
 // it can, with its parts.
 std::string AddressFault(const std::string& url, UrlParts& parts);

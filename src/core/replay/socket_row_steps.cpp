@@ -88,18 +88,10 @@ bool ReadSocketRow(const SocketRun& run, std::size_t index, SocketRow& row) {
         ReportRowsNotSent(run.lines, index, why, run.observer);
         return false;
     };
-    switch (ReadReplayRow(run.lines[index], index, row.row)) {
-        case RowFault::ListEnd:
-            return false;
-        case RowFault::Unreadable:
-            return notSent("it cannot be read as an event");
-        case RowFault::Damaged:
-            ReportRowFailed(run.observer, "", "",
-                            "damaged row " + std::to_string(index + 1) + ": control bytes");
-            return false;
-        case RowFault::None:
-            break;
-    }
+    if (!ReadReplayRowOrEnd(run.lines, index, row.row, run.observer, [&](const std::string& why) {
+            ReportRowFailed(run.observer, "", "", why);
+        }))
+        return false;
     // A fragment belongs to the page, never to the request line.
     row.wireUrl = row.row.url.substr(0, row.row.url.find('#'));
     std::string fault = AddressFault(row.wireUrl, row.url);

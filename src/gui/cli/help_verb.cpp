@@ -22,7 +22,7 @@ std::string UsageText() {
            "         --retry-every MS --retry-for S   try again every MS ms (at least 100) until\n"
            "                                          it succeeds or S seconds have passed\n"
            "         --junit OUT.xml                  write the tries as a JUnit XML report\n"
-           "         --fresh-hidden                   hidden fields (tokens) take the values of\n"
+           "         --fresh-hidden                   hidden fields and tokens take the values of\n"
            "                                          the page before each row\n"
            "       quillrun --export-curl FILE.evf    a curl command per row (the same bytes)\n"
            "       quillrun --export-har FILE.evf -o OUT.har\n"
