@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -242,6 +243,19 @@ int RemoveStaleTemporaryFiles(const std::string& folder) {
             ++removed;
     }
     return removed;
+}
+
+std::uint64_t RaiseOpenFileLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 0;
+    if (limit.rlim_cur < limit.rlim_max) {
+        struct rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {

@@ -52,6 +52,11 @@ bool AppendWhole(const std::string& path, const std::string& content, FileIdenti
 // save ("<name>.tmp<pid>_<n>") in the folder, where that process no longer runs. Returns how many.
 int RemoveStaleTemporaryFiles(const std::string& folder);
 
+// Raises this process's soft limit of open files to its hard limit (many tasks due at one
+// moment each hold a socket and files; the usual soft limit of 1024 is soon reached). Returns
+// the soft limit in force afterwards.
+std::uint64_t RaiseOpenFileLimit();
+
 // Names (CP932) of the entries of a folder, without "." and "..", in the order the file system
 // gives them.
 std::vector<std::string> ListFolder(const std::string& folder);

@@ -67,6 +67,8 @@ std::string ExchangeFailureMessage(const Exchange& exchange, const NetTimeouts& 
         case NetFailure::TlsHandshake:
         case NetFailure::TlsCertificate:
             return J("TLS の接続に失敗しました（") + exchange.detail + J("）: ") + address;
+        case NetFailure::Socket:
+            return J("ソケットを作れません（開けるファイルの数の上限かもしれません）: ") + address;
         case NetFailure::RowTimeout:
             return J("応答が時間内に終わりませんでした（") + seconds(limits.wholeMilliseconds) +
                    J(" 秒、受信 ") + std::to_string(exchange.response.size()) + J(" バイト）: ") +

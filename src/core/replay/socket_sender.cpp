@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -31,7 +32,9 @@ ReplayThreads& Threads() {
     return *threads;
 }
 
-void StartReplayThread(std::function<void()> work) {
+// Starts the work on a thread of the sender's own; false when no thread could be had (the
+// system's limit of threads or memory).
+bool StartReplayThread(std::function<void()> work) {
     ReplayThreads& threads = Threads();
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::lock_guard<std::mutex> guard(threads.lock);
@@ -44,11 +47,16 @@ void StartReplayThread(std::function<void()> work) {
             ++it;
         }
     }
-    threads.running.emplace_back(std::thread([work = std::move(work), done] {
-                                     work();
-                                     done->store(true);
-                                 }),
-                                 done);
+    try {
+        threads.running.emplace_back(std::thread([work = std::move(work), done] {
+                                         work();
+                                         done->store(true);
+                                     }),
+                                     done);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -162,7 +170,8 @@ void PrefetchEventFileHosts(const std::string& eventFile) {
 }
 
 void StartPrefetchThread(const std::string& eventFile) {
-    StartReplayThread([eventFile] { PrefetchEventFileHosts(eventFile); });
+    // Only a lookup ahead: without a thread the run looks its hosts up itself.
+    (void)StartReplayThread([eventFile] { PrefetchEventFileHosts(eventFile); });
 }
 
 bool SocketReplaysEnding() {
@@ -187,7 +196,7 @@ void StartSocketReplayThread(const std::string& eventFile, const std::string& ta
                              const LocalTime* latest) {
     bool hasLatest = latest != nullptr;
     LocalTime until = hasLatest ? *latest : LocalTime();
-    StartReplayThread([eventFile, taskName, moment, settings, hasLatest, until] {
+    bool started = StartReplayThread([eventFile, taskName, moment, settings, hasLatest, until] {
         bool announced = false;
         auto announce = [&] {
             if (!announced)
@@ -215,6 +224,12 @@ void StartSocketReplayThread(const std::string& eventFile, const std::string& ta
             hasLatest ? &until : nullptr);
         PruneRunReports();
     });
+    if (started)
+        return;
+    // Never silent: the run is said, and its report says why it did not run.
+    AddMessage(J("スレッドを作れないため、タスクを実行できません: ") + taskName);
+    RunReportFile report(taskName, moment);
+    report.AddLine("failure: not run: no thread could be started for it");
 }
 
 }  // namespace quillrun

@@ -46,7 +46,7 @@ bool ClockPart(const std::string& text, std::size_t pos, LocalTime& t) {
 }  // namespace
 
 bool ParseMomentText(const std::string& text, const LocalTime& now, LocalTime& moment,
-                     std::string& error) {
+                     std::string& error, bool lateOk) {
     const long long kDayMs = 24LL * 3600 * 1000;
     long long nowMs = ToEpochMilliseconds(now);
     LocalTime t = now;
@@ -70,6 +70,18 @@ bool ParseMomentText(const std::string& text, const LocalTime& now, LocalTime& m
         return false;
     }
     long long ms = ToEpochMilliseconds(t);
+    // A moment that passed a little while ago is a late start (a timer, a pod, a slow machine),
+    // not a wish for tomorrow: it is refused, or sent at once when lateness is allowed.
+    long long passed = nowMs - ms;
+    if (passed >= 0 && passed < kLateLimitMs) {
+        if (lateOk) {
+            moment = FromEpochMilliseconds(ms);
+            return true;
+        }
+        error = "the moment has passed " + std::to_string(passed / 1000) + " s ago: " + text +
+                " (--late-ok sends at once)";
+        return false;
+    }
     if (!dated && ms <= nowMs)
         ms += kDayMs;  // the next such moment: tomorrow's
     if (ms <= nowMs) {

@@ -7,10 +7,15 @@
 
 namespace quillrun {
 
+// How long after a moment a start counts as late rather than as meaning the next day.
+constexpr long long kLateLimitMs = 10LL * 60 * 1000;
+
 // --at TIME: "HH:MM[:SS[.mmm]]" is the next such moment after now (within 24 hours);
 // "YYYY-MM-DD[T| ]HH:MM[:SS[.mmm]]" a local date and time, which must lie after now and at
-// most 24 hours ahead. False with the reason otherwise.
+// most 24 hours ahead. A moment that passed less than 10 minutes ago (now itself included) is
+// refused ("the moment has passed N s ago"), or with `lateOk` taken as it is (the request goes
+// at once). False with the reason otherwise.
 bool ParseMomentText(const std::string& text, const LocalTime& now, LocalTime& moment,
-                     std::string& error);
+                     std::string& error, bool lateOk = false);
 
 }  // namespace quillrun

@@ -74,6 +74,7 @@ int RunProgram(int argc, char** argv) {
     // A server that resets a connection must not end the program: a write to it fails with
     // EPIPE (also OpenSSL's, which sends without MSG_NOSIGNAL) and the row says so.
     ::signal(SIGPIPE, SIG_IGN);
+    RaiseOpenFileLimit();
     CommandLine commandLine = ParseCommandLine(argc, argv);
     // The program folder: --folder, else the executable's (portable) or the user's own.
     if (!commandLine.folder.empty())

@@ -106,6 +106,8 @@ const Option kOptions[] = {
          l.preconnect = false;
          return true;
      }},
+    {"--late-ok", nullptr, false,
+     [](CommandLine& l, const std::string&, const std::string&) { return l.lateOk = true; }},
     {"--import-har", "a HAR file", true,
      [](CommandLine& l, const std::string&, const std::string& v) {
          l.eventFile = v;
@@ -168,6 +170,7 @@ void CheckCombinations(CommandLine& line) {
     };
     refuse(line.browser && line.mode != Mode::Run, "--browser goes with --run");
     refuse(!line.preconnect && line.at.empty(), "--no-preconnect goes with --at");
+    refuse(line.lateOk && line.at.empty(), "--late-ok goes with --at");
     refuse(line.judged && line.mode != Mode::Run,
            "--expect, --reject, --status, --retry-every, --retry-for, --junit and --fresh-hidden "
            "go with --run");

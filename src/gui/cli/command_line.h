@@ -28,6 +28,7 @@ struct CommandLine {
     bool browser = false;        // --run FILE --browser
     std::string at;              // --run FILE --at TIME, as given
     bool preconnect = true;      // --no-preconnect: connect at the moment, not ahead (to compare)
+    bool lateOk = false;         // --late-ok: a moment passed less than 10 minutes ago goes at once
     std::string url;             // --server-clock URL
     std::string instanceFolder;  // --instance-dir DIR: the per-user lock's folder
     std::string folder;          // --folder DIR: the program folder for this start

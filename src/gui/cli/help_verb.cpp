@@ -17,6 +17,8 @@ std::string UsageText() {
            "first\n"
            "                                          request written at that moment\n"
            "                                          (--no-preconnect: connect at the moment)\n"
+           "                                          a time passed less than 10 minutes ago is\n"
+           "                                          refused; --late-ok sends at once instead\n"
            "         --expect TEXT  --reject TEXT     the last answer must (not) contain TEXT\n"
            "         --status 200-299,302             the statuses that count (default 2xx, 3xx)\n"
            "         --retry-every MS --retry-for S   try again every MS ms (at least 100) until\n"

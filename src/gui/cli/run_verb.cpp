@@ -22,13 +22,19 @@ namespace {
 
 // --at: the moment asked, printed, and the first byte's time printed when it goes. False (said
 // on stderr) when the text is refused.
-bool TakeMoment(const std::string& at, FirstRequestMoment& moment) {
+bool TakeMoment(const std::string& at, bool lateOk, FirstRequestMoment& moment) {
     std::string error;
-    if (!ParseMomentText(at, CurrentClock().Now(), moment.at, error)) {
+    LocalTime now = CurrentClock().Now();
+    if (!ParseMomentText(at, now, moment.at, error, lateOk)) {
         std::fprintf(stderr, "quillrun: --at: %s\n", error.c_str());
         return false;
     }
-    std::printf("moment: %s\n", DateTimeText(moment.at).c_str());
+    long long late = ToEpochMilliseconds(now) - ToEpochMilliseconds(moment.at);
+    if (late >= 0)
+        std::printf("moment: %s (passed %lld ms ago: sent at once)\n",
+                    DateTimeText(moment.at).c_str(), late);
+    else
+        std::printf("moment: %s\n", DateTimeText(moment.at).c_str());
     std::fflush(stdout);
     moment.written = [&moment](const LocalTime& firstByte) {
         long long late = ToEpochMilliseconds(firstByte) - ToEpochMilliseconds(moment.at);
@@ -88,15 +94,16 @@ struct RunPrinter {
 
 }  // namespace
 
-int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, const std::string& at,
-                 bool preconnect, const RunSettings& settings, const std::string& junitPath,
+int RunEventFile(const CommandLine& line, const EventFileReplay& replay,
                  const std::function<bool(long long)>& wait) {
+    const std::string& at = line.at;
+    const RunSettings& settings = line.settings;
     FirstRequestMoment moment;
-    moment.connectAhead = preconnect;
-    if (!at.empty() && !TakeMoment(at, moment))
+    moment.connectAhead = line.preconnect;
+    if (!at.empty() && !TakeMoment(at, line.lateOk, moment))
         return 2;
     std::string path;
-    if (!CheckedEventFile(eventFile, path))
+    if (!CheckedEventFile(line.eventFile, path))
         return 2;
     // The settings of the program folder, read only: the running desktop program's files
     // (its guard file, its log) are left as they are.
@@ -120,32 +127,29 @@ int RunEventFile(const std::string& eventFile, const EventFileReplay& replay, co
         waitFor, [&printer](const RowResult& row) { printer.Row(row); }, start, nullptr,
         [&printer](int, const TryVerdict& verdict) { printer.Verdict(verdict); });
     SetMessageSink(nullptr);
-    if (!junitPath.empty()) {
-        if (!WriteNamedFile(junitPath, JUnitReportXml(Cp932ToUtf8(path), printer.tries)))
+    if (!line.junitPath.empty()) {
+        if (!WriteNamedFile(line.junitPath, JUnitReportXml(Cp932ToUtf8(path), printer.tries)))
             return 2;
     }
     return summary.success ? 0 : 1;
 }
 
-int RunEventFileNow(const std::string& eventFile, const std::string& at, bool preconnect,
-                    const RunSettings& settings, const std::string& junitPath) {
-    return RunEventFile(
-        eventFile,
-        [&settings](const std::string& path, const RowObserver& observer,
-                    const FirstRequestMoment* moment) {
-            SocketReplayThread(path, observer, moment, settings.freshHidden);
-        },
-        at, preconnect, settings, junitPath);
+int RunEventFileNow(const CommandLine& line) {
+    bool fresh = line.settings.freshHidden;
+    return RunEventFile(line, [fresh](const std::string& path, const RowObserver& observer,
+                                      const FirstRequestMoment* moment) {
+        SocketReplayThread(path, observer, moment, fresh);
+    });
 }
 
-int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
-                          const RunSettings& settings, const std::string& junitPath) {
+int RunEventFileInBrowser(const CommandLine& line) {
+    bool fresh = line.settings.freshHidden;
     // One engine for every try: started once, its cookies kept between tries as a user's are.
     std::unique_ptr<OffscreenBrowser> offscreen;
     return RunEventFile(
-        eventFile,
-        [&offscreen, &settings](const std::string& path, const RowObserver& observer,
-                                const FirstRequestMoment* moment) {
+        line,
+        [&offscreen, fresh](const std::string& path, const RowObserver& observer,
+                            const FirstRequestMoment* moment) {
             // A profile of its own for this run: a desktop program may be using the usual one.
             if (!offscreen)
                 offscreen = std::make_unique<OffscreenBrowser>(QString());
@@ -155,9 +159,8 @@ int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
                 if (moment->written)
                     moment->written(CurrentClock().Now());
             }
-            offscreen->Replay(path, observer, settings.freshHidden);
+            offscreen->Replay(path, observer, fresh);
         },
-        at, true, settings, junitPath,
         [](long long milliseconds) {
             EventLoopWaiter().Pause(static_cast<int>(milliseconds));
             return true;
@@ -166,10 +169,9 @@ int RunEventFileInBrowser(const std::string& eventFile, const std::string& at,
 
 int RunVerb(const CommandLine& line, ProgramStart& start) {
     if (!line.browser)
-        return RunEventFileNow(line.eventFile, line.at, line.preconnect, line.settings,
-                               line.junitPath);
+        return RunEventFileNow(line);
     start.Application();
-    return RunEventFileInBrowser(line.eventFile, line.at, line.settings, line.junitPath);
+    return RunEventFileInBrowser(line);
 }
 
 }  // namespace quillrun

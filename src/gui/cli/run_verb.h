@@ -9,6 +9,7 @@
 #include "core/replay/socket_sender.h"
 #include "core/replay/success_rule.h"
 #include "core/tasks/moment_text.h"
+#include "gui/cli/command_line.h"
 
 namespace quillrun {
 
@@ -18,27 +19,22 @@ using EventFileReplay = std::function<void(const std::string& path, const RowObs
                                            const FirstRequestMoment* moment)>;
 // What --run does around its engine: the file checked, the program folder's settings read,
 // message-list lines on stderr, one line per row on stdout; the exit code as below. With a
-// moment text (--at), the moment asked and the moment the first byte was written are printed.
-// The settings' rule judges each try and the retry window runs failed tries again (waiting
-// with `wait`); with a JUnit path, the tries are written there as a JUnit XML report.
-int RunEventFile(const std::string& eventFile, const EventFileReplay& replay,
-                 const std::string& at = std::string(), bool preconnect = true,
-                 const RunSettings& settings = RunSettings(),
-                 const std::string& junitPath = std::string(),
+// moment (--at), the moment asked and the moment the first byte was written are printed; a
+// moment that passed less than 10 minutes ago is refused unless --late-ok (then the request
+// goes at once and the line says how late). The settings' rule judges each try and the retry
+// window runs failed tries again (waiting with `wait`); with --junit, the tries are written
+// there as a JUnit XML report.
+int RunEventFile(const CommandLine& line, const EventFileReplay& replay,
                  const std::function<bool(long long)>& wait = nullptr);
 
 // --run FILE [--at TIME]: replays the event file through the socket sender with the program
 // folder's settings, cookies and response files, prints one line per row and returns the exit
 // code: 0 when every row got a 2xx or 3xx status, 1 when a row failed, 2 when the file cannot
 // be read or the moment is refused.
-int RunEventFileNow(const std::string& eventFile, const std::string& at = std::string(),
-                    bool preconnect = true, const RunSettings& settings = RunSettings(),
-                    const std::string& junitPath = std::string());
+int RunEventFileNow(const CommandLine& line);
 
 // --run FILE --browser [--at TIME]: needs the application object; returns the exit code as
 // --run does. With a moment, the first row's navigation starts at it.
-int RunEventFileInBrowser(const std::string& eventFile, const std::string& at = std::string(),
-                          const RunSettings& settings = RunSettings(),
-                          const std::string& junitPath = std::string());
+int RunEventFileInBrowser(const CommandLine& line);
 
 }  // namespace quillrun

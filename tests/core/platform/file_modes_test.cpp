@@ -1,8 +1,11 @@
 // Who may read the program's files: everything it creates is the user's alone, a file it
 // rewrites keeps its mode, and a symbolic link stays a link to the file that is rewritten.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "core/config/activity_log.h"
 #include "core/config/app_state.h"
@@ -97,6 +100,23 @@ TEST_F(FileModesTest, FoldersReadableByOthersAreSaidOnceEach) {
     lines = PrivacyWarnings(dir_.Path());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(J("クッキーファイル")), std::string::npos);
+}
+
+}  // namespace quillrun
+
+namespace quillrun {
+
+TEST(OpenFileLimit, TheSoftLimitIsRaisedToTheHardOne) {
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    struct rlimit lowered = before;
+    lowered.rlim_cur = std::min<rlim_t>(before.rlim_max, 256);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    EXPECT_EQ(RaiseOpenFileLimit(), static_cast<std::uint64_t>(before.rlim_max));
+    struct rlimit after {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &after), 0);
+    EXPECT_EQ(after.rlim_cur, before.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &before);
 }
 
 }  // namespace quillrun

@@ -13,6 +13,7 @@
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 
 #include "core/platform/clock.h"
@@ -412,6 +413,28 @@ TEST_F(CommandLineTest, RunAtAMomentConnectsAheadAndWritesAtIt) {
     EXPECT_EQ(server_.RequestCount(), 1u);
     Result clock = Run({QStringLiteral("--clock")});
     EXPECT_NE(clock.out.find("clock: "), std::string::npos);
+}
+
+TEST_F(CommandLineTest, AMomentPassedMinutesAgoIsRefusedOrSentAtOnceWhenLateIsAllowed) {
+    QString file = File("late.evf", "1\tURL\t" + server_.Url("/late") + "\t\t\r\n");
+    // A timer that started two minutes late: not a booking for tomorrow.
+    LocalTime moment = FromEpochMilliseconds(ToEpochMilliseconds(SystemClock().Now()) - 120000);
+    char text[32];
+    std::snprintf(text, sizeof(text), "%02d:%02d:%02d", moment.hour, moment.minute,
+                  moment.second);
+    Result refused = Run({QStringLiteral("--run"), file, QStringLiteral("--at"), QString(text)});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find("the moment has passed 12"), std::string::npos) << refused.err;
+    EXPECT_EQ(server_.RequestCount(), 0u);
+
+    auto started = std::chrono::steady_clock::now();
+    Result late = Run({QStringLiteral("--run"), file, QStringLiteral("--at"), QString(text),
+                       QStringLiteral("--late-ok")});
+    EXPECT_EQ(late.code, 0) << late.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_NE(late.out.find("ms ago: sent at once"), std::string::npos) << late.out;
+    EXPECT_EQ(server_.RequestCount(), 1u);
+    EXPECT_EQ(Run({QStringLiteral("--run"), file, QStringLiteral("--late-ok")}).code, 2);
 }
 
 TEST_F(CommandLineTest, AnHttpsServerThatResetsTheConnectionDoesNotEndTheRun) {
