@@ -69,6 +69,11 @@ class TokenSite {
         }
         if (r.method == "PUT" && path == "/api/seat")
             return r.Header("x-xsrf-token") == "x" + tokens_[session] + "=" ? Ok("{}") : Refused();
+        if (r.method != "GET") {
+            Reply missing;
+            missing.raw = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+            return missing;
+        }
         return Ok("page");
     }
 

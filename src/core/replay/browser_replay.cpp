@@ -121,6 +121,9 @@ struct BrowserRun {
     bool freshHidden;
     std::string pageText;  // the page a row's navigation led to, for the success rule
     EventLine lastSet;     // a SET row's steps run on the next page, reported with this row
+    const BrowserMoment* moment = nullptr;
+    bool momentDone = false;  // the moment row has been carried out
+    int failedLeadRow = 0;    // a lead row that failed, counted from 1
 };
 
 // One row on its way through the steps.
@@ -263,12 +266,14 @@ void PerformBrowserRow(BrowserRun& run, const BrowserRow& row) {
         run.lastSet = row.row;
 }
 
-// The row's outcome: armed, a script request's answer, or the page's load.
-void ReportBrowserRow(BrowserRun& run, BrowserRow& row) {
+// The row's outcome: armed, a script request's answer, or the page's load; whether it worked.
+bool ReportBrowserRow(BrowserRun& run, BrowserRow& row) {
+    bool succeeded = false;
     long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                        std::chrono::steady_clock::now() - row.started)
                        .count();
     auto report = [&](const std::string& outcome, bool ok) {
+        succeeded = ok;
         Report(run, row.row, row.at, ms, outcome, ok, std::move(row.notes));
     };
     if (row.navigation.action == RowAction::ArmForm) {
@@ -293,6 +298,42 @@ void ReportBrowserRow(BrowserRun& run, BrowserRow& row) {
         std::string outcome = loaded ? "loaded" : "load failed";
         report(row.byPage ? outcome + " (requested by the page itself)" : outcome, loaded);
     }
+    return succeeded;
+}
+
+bool IsBrowserLeadRow(const BrowserRun& run, const BrowserRow& row) {
+    return run.moment != nullptr && static_cast<int>(row.index) + 1 < run.moment->momentRow;
+}
+
+// The moment row waits for its moment; false (the replay ends, the rows from here on said as
+// not sent) when a lead row failed.
+bool WaitForBrowserMoment(BrowserRun& run, BrowserRow& row) {
+    if (run.moment == nullptr || run.momentDone || IsBrowserLeadRow(run, row) ||
+        row.navigation.action == RowAction::ArmForm)
+        return true;
+    run.momentDone = true;
+    if (run.failedLeadRow != 0) {
+        AddMessage(J("先行行 ") + std::to_string(run.failedLeadRow) +
+                   J(" が失敗したため、指定時刻の行を送りません"));
+        ReportRowsNotSent(run.lines, row.index,
+                          "lead row " + std::to_string(run.failedLeadRow) + " failed",
+                          run.observer);
+        return false;
+    }
+    long long left =
+        ToEpochMilliseconds(run.moment->at) - ToEpochMilliseconds(CurrentClock().Now());
+    if (run.moment->momentRow > 1 && left < 1000) {
+        AddMessage(J("先行行の終わりが指定時刻の 1 秒前より遅れました（残り ") +
+                   std::to_string(left) + " ms）");
+        row.notes.push_back("lead rows ended " + std::to_string(left) +
+                            " ms before the moment (later than 1 s before it)");
+    }
+    run.waiter.WaitUntil(run.moment->at);
+    row.at = CurrentClock().Now();
+    row.started = std::chrono::steady_clock::now();
+    if (run.moment->started)
+        run.moment->started(row.at);
+    return true;
 }
 
 // A SET row's steps that failed on the page after it, each reported with that row.
@@ -304,12 +345,15 @@ void ReportFailedFormSteps(BrowserRun& run) {
 }  // namespace
 
 void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
-                       const RowObserver& observer, bool freshHidden) {
-    BrowserRun run{{}, browser, waiter, observer, freshHidden, {}, {}};
+                       const RowObserver& observer, bool freshHidden, const BrowserMoment* moment,
+                       int fromRow) {
+    BrowserRun run{{}, browser, waiter, observer, freshHidden, {}, {}, moment, false, 0};
     if (!ReadEventFileLines(eventFile, run.lines))
         return;
     TakeFormActionFailures();  // those of an earlier replay
     for (std::size_t n = 0; n < run.lines.size(); ++n) {
+        if (static_cast<int>(n) + 1 < fromRow)
+            continue;
         BrowserRow row;
         if (!ReadBrowserRow(run, n, row) || !GuardBrowserRow(run, row))
             return;
@@ -320,9 +364,13 @@ void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWai
         row.started = std::chrono::steady_clock::now();
         FindPagesOwnNavigation(run, row);
         RefreshBrowserRowTokens(run, row);
+        if (!WaitForBrowserMoment(run, row))
+            return;
         PerformBrowserRow(run, row);
         row.settled = WaitAfterRow(browser, waiter);
-        ReportBrowserRow(run, row);
+        bool ok = ReportBrowserRow(run, row);
+        if (IsBrowserLeadRow(run, row) && run.failedLeadRow == 0 && !ok)
+            run.failedLeadRow = static_cast<int>(n) + 1;
         ReportFailedFormSteps(run);
     }
 }

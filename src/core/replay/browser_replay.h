@@ -4,10 +4,12 @@
 // until the browser is no longer busy.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "core/browser/browser.h"
 #include "core/formats/run_report.h"
+#include "core/platform/clock.h"
 #include "core/recording/event_line.h"
 
 namespace quillrun {
@@ -19,6 +21,16 @@ class ReplayWaiter {
     virtual void Pause(int milliseconds) = 0;
     // Until the browser is not busy; false when the wait gave up after its limit.
     virtual bool WaitUntilNotBusy(const Browser& browser) = 0;
+    // Until the moment (the GUI's waiter keeps its message loop going meanwhile).
+    virtual void WaitUntil(const LocalTime& moment) { WaitForMoment(CurrentClock(), moment); }
+};
+
+// The row of a browser replay carried out at a moment: the rows before it (lead rows) go at
+// once; when one of them failed, the replay ends before it and says which.
+struct BrowserMoment {
+    LocalTime at;
+    int momentRow = 1;                                      // counted from 1
+    std::function<void(const LocalTime& started)> started;  // told when the row starts
 };
 
 enum class RowAction { Navigate, NavigatePost, ArmForm, Fetch, End };
@@ -42,8 +54,11 @@ void PerformRow(const RowNavigation& navigation, Browser& browser);
 // The observer hears of every row carried out and of the row that ended the replay.
 // With freshHidden, a POST row's (or a GET row's) entries named like hidden inputs of the form
 // of the page shown take that page's values before the row navigates.
+// With a moment, its row is carried out at it; rows before `fromRow` (from 1) are not carried out
+// (a retry goes from the moment row).
 void BrowserReplayFile(const std::string& eventFile, Browser& browser, ReplayWaiter& waiter,
-                       const RowObserver& observer = nullptr, bool freshHidden = false);
+                       const RowObserver& observer = nullptr, bool freshHidden = false,
+                       const BrowserMoment* moment = nullptr, int fromRow = 1);
 
 // The wait after a row: 500 ms, then until the browser is not busy (a message-list line when it
 // gave up).

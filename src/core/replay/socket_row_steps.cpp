@@ -200,9 +200,39 @@ void MakeSocketRequest(const SocketRun& run, SocketRow& row) {
                 (row.script && IsScriptMethod(EventMethodCode(event.method)));
 }
 
+bool IsMomentRow(const SocketRun& run, const SocketRow& row) {
+    return run.moment != nullptr && !run.firstSent && row.sends &&
+           static_cast<int>(row.index) + 1 >= run.moment->momentRow;
+}
+
+bool IsLeadRow(const SocketRun& run, const SocketRow& row) {
+    return run.moment != nullptr && static_cast<int>(row.index) + 1 < run.moment->momentRow;
+}
+
+bool CheckLeadRows(const SocketRun& run, SocketRow& row) {
+    if (!IsMomentRow(run, row) || run.moment->momentRow <= 1)
+        return true;
+    if (run.failedLeadRow != 0) {
+        std::string why = "lead row " + std::to_string(run.failedLeadRow) + " failed";
+        AddMessage(J("先行行 ") + std::to_string(run.failedLeadRow) +
+                   J(" が失敗したため、指定時刻の行を送りません"));
+        ReportRowsNotSent(run.lines, row.index, why, run.observer);
+        return false;
+    }
+    long long left =
+        ToEpochMilliseconds(run.moment->at) - ToEpochMilliseconds(CurrentClock().Now());
+    if (left < 1000) {
+        AddMessage(J("先行行の終わりが指定時刻の 1 秒前より遅れました（残り ") +
+                   std::to_string(left) + " ms）");
+        row.notes.push_back("lead rows ended " + std::to_string(left) +
+                            " ms before the moment (later than 1 s before it)");
+    }
+    return true;
+}
+
 bool WaitForSocketRowMoment(SocketRun& run, SocketRow& row) {
-    // The run's first request: everything is ready before its moment, the write at it.
-    row.timed = run.moment != nullptr && !run.firstSent && row.sends;
+    // The run's moment row: everything is ready before its moment, the write at it.
+    row.timed = IsMomentRow(run, row);
     if (!row.timed)
         return true;
     if (run.moment->connectAhead) {
@@ -228,7 +258,7 @@ void ExchangeSocketRow(SocketRun& run, SocketRow& row) {
                 run.moment->written(firstByte);
         });
     }
-    run.firstSent = run.firstSent || row.sends;
+    run.firstSent = run.firstSent || row.timed || (row.sends && !IsLeadRow(run, row));
 }
 
 void LogSocketRow(SocketRow& row) {
@@ -278,6 +308,11 @@ std::string SocketRowOutcome(const SocketRow& row) {
     return "connection failed";
 }
 
+bool SocketRowSucceeded(const SocketRow& row) {
+    return row.failed.empty() && row.exchange.received &&
+           IsSuccessStatus(StatusLineOf(row.exchange.response));
+}
+
 void ReportSocketRow(const SocketRun& run, SocketRow& row) {
     if (!run.observer)
         return;
@@ -301,7 +336,7 @@ void ReportSocketRow(const SocketRun& run, SocketRow& row) {
 
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchange,
                      int pauseMilliseconds, const RowObserver& observer,
-                     const FirstRequestMoment* moment, bool freshHidden) {
+                     const FirstRequestMoment* moment, bool freshHidden, int fromRow) {
     SocketRun run;
     if (!ReadEventFileLines(eventFile, run.lines))
         return;
@@ -311,9 +346,12 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
     run.moment = moment;
     run.freshHidden = freshHidden;
     run.options = CurrentSocketSenderOptions();
+    run.fromRow = fromRow;
     for (std::size_t n = 0; n < run.lines.size(); ++n) {
         if (SocketReplaysEnding())
             return;  // the program is ending: no new row
+        if (static_cast<int>(n) + 1 < run.fromRow)
+            continue;
         SocketRow row;
         if (!ReadSocketRow(run, n, row) || !GuardSocketRow(run, row))
             return;
@@ -321,12 +359,14 @@ void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& excha
         MakeSocketRequest(run, row);
         if (row.row.method == "SET")
             continue;  // a step of the browser's: nothing to send
-        if (!WaitForSocketRowMoment(run, row))
+        if (!CheckLeadRows(run, row) || !WaitForSocketRowMoment(run, row))
             return;
         ExchangeSocketRow(run, row);
         LogSocketRow(row);
         StoreSocketAnswer(run, row);
         ReportSocketRow(run, row);
+        if (IsLeadRow(run, row) && run.failedLeadRow == 0 && !SocketRowSucceeded(row))
+            run.failedLeadRow = static_cast<int>(row.index) + 1;
         if (run.pauseMilliseconds > 0)
             PauseUnlessEnding(run.pauseMilliseconds);
     }

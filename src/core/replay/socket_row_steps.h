@@ -28,7 +28,9 @@ struct SocketRun {
     const FirstRequestMoment* moment = nullptr;
     bool freshHidden = false;
     SocketSenderOptions options;
-    bool firstSent = false;  // the run's first request has gone (or been tried)
+    bool firstSent = false;  // the run's first request (its moment row's) has gone or been tried
+    int fromRow = 1;         // rows before it are not sent (a retry goes from the moment row)
+    int failedLeadRow = 0;   // a lead row that failed, counted from 1
     // The answer of the row before, and its address: where fresh hidden fields come from.
     std::string previousAnswer, previousUrl;
 };
@@ -78,7 +80,18 @@ void RefreshSocketRowTokens(SocketRun& run, SocketRow& row);
 // Host header where it is sent.
 void MakeSocketRequest(const SocketRun& run, SocketRow& row);
 
-// The run's first request waits for its moment, its connection opened ahead when asked; false
+// Whether the row is the one written at the run's moment: its moment row (or the first row
+// after it that sends), before it has gone.
+bool IsMomentRow(const SocketRun& run, const SocketRow& row);
+// A lead row: sent before the moment row, at once.
+bool IsLeadRow(const SocketRun& run, const SocketRow& row);
+
+// At the moment row, what the lead rows came to: false (the run ends, the rows from here on said
+// as not sent) when one of them failed; a line in the message list and the row's notes when
+// they ended later than a second before the moment.
+bool CheckLeadRows(const SocketRun& run, SocketRow& row);
+
+// The run's moment row waits for its moment, its connection opened ahead when asked; false
 // when the program ends meanwhile.
 bool WaitForSocketRowMoment(SocketRun& run, SocketRow& row);
 
@@ -96,6 +109,9 @@ void StoreSocketAnswer(SocketRun& run, const SocketRow& row);
 // What the row's result line says of its exchange: the failure's line, the status line, "host
 // not found", "not sent: method X" or "connection failed".
 std::string SocketRowOutcome(const SocketRow& row);
+
+// Whether the row got an answer of 2xx or 3xx.
+bool SocketRowSucceeded(const SocketRow& row);
 
 // Tells the observer of the row's result.
 void ReportSocketRow(const SocketRun& run, SocketRow& row);

@@ -141,10 +141,10 @@ void SocketReplayThread(std::string eventFile) {
 }
 
 void SocketReplayThread(std::string eventFile, const RowObserver& observer,
-                        const FirstRequestMoment* moment, bool freshHidden) {
+                        const FirstRequestMoment* moment, bool freshHidden, int fromRow) {
     ReceiveWholeAnswers(freshHidden);
     ReplayEventFile(eventFile, TcpExchange, CurrentSocketSenderOptions().pauseMilliseconds,
-                    observer, moment, freshHidden);
+                    observer, moment, freshHidden, fromRow);
     ReceiveWholeAnswers(false);
     ForgetAheadConnection();  // one the run never came to use
 }

@@ -47,6 +47,10 @@ struct FirstRequestMoment {
     LocalTime at;
     bool connectAhead = true;
     SentHook written;
+    // The row written at the moment, counted from 1 (1: the first row that sends, as ever). The
+    // rows before it are lead rows: sent at once, with their pauses, so that they end before the
+    // moment; when one of them failed, the run ends before the moment row and says which.
+    int momentRow = 1;
 };
 
 // The waits of the sender's threads: until the moment (false when the program ends meanwhile),
@@ -60,9 +64,11 @@ void PauseUnlessEnding(int milliseconds);
 // when asked) and written at that moment.
 // With freshHidden, a row's entries named like hidden inputs of the form it submits take the
 // values of the answer before (the session's tokens).
+// Rows before `fromRow` (counted from 1) are not sent: a retry goes from the moment row.
 void ReplayEventFile(const std::string& eventFile, const ExchangeFunction& exchange,
                      int pauseMilliseconds, const RowObserver& observer = nullptr,
-                     const FirstRequestMoment* moment = nullptr, bool freshHidden = false);
+                     const FirstRequestMoment* moment = nullptr, bool freshHidden = false,
+                     int fromRow = 1);
 
 // The thread procedure: replays the event file; returns at its end or at the first row that
 // ends the replay.
@@ -70,7 +76,8 @@ void SocketReplayThread(std::string eventFile);
 // The same with an observer of every row (the command line's replay), and a moment for the
 // first request.
 void SocketReplayThread(std::string eventFile, const RowObserver& observer,
-                        const FirstRequestMoment* moment = nullptr, bool freshHidden = false);
+                        const FirstRequestMoment* moment = nullptr, bool freshHidden = false,
+                        int fromRow = 1);
 
 // Resolves the hosts of an event file's rows ahead of its run, so that the run's first request
 // does not wait for the resolver.

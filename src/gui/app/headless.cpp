@@ -36,9 +36,9 @@ void OffscreenBrowser::DocumentComplete() {
 }
 
 void OffscreenBrowser::Replay(const std::string& eventFile, const RowObserver& observer,
-                              bool freshHidden) {
+                              bool freshHidden, const BrowserMoment* moment, int fromRow) {
     EventLoopWaiter waiter;
-    BrowserReplayFile(eventFile, *browser_, waiter, observer, freshHidden);
+    BrowserReplayFile(eventFile, *browser_, waiter, observer, freshHidden, moment, fromRow);
 }
 
 HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {

@@ -9,6 +9,7 @@
 
 #include "core/browser/browser.h"
 #include "core/formats/run_report.h"
+#include "core/replay/browser_replay.h"
 #include "core/replay/success_rule.h"
 
 namespace quillrun {
@@ -26,8 +27,8 @@ class OffscreenBrowser : public QObject, private BrowserEvents {
     ~OffscreenBrowser() override;
     WebEngineBrowser& browser() { return *browser_; }
     // Replays an event file; returns when it is done.
-    void Replay(const std::string& eventFile, const RowObserver& observer,
-                bool freshHidden = false);
+    void Replay(const std::string& eventFile, const RowObserver& observer, bool freshHidden = false,
+                const BrowserMoment* moment = nullptr, int fromRow = 1);
 
   private:
     void BeforeNavigate2(const std::string*) override {}

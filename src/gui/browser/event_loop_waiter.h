@@ -20,6 +20,7 @@ class EventLoopWaiter : public ReplayWaiter {
         : busyLimit_(busyLimitMilliseconds) {}
     void Pause(int milliseconds) override;
     bool WaitUntilNotBusy(const Browser& browser) override;
+    void WaitUntil(const LocalTime& moment) override { WaitOnEventLoopUntil(moment); }
 
   private:
     int busyLimit_;

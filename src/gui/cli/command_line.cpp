@@ -51,6 +51,18 @@ bool TakeStatus(CommandLine& line, const std::string&, const std::string& value)
     return true;
 }
 
+// A whole number from low to high; false (the line's error set) otherwise.
+bool TakeNumber(CommandLine& line, const std::string& option, const std::string& value, long low,
+                long high, int& out) {
+    char* end = nullptr;
+    long number = std::strtol(value.c_str(), &end, 10);
+    if (end == value.c_str() || *end != '\0' || number < low || number > high)
+        return Refuse(line, option + ": a number from " + std::to_string(low) + " to " +
+                                std::to_string(high) + " is needed");
+    out = static_cast<int>(number);
+    return true;
+}
+
 bool TakeRetry(CommandLine& line, const std::string& option, const std::string& value) {
     char* end = nullptr;
     long number = std::strtol(value.c_str(), &end, 10);
@@ -108,6 +120,15 @@ const Option kOptions[] = {
      }},
     {"--late-ok", nullptr, false,
      [](CommandLine& l, const std::string&, const std::string&) { return l.lateOk = true; }},
+    {"--moment-row", "a row number", false,
+     [](CommandLine& l, const std::string& o, const std::string& v) {
+         return TakeNumber(l, o, v, 1, 99999, l.momentRow);
+     }},
+    {"--lead", "seconds", false,
+     [](CommandLine& l, const std::string& o, const std::string& v) {
+         l.leadGiven = true;
+         return TakeNumber(l, o, v, 1, 3600, l.leadSeconds);
+     }},
     {"--import-har", "a HAR file", true,
      [](CommandLine& l, const std::string&, const std::string& v) {
          l.eventFile = v;
@@ -171,6 +192,8 @@ void CheckCombinations(CommandLine& line) {
     refuse(line.browser && line.mode != Mode::Run, "--browser goes with --run");
     refuse(!line.preconnect && line.at.empty(), "--no-preconnect goes with --at");
     refuse(line.lateOk && line.at.empty(), "--late-ok goes with --at");
+    refuse(line.momentRow > 1 && line.at.empty(), "--moment-row goes with --at");
+    refuse(line.leadGiven && line.momentRow <= 1, "--lead goes with --moment-row");
     refuse(line.judged && line.mode != Mode::Run,
            "--expect, --reject, --status, --retry-every, --retry-for, --junit and --fresh-hidden "
            "go with --run");

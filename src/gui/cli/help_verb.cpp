@@ -19,6 +19,8 @@ std::string UsageText() {
            "                                          (--no-preconnect: connect at the moment)\n"
            "                                          a time passed less than 10 minutes ago is\n"
            "                                          refused; --late-ok sends at once instead\n"
+           "         --moment-row N [--lead S]        row N is written at the moment; the rows\n"
+           "                                          before it start S seconds ahead (30)\n"
            "         --expect TEXT  --reject TEXT     the last answer must (not) contain TEXT\n"
            "         --status 200-299,302             the statuses that count (default 2xx, 3xx)\n"
            "         --retry-every MS --retry-for S   try again every MS ms (at least 100) until\n"

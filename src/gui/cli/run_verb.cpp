@@ -61,6 +61,18 @@ bool CheckedEventFile(const std::string& eventFile, std::string& path) {
     return true;
 }
 
+// The rows before the moment row start this long before the moment: waits until then (at once
+// when that has passed) and says when they start.
+void StartLeadRows(const LocalTime& moment, int leadSeconds,
+                   const std::function<bool(long long)>& wait) {
+    LocalTime lead = FromEpochMilliseconds(ToEpochMilliseconds(moment) - leadSeconds * 1000LL);
+    long long ahead = ToEpochMilliseconds(lead) - ToEpochMilliseconds(CurrentClock().Now());
+    std::printf("lead rows: %s\n", DateTimeText(ahead > 0 ? lead : CurrentClock().Now()).c_str());
+    std::fflush(stdout);
+    if (ahead > 0)
+        wait(ahead);
+}
+
 // The lines --run prints of a run, and the tries a JUnit report is made of.
 struct RunPrinter {
     const RunSettings& settings;
@@ -100,6 +112,7 @@ int RunEventFile(const CommandLine& line, const EventFileReplay& replay,
     const RunSettings& settings = line.settings;
     FirstRequestMoment moment;
     moment.connectAhead = line.preconnect;
+    moment.momentRow = line.momentRow;
     if (!at.empty() && !TakeMoment(at, line.lateOk, moment))
         return 2;
     std::string path;
@@ -118,11 +131,16 @@ int RunEventFile(const CommandLine& line, const EventFileReplay& replay,
         return true;
     };
     LocalTime start = at.empty() ? CurrentClock().Now() : moment.at;
+    if (!at.empty() && line.momentRow > 1)
+        StartLeadRows(moment.at, line.leadSeconds, waitFor);
     RunSummary summary = RunTask(
         path, settings, nullptr,
         [&](int tryNumber, const RowObserver& observer) {
             printer.TryStarts(tryNumber);
-            replay(path, observer, tryNumber == 1 && !at.empty() ? &moment : nullptr);
+            if (tryNumber == 1)
+                replay(path, observer, at.empty() ? nullptr : &moment, 1);
+            else
+                replay(path, observer, nullptr, line.momentRow);
         },
         waitFor, [&printer](const RowResult& row) { printer.Row(row); }, start, nullptr,
         [&printer](int, const TryVerdict& verdict) { printer.Verdict(verdict); });
@@ -137,8 +155,8 @@ int RunEventFile(const CommandLine& line, const EventFileReplay& replay,
 int RunEventFileNow(const CommandLine& line) {
     bool fresh = line.settings.freshHidden;
     return RunEventFile(line, [fresh](const std::string& path, const RowObserver& observer,
-                                      const FirstRequestMoment* moment) {
-        SocketReplayThread(path, observer, moment, fresh);
+                                      const FirstRequestMoment* moment, int fromRow) {
+        SocketReplayThread(path, observer, moment, fresh, fromRow);
     });
 }
 
@@ -149,17 +167,23 @@ int RunEventFileInBrowser(const CommandLine& line) {
     return RunEventFile(
         line,
         [&offscreen, fresh](const std::string& path, const RowObserver& observer,
-                            const FirstRequestMoment* moment) {
+                            const FirstRequestMoment* moment, int fromRow) {
             // A profile of its own for this run: a desktop program may be using the usual one.
             if (!offscreen)
                 offscreen = std::make_unique<OffscreenBrowser>(QString());
+            if (moment != nullptr && moment->momentRow > 1) {
+                // The lead rows navigate now; the moment row starts at the moment.
+                BrowserMoment at{moment->at, moment->momentRow, moment->written};
+                offscreen->Replay(path, observer, fresh, &at, fromRow);
+                return;
+            }
             if (moment != nullptr) {
                 // The engine is up before the moment; the first navigation starts at it.
                 WaitOnEventLoopUntil(moment->at);
                 if (moment->written)
                     moment->written(CurrentClock().Now());
             }
-            offscreen->Replay(path, observer, fresh);
+            offscreen->Replay(path, observer, fresh, nullptr, fromRow);
         },
         [](long long milliseconds) {
             EventLoopWaiter().Pause(static_cast<int>(milliseconds));

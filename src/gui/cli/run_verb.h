@@ -13,10 +13,11 @@
 
 namespace quillrun {
 
-// Replays a file (Shift_JIS path) telling the observer of every row; with a moment, the first
-// request is made ready ahead and sent at it.
+// Replays a file (Shift_JIS path) telling the observer of every row; with a moment, its row (the
+// first that sends, or the moment row) is made ready ahead and sent at it. Rows before
+// `fromRow` (from 1) are not sent: a retry goes from the moment row.
 using EventFileReplay = std::function<void(const std::string& path, const RowObserver& observer,
-                                           const FirstRequestMoment* moment)>;
+                                           const FirstRequestMoment* moment, int fromRow)>;
 // What --run does around its engine: the file checked, the program folder's settings read,
 // message-list lines on stderr, one line per row on stdout; the exit code as below. With a
 // moment (--at), the moment asked and the moment the first byte was written are printed; a

@@ -21,6 +21,7 @@
 #include "tests/gui/program_process.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/token_site.h"
 
 namespace quillrun {
 namespace {
@@ -415,13 +416,61 @@ TEST_F(CommandLineTest, RunAtAMomentConnectsAheadAndWritesAtIt) {
     EXPECT_NE(clock.out.find("clock: "), std::string::npos);
 }
 
+// A login-then-book flow with the booking as the moment row, by both engines: the lead rows
+// go ahead, the booking reaches the server at the moment with the token of the lead rows' pages.
+TEST_F(CommandLineTest, TheMomentRowLeavesAtTheMomentAfterItsLeadRows) {
+    test::TokenSite site;
+    test::LoopbackHttpServer server(
+        [&site](const test::ReceivedRequest& r) { return site.Serve(r); });
+    QString file =
+        File("book.evf", "1\tURL\t" + server.Url("/login") + "\t\t\r\n2\tPOST\t" +
+                             server.Url("/login") + "\tcsrf=t9-1&user=me\t\r\n" + "3\tPOST\t" +
+                             server.Url("/book") + "\tcsrf=t9-2&seat=1\t\r\n4\t\t\t\t\r\n");
+    for (bool browser : {false, true}) {
+        std::size_t before = server.RequestCount();
+        LocalTime moment = FromEpochMilliseconds(ToEpochMilliseconds(SystemClock().Now()) + 9000);
+        char text[32];
+        std::snprintf(text, sizeof(text), "%02d:%02d:%02d.%03d", moment.hour, moment.minute,
+                      moment.second, moment.millisecond);
+        QStringList arguments = {QStringLiteral("--run"),         file,
+                                 QStringLiteral("--at"),          QString(text),
+                                 QStringLiteral("--moment-row"),  QStringLiteral("3"),
+                                 QStringLiteral("--lead"),        QStringLiteral("6"),
+                                 QStringLiteral("--fresh-hidden")};
+        if (browser)
+            arguments << QStringLiteral("--browser");
+        Result run = Run(arguments);
+        EXPECT_EQ(run.code, 0) << browser << run.out << run.err;
+        EXPECT_NE(run.out.find("lead rows: "), std::string::npos);
+        long long at = WallMillisecondsOf(moment) * 1000;
+        auto requests = server.Requests();
+        bool booked = false;
+        for (std::size_t k = before; k < requests.size(); ++k) {
+            const test::ReceivedRequest& r = requests[k];
+            if (r.target == "/favicon.ico")
+                continue;  // the engine's own, after the page came
+            if (r.method == "POST" && r.target == "/book") {
+                booked = true;
+                EXPECT_GE(r.firstByteMicroseconds, at) << browser;  // not before the moment
+                EXPECT_LT(r.firstByteMicroseconds, at + 2000000) << browser;
+            } else {
+                EXPECT_LT(r.firstByteMicroseconds, at - 1000000) << browser << " " << r.target;
+            }
+        }
+        EXPECT_TRUE(booked) << browser;
+    }
+    EXPECT_EQ(
+        Run({QStringLiteral("--run"), file, QStringLiteral("--moment-row"), QStringLiteral("3")})
+            .code,
+        2);  // it goes with --at
+}
+
 TEST_F(CommandLineTest, AMomentPassedMinutesAgoIsRefusedOrSentAtOnceWhenLateIsAllowed) {
     QString file = File("late.evf", "1\tURL\t" + server_.Url("/late") + "\t\t\r\n");
     // A timer that started two minutes late: not a booking for tomorrow.
     LocalTime moment = FromEpochMilliseconds(ToEpochMilliseconds(SystemClock().Now()) - 120000);
     char text[32];
-    std::snprintf(text, sizeof(text), "%02d:%02d:%02d", moment.hour, moment.minute,
-                  moment.second);
+    std::snprintf(text, sizeof(text), "%02d:%02d:%02d", moment.hour, moment.minute, moment.second);
     Result refused = Run({QStringLiteral("--run"), file, QStringLiteral("--at"), QString(text)});
     EXPECT_EQ(refused.code, 2);
     EXPECT_NE(refused.err.find("the moment has passed 12"), std::string::npos) << refused.err;
