@@ -165,6 +165,12 @@ void ReadTask(const IniDocument& ini, const std::string& section, TaskRecord& ta
     std::string notify = ini.GetString(section, "EventNotify", "", kPathWidth);
     task.EventNotify = notify.empty() ? 1 : std::clamp(LeadingInteger(notify), 0, 2);
     task.EventFreshHidden = ReadTimeField(ini, section, "EventFreshHidden") == 1 ? 1 : 0;
+    task.EventMomentRow = std::clamp(ReadTimeField(ini, section, "EventMomentRow"), 0, 99999);
+    if (task.EventMomentRow < 1)
+        task.EventMomentRow = 1;
+    std::string lead = ini.GetString(section, "EventLeadSeconds", "", kPathWidth);
+    task.EventLeadSeconds = lead.empty() ? kDefaultLeadSeconds
+                                         : std::clamp(LeadingInteger(lead), 1, kLongestLeadSeconds);
 }
 
 }  // namespace
@@ -264,6 +270,9 @@ bool SaveConfiguration(const AppState& app) {
                  task.EventRetrySeconds != 0);
         optional("EventNotify", std::to_string(task.EventNotify), task.EventNotify != 1);
         optional("EventFreshHidden", "1", task.EventFreshHidden == 1);
+        optional("EventMomentRow", std::to_string(task.EventMomentRow), task.EventMomentRow > 1);
+        optional("EventLeadSeconds", std::to_string(task.EventLeadSeconds),
+                 task.EventLeadSeconds != kDefaultLeadSeconds);
     }
     return ini.Save(app.configPath);
 }

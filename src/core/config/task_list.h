@@ -15,6 +15,9 @@ constexpr std::int32_t kExecIE = 1;             // the scheduler treats every no
 constexpr std::int32_t kOffsetLimitMs = 30000;  // a task fires at most 30 s off its minute
 // A failed run is tried again at most this often: no site is asked more often than this.
 constexpr std::int32_t kShortestRetryEveryMs = 100;
+// Lead rows (those before a task's moment row) start this many seconds before the moment.
+constexpr std::int32_t kDefaultLeadSeconds = 30;
+constexpr std::int32_t kLongestLeadSeconds = 3600;
 
 struct TaskRecord {
     char EventName[kPathWidth] = {};
@@ -39,6 +42,10 @@ struct TaskRecord {
     std::int32_t EventRetrySeconds = 0;
     std::int32_t EventNotify = 1;       // 0 never, 1 on failure, 2 always
     std::int32_t EventFreshHidden = 0;  // 1: hidden fields take the values the site gives now
+    // The row written at the moment (from 1; stored only when not 1) and how long before it the
+    // rows before it start (seconds; stored only when not 30).
+    std::int32_t EventMomentRow = 1;
+    std::int32_t EventLeadSeconds = kDefaultLeadSeconds;
 
     // Cut to 259 bytes on a character boundary.
     void SetName(const std::string& name);

@@ -205,14 +205,16 @@ void StartSocketReplayThread(const std::string& eventFile, const std::string& ta
         };
         FirstRequestMoment first;
         first.at = moment;
+        first.momentRow = settings.momentRow;
         first.written = [&](const LocalTime&) { announce(); };
         RunReportFile report(taskName, moment);
         RunTask(
             taskName, settings, &report,
             [&](int tryNumber, const RowObserver& observer) {
                 // Only the first try waits for the moment; a retry goes as soon as it may.
+                // A retry goes from the moment row: the lead rows are not sent again.
                 SocketReplayThread(eventFile, observer, tryNumber == 1 ? &first : nullptr,
-                                   settings.freshHidden);
+                                   settings.freshHidden, tryNumber == 1 ? 1 : settings.momentRow);
                 if (tryNumber == 1 && !announced && WaitForMomentUnlessEnding(moment))
                     announce();  // the run ended before its first request
             },

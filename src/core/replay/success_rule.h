@@ -47,6 +47,10 @@ struct RunSettings {
     int notify = 1;  // 0 never, 1 on failure, 2 always
     // A row's hidden fields take the values of the answer (or page) before it.
     bool freshHidden = false;
+    // The row written at the moment (from 1); the rows before it start leadSeconds ahead, and
+    // a retry goes from it.
+    int momentRow = 1;
+    int leadSeconds = kDefaultLeadSeconds;
 };
 
 struct RunSummary {

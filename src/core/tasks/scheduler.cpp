@@ -56,6 +56,8 @@ RunSettings TaskRunSettings(const TaskRecord& task) {
     settings.retry.forSeconds = task.EventRetrySeconds;
     settings.notify = task.EventNotify;
     settings.freshHidden = task.EventFreshHidden == 1;
+    settings.momentRow = std::max(task.EventMomentRow, 1);
+    settings.leadSeconds = task.EventLeadSeconds;
     return settings;
 }
 
@@ -69,6 +71,12 @@ LocalTime NextDueMoment(const TaskRecord& task, const LocalTime& moment, int hor
             return FromEpochMilliseconds(next + task.EventOffsetMs);
     }
     return FromEpochMilliseconds(horizon);
+}
+
+long long LeadMilliseconds(const TaskRecord& task) {
+    if (task.EventMomentRow <= 1)
+        return 0;
+    return 1000LL * std::clamp(task.EventLeadSeconds, 1, kLongestLeadSeconds);
 }
 
 int MillisecondsToNextTick(const LocalTime& now) {
@@ -87,15 +95,19 @@ std::vector<Scheduler::DueRun> Scheduler::DueRuns(
         if (task.EventDataFile.empty() || IsSocket(task) != socket)
             continue;
         std::int32_t offset = std::clamp(task.EventOffsetMs, -kOffsetLimitMs, kOffsetLimitMs);
-        // The window is shorter than a minute: at most two minutes have their moment in it.
-        for (long long minute = FloorToMinute(fromMs + 1 - offset); minute + offset <= toMs;
+        // A task with lead rows is handed over that much before its moment, as if its offset
+        // reached further back: across a minute, hour, day or year all the same.
+        long long start = offset - LeadMilliseconds(task);
+        // The window is shorter than a minute: at most two minutes have their start in it.
+        for (long long minute = FloorToMinute(fromMs + 1 - start); minute + start <= toMs;
              minute += kMinuteMs) {
-            long long moment = minute + offset;
-            if (moment <= fromMs || !TaskTimeMatches(task, FromEpochMilliseconds(minute)))
+            if (minute + start <= fromMs || !TaskTimeMatches(task, FromEpochMilliseconds(minute)))
                 continue;
+            long long moment = minute + offset;
             std::string key = RunKey(task, moment);
             if (done.count(key) == 0)
-                runs.push_back({key, task, FromEpochMilliseconds(moment)});
+                runs.push_back({key, task, FromEpochMilliseconds(moment),
+                                FromEpochMilliseconds(minute + start)});
         }
     }
     return runs;
@@ -239,7 +251,7 @@ int Scheduler::MillisecondsToNextTick(const AppState& app, const LocalTime& now)
     int delay = quillrun::MillisecondsToNextTick(now);
     long long nowMs = ToEpochMilliseconds(now);
     for (const DueRun& run : DueRuns(app, nowMs, nowMs + delay, false, acted_))
-        delay = std::min<long long>(delay, ToEpochMilliseconds(run.moment) - nowMs);
+        delay = std::min<long long>(delay, ToEpochMilliseconds(run.start) - nowMs);
     return std::max(delay, 1);
 }
 

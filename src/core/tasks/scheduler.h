@@ -52,6 +52,10 @@ bool TaskTimeMatches(const TaskRecord& task, const LocalTime& now);
 // ignored) plus the offset, which may reach into the minute before.
 LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs);
 
+// How long before its moment a task's run starts: its lead seconds when it has a moment row
+// after the first, else 0.
+long long LeadMilliseconds(const TaskRecord& task);
+
 // The settings of a task's run: its success rule, retry window and notification choice.
 RunSettings TaskRunSettings(const TaskRecord& task);
 // The moment the task falls due next after `moment`, looked for within `horizonSeconds`; the
@@ -90,15 +94,17 @@ class Scheduler {
         RunSettings settings;
         LocalTime latest;
     };
-    // A task's moment that has come within reach.
+    // A task's moment that has come within reach, and when its run starts: the moment, or
+    // its lead seconds before when rows go ahead of its moment row.
     struct DueRun {
         std::string key;
         TaskRecord task;
         LocalTime moment;
+        LocalTime start;
     };
 
-    // The moments of the tasks of the given kind that lie in (fromMs, toMs] and have not been
-    // acted on, in list order.
+    // The runs of the tasks of the given kind whose start lies in (fromMs, toMs] and that have
+    // not been acted on, in list order.
     std::vector<DueRun> DueRuns(const AppState& app, long long fromMs, long long toMs, bool socket,
                                 const std::map<std::string, long long>& done) const;
     void StartSocketTasks(AppState& app, long long nowMs, SchedulerHost& host);

@@ -36,8 +36,13 @@ void GuiSchedulerHost::RunBrowserReplay(const std::string& eventFile, const std:
     RunReportFile report(taskName, CurrentClock().Now());
     RunTask(
         taskName, settings, &report,
-        [&](int, const RowObserver& observer) {
-            browserReplay_(eventFile, observer, settings.freshHidden);
+        [&](int tryNumber, const RowObserver& observer) {
+            // Lead rows navigate now and the moment row goes at the moment; a retry goes from
+            // the moment row.
+            BrowserMoment at{moment, settings.momentRow, nullptr};
+            bool lead = settings.momentRow > 1 && tryNumber == 1;
+            browserReplay_(eventFile, observer, settings.freshHidden, lead ? &at : nullptr,
+                           tryNumber == 1 ? 1 : settings.momentRow);
         },
         [](long long milliseconds) {
             // The message loop goes on meanwhile, as during the replay's own waits.

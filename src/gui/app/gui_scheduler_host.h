@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/formats/run_report.h"
+#include "core/replay/browser_replay.h"
 #include "core/tasks/scheduler.h"
 
 namespace quillrun {
@@ -12,9 +13,13 @@ namespace quillrun {
 class GuiSchedulerHost : public SchedulerHost {
   public:
     using MessageSink = std::function<void(const std::string&)>;
-    GuiSchedulerHost(
-        MessageSink sink, std::function<void()> showReplayView,
-        std::function<void(const std::string&, const RowObserver&, bool)> browserReplay)
+    // Replays an event file through the browser: with a moment, its moment row at it; rows
+    // before `fromRow` (from 1) are not carried out.
+    using BrowserReplay =
+        std::function<void(const std::string& eventFile, const RowObserver&, bool freshHidden,
+                           const BrowserMoment* moment, int fromRow)>;
+    GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView,
+                     BrowserReplay browserReplay)
         : sink_(std::move(sink)),
           showReplayView_(std::move(showReplayView)),
           browserReplay_(std::move(browserReplay)) {}
@@ -32,7 +37,7 @@ class GuiSchedulerHost : public SchedulerHost {
   private:
     MessageSink sink_;
     std::function<void()> showReplayView_;
-    std::function<void(const std::string&, const RowObserver&, bool)> browserReplay_;
+    BrowserReplay browserReplay_;
 };
 
 }  // namespace quillrun

@@ -45,8 +45,9 @@ HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {
     browser_ = new OffscreenBrowser(RecordPage::BrowserStorage(), this);
     host_ = std::make_unique<GuiSchedulerHost>(
         [](const std::string& text) { AddMessage(text); }, [] {},
-        [this](const std::string& eventFile, const RowObserver& observer, bool freshHidden) {
-            browser_->Replay(eventFile, observer, freshHidden);
+        [this](const std::string& eventFile, const RowObserver& observer, bool freshHidden,
+               const BrowserMoment* moment, int fromRow) {
+            browser_->Replay(eventFile, observer, freshHidden, moment, fromRow);
         });
     loop_ = new SchedulerLoop(*host_, this);
     InstallTaskRunEndNotices(false);

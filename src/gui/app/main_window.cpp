@@ -75,11 +75,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
             if (App().currentTab != kTabRecord || current_ != record_)
                 SelectTab(kTabRecord);
         },
-        [this](const std::string& eventFile, const RowObserver& observer, bool freshHidden) {
+        [this](const std::string& eventFile, const RowObserver& observer, bool freshHidden,
+               const BrowserMoment* moment, int fromRow) {
             if (record_->browser() == nullptr)
                 return;
             EventLoopWaiter waiter;
-            BrowserReplayFile(eventFile, *record_->browser(), waiter, observer, freshHidden);
+            BrowserReplayFile(eventFile, *record_->browser(), waiter, observer, freshHidden, moment,
+                              fromRow);
         });
     schedulerLoop_ = new SchedulerLoop(*host_, this);
     closerTimer_ = startTimer(500);

@@ -13,6 +13,7 @@
 
 #include "core/config/app_state.h"
 #include "core/platform/cp932.h"
+#include "core/recording/event_line.h"
 #include "core/replay/success_rule.h"
 #include "gui/text.h"
 
@@ -70,15 +71,24 @@ TaskDetailsDialog::TaskDetailsDialog(const TaskRecord& task, QWidget* owner) : Q
         "フォームの隠しフィールド (CSRF トークンなど) に、直前のページが今くれる値を送ります"));
     freshHidden_->setChecked(task.EventFreshHidden == 1);
     form->addRow(QString(), freshHidden_);
+    AddMomentRow(form, task);
     layout->addLayout(form);
     auto* note = new QLabel(
-        QString::fromUtf8("分の始まりから何ミリ秒ずらして実行するか (-30000 〜 30000)。\n"
-                          "負の値は前の分のうちに実行します。Socket タスクは約 2 秒前に接続し、\n"
-                          "その時刻に最初のリクエストを書き込みます。\n"
-                          "成功の印・失敗の印は最後の応答 (IE タスクは最後のページ) の文字列で、\n"
-                          "再試行は失敗したときだけ、次の実行時刻の前まで行います。"),
+        QString::fromUtf8(
+            "分の始まりから何ミリ秒ずらして実行するか (-30000 〜 30000)。\n"
+            "負の値は前の分のうちに実行します。Socket タスクは約 2 秒前に接続し、\n"
+            "その時刻に最初のリクエストを書き込みます。\n"
+            "時刻に送る行より前の行 (ログインなど) は、指定した秒数前から先に送ります。\n"
+            "成功の印・失敗の印は最後の応答 (IE タスクは最後のページ) の文字列で、\n"
+            "再試行は失敗したときだけ、次の実行時刻の前まで行います。"),
         this);
     layout->addWidget(note);
+    AddButtons(layout);
+    offset_->setFocus();
+}
+
+// OK (refused while the statuses do not read right) and Cancel.
+void TaskDetailsDialog::AddButtons(QVBoxLayout* layout) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QString::fromUtf8("キャンセル"));
@@ -94,7 +104,35 @@ TaskDetailsDialog::TaskDetailsDialog(const TaskRecord& task, QWidget* owner) : Q
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    offset_->setFocus();
+}
+
+void TaskDetailsDialog::AddMomentRow(QFormLayout* form, const TaskRecord& task) {
+    momentRow_ = new QComboBox(this);
+    momentRow_->setObjectName(QStringLiteral("momentRow"));
+    std::vector<std::string> lines;
+    ReadEventFileLines(task.EventDataFile, lines);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        EventLine row;
+        if (!ParseReplayRow(lines[n], row))
+            break;
+        QString address = FromCp932(row.url);
+        if (address.size() > 60)
+            address = address.left(57) + QStringLiteral("...");
+        momentRow_->addItem(
+            QStringLiteral("%1  %2  %3").arg(n + 1).arg(FromCp932(row.method), address));
+    }
+    if (momentRow_->count() == 0)
+        momentRow_->addItem(QStringLiteral("1"));
+    while (momentRow_->count() < task.EventMomentRow)  // a row the file no longer has
+        momentRow_->addItem(QString::number(momentRow_->count() + 1));
+    momentRow_->setCurrentIndex(std::max(task.EventMomentRow, 1) - 1);
+    form->addRow(QString::fromUtf8("時刻に送る行(&M)"), momentRow_);
+    lead_ = new QSpinBox(this);
+    lead_->setObjectName(QStringLiteral("leadSeconds"));
+    lead_->setRange(1, kLongestLeadSeconds);
+    lead_->setSuffix(QString::fromUtf8(" 秒前"));
+    lead_->setValue(task.EventLeadSeconds);
+    form->addRow(QString::fromUtf8("それより前の行を始める時刻(&L)"), lead_);
 }
 
 void TaskDetailsDialog::ApplyTo(TaskRecord& task) const {
@@ -109,6 +147,8 @@ void TaskDetailsDialog::ApplyTo(TaskRecord& task) const {
     task.EventRetrySeconds = retryFor_->value();
     task.EventNotify = notify_->currentIndex();
     task.EventFreshHidden = freshHidden_->isChecked() ? 1 : 0;
+    task.EventMomentRow = momentRow_->currentIndex() + 1;
+    task.EventLeadSeconds = lead_->value();
 }
 
 bool TaskDetailsDialog::Edit(TaskRecord& task, QWidget* owner) {
@@ -129,7 +169,9 @@ bool TaskDetailsDialog::Edit(TaskRecord& task, QWidget* owner) {
                    changed.EventRetryMs != task.EventRetryMs ||
                    changed.EventRetrySeconds != task.EventRetrySeconds ||
                    changed.EventNotify != task.EventNotify ||
-                   changed.EventFreshHidden != task.EventFreshHidden;
+                   changed.EventFreshHidden != task.EventFreshHidden ||
+                   changed.EventMomentRow != task.EventMomentRow ||
+                   changed.EventLeadSeconds != task.EventLeadSeconds;
     task = changed;
     return differs;
 }
@@ -148,6 +190,8 @@ QString TaskDetailsSummary(const TaskRecord& task) {
         parts << QString::fromUtf8("再試行");
     if (task.EventFreshHidden == 1)
         parts << QString::fromUtf8("隠し項目更新");
+    if (task.EventMomentRow > 1)
+        parts << QString::fromUtf8("時刻の行 %1").arg(task.EventMomentRow);
     return parts.join(QStringLiteral(" / "));
 }
 

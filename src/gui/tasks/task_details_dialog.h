@@ -1,5 +1,6 @@
 // "詳細設定": the settings of one task beyond its form, kept with the task: an offset from the
-// start of its minute, the success rule, the retry window and when to be told of a run.
+// start of its minute, the row written at the moment and its lead rows, the success rule, the
+// retry window and when to be told of a run.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +9,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QVBoxLayout;
 class QLineEdit;
 class QSpinBox;
 
@@ -26,6 +29,8 @@ class TaskDetailsDialog : public QDialog {
     QSpinBox* retryForBox() const { return retryFor_; }
     QComboBox* notifyBox() const { return notify_; }
     QCheckBox* freshHiddenBox() const { return freshHidden_; }
+    QComboBox* momentRowBox() const { return momentRow_; }
+    QSpinBox* leadBox() const { return lead_; }
     // The task with the dialog's values.
     void ApplyTo(TaskRecord& task) const;
 
@@ -41,6 +46,13 @@ class TaskDetailsDialog : public QDialog {
     QSpinBox* retryFor_ = nullptr;
     QComboBox* notify_ = nullptr;
     QCheckBox* freshHidden_ = nullptr;
+    QComboBox* momentRow_ = nullptr;
+    QSpinBox* lead_ = nullptr;
+
+    // The row written at the moment (the event file's rows: number, method, address) and how
+    // long before it the rows before it start.
+    void AddMomentRow(QFormLayout* form, const TaskRecord& task);
+    void AddButtons(QVBoxLayout* layout);
 };
 
 // The Task page's line about a task's details ("" when it has none).

@@ -375,7 +375,8 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     std::string plain = test::ReadFile(dir / "quillrun.ini");
     for (const char* key :
          {"EventExpectText", "EventRejectText", "EventExpectStatus", "EventRetryMs",
-          "EventRetrySeconds", "EventNotify", "NotifyCommand", "EventFreshHidden"})
+          "EventRetrySeconds", "EventNotify", "NotifyCommand", "EventFreshHidden",
+          "EventMomentRow", "EventLeadSeconds"})
         EXPECT_EQ(plain.find(key), std::string::npos) << key;
 
     app.tasks.At(0).EventExpectText = J("予約完了");
@@ -385,6 +386,9 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     app.tasks.At(0).EventRetrySeconds = 30;
     app.tasks.At(0).EventNotify = 2;
     app.tasks.At(0).EventFreshHidden = 1;
+    app.tasks.At(0).EventMomentRow = 3;
+    app.tasks.At(0).EventLeadSeconds = 45;
+    app.tasks.At(1).EventLeadSeconds = 45;  // no moment row: the lead is still its own key
     app.settings.NotifyCommand = "notify-send quillrun";
     ASSERT_TRUE(SaveConfiguration(app));
     AppState again;
@@ -397,6 +401,11 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     EXPECT_EQ(task.EventRetrySeconds, 30);
     EXPECT_EQ(task.EventNotify, 2);
     EXPECT_EQ(task.EventFreshHidden, 1);
+    EXPECT_EQ(task.EventMomentRow, 3);
+    EXPECT_EQ(task.EventLeadSeconds, 45);
+    EXPECT_EQ(again.tasks.At(1).EventMomentRow, 1);
+    EXPECT_EQ(again.tasks.At(1).EventLeadSeconds, 45);
+    again.tasks.At(1).EventLeadSeconds = kDefaultLeadSeconds;
     EXPECT_EQ(again.tasks.At(1).EventNotify, 1);
     EXPECT_EQ(again.settings.NotifyCommand, "notify-send quillrun");
 
@@ -412,9 +421,12 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     // Values out of reason are held to it: a status text that is none, a retry too often.
     test::WriteFile(dir / "quillrun.ini", "[Event]\r\nTotal=1\r\n" + TaskSection(0, "a") +
                                               "EventExpectStatus=2xx\r\nEventRetryMs=5\r\n"
-                                              "EventNotify=7\r\n");
+                                              "EventNotify=7\r\nEventMomentRow=-4\r\n"
+                                              "EventLeadSeconds=99999\r\n");
     AppState odd;
     LoadConfiguration(odd, dir.Path());
+    EXPECT_EQ(odd.tasks.At(0).EventMomentRow, 1);
+    EXPECT_EQ(odd.tasks.At(0).EventLeadSeconds, kLongestLeadSeconds);
     EXPECT_EQ(odd.tasks.At(0).EventExpectStatus, "");
     EXPECT_EQ(odd.tasks.At(0).EventRetryMs, 100);
     EXPECT_EQ(odd.tasks.At(0).EventNotify, 2);

@@ -181,6 +181,40 @@ TEST_F(SchedulerTest, OffsetsMoveTheMomentAcrossMinuteHourAndYearEnds) {
               "2028-02-29 23:59:30.000");
 }
 
+TEST_F(SchedulerTest, LeadRowsAreHandedOverTheirLeadSecondsAheadAcrossMinuteHourAndYear) {
+    // A booking at the turn of the year whose login goes 30 s ahead (the default), an IE task
+    // at the turn of an hour with 90 s of lead rows, a task at second 0 with 5 s.
+    TaskRecord book = Task("book", 2027, 1, 1, 0, 0);
+    book.EventMomentRow = 3;
+    TaskRecord ie = Task("ie", 2026, 12, 31, 23, 0, kExecIE);
+    ie.EventMomentRow = 2;
+    ie.EventLeadSeconds = 90;
+    TaskRecord quick = Task("quick", 2026, 12, 31, 23, 30);
+    quick.EventMomentRow = 2;
+    quick.EventLeadSeconds = 5;
+    Add(book);
+    Add(ie);
+    Add(quick);
+    EXPECT_EQ(LeadMilliseconds(book), 30000);
+    EXPECT_EQ(LeadMilliseconds(Task("plain", 2027, 1, 1, 0, 0)), 0);
+    // The IE task starts 90 s before 23:00, in the hour and minute before.
+    EXPECT_TRUE(TickAt(T(2026, 12, 31, 22, 58, 29)).empty());
+    EXPECT_EQ(scheduler_.MillisecondsToNextTick(app_, T(2026, 12, 31, 22, 58, 29)), 1000);
+    EXPECT_EQ(TickAt(T(2026, 12, 31, 22, 58, 30)),
+              (Calls{"msg " + J("イベント実行 ie"), "view", "ie /q/event/ie.evf"}));
+    EXPECT_TRUE(TickAt(T(2026, 12, 31, 23, 0, 0)).empty());  // once only
+    // A socket task is handed over its lead and the connecting time ahead: 5 s and 2 s to 3 s.
+    EXPECT_TRUE(TickAt(T(2026, 12, 31, 23, 29, 51)).empty());
+    EXPECT_EQ(TickAt(T(2026, 12, 31, 23, 29, 52)),
+              (Calls{"socket /q/event/quick.evf @23:30:00.000"}));
+    // The booking's lead rows start in the year before its moment.
+    EXPECT_TRUE(TickAt(T(2026, 12, 31, 23, 59, 26)).empty());
+    EXPECT_EQ(TickAt(T(2026, 12, 31, 23, 59, 27)),
+              (Calls{"socket /q/event/book.evf @00:00:00.000"}));
+    EXPECT_TRUE(TickAt(T(2027, 1, 1, 0, 0, 0)).empty());
+    EXPECT_TRUE(TickAt(T(2027, 1, 1, 0, 0, 1)).empty());
+}
+
 TEST_F(SchedulerTest, NoTasksReturnsAtOnce) {
     EXPECT_TRUE(TickAt(T(2026, 1, 1, 0, 0, 0)).empty());
 }

@@ -326,6 +326,45 @@ TEST_F(TaskPageTest, TheDetailsDialogSetsTheRuleAndTheRetryWindowByKeyboard) {
               "1");
 }
 
+TEST_F(TaskPageTest, TheDetailsDialogChoosesTheMomentRowAmongTheFilesRows) {
+    ClickTab(300);
+    Form("book", 10, 0, true);
+    page_->Register();
+    ASSERT_EQ(App().tasks.Count(), 1);
+    test::WriteFile(App().tasks.At(0).EventDataFile,
+                    "1\tURL\thttp://h/login\t\t\r\n2\tPOST\thttp://h/login\tu=1\t\r\n"
+                    "3\tPOST\thttp://h/book\ts=1\t\r\n4\t\t\t\t\r\n");
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<TaskDetailsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        opened = true;
+        QComboBox* rows = dialog->momentRowBox();
+        ASSERT_EQ(rows->count(), 3);
+        EXPECT_EQ(rows->currentIndex(), 0);  // the first row, as ever
+        EXPECT_EQ(rows->itemText(2), QStringLiteral("3  POST  http://h/book"));
+        rows->setFocus();
+        QTest::keyClick(rows, Qt::Key_Down);
+        QTest::keyClick(rows, Qt::Key_Down);
+        QTest::keyClick(dialog, Qt::Key_Tab);
+        EXPECT_EQ(dialog->focusWidget(), dialog->leadBox());
+        dialog->leadBox()->selectAll();
+        QTest::keyClicks(dialog->leadBox(), QStringLiteral("10"));
+        if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR"))
+            dialog->grab().save(QString::fromLocal8Bit(folder) + "/task-details-moment-row.png");
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QTest::mouseClick(page_->detailsButton(), Qt::LeftButton);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(App().tasks.At(0).EventMomentRow, 3);
+    EXPECT_EQ(App().tasks.At(0).EventLeadSeconds, 10);
+    EXPECT_EQ(page_->findChild<QLabel*>("detailsSummary")->text(), QString::fromUtf8("時刻の行 3"));
+    ASSERT_TRUE(SaveAtNormalEnd(*window_));
+    EXPECT_EQ(GetPrivateProfileString("Event0", "EventMomentRow", "", 260, App().configPath), "3");
+    EXPECT_EQ(GetPrivateProfileString("Event0", "EventLeadSeconds", "", 260, App().configPath),
+              "10");
+}
+
 TEST_F(TaskPageTest, ARunsEndIsToldOnTheDesktopAndToTheNotifyCommand) {
     QTest::qWait(200);  // notices of earlier tests' runs still queued are told first
     std::vector<QString> shown;
