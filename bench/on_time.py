@@ -19,6 +19,12 @@ Two more modes need no minute waits:
         offsets, 20 Socket tasks at one shared moment and 8 IE tasks, and prints each kind's
         arrival after its moment (p50, p99, max) and the 20 tasks' spread.
 
+    python3 bench/on_time.py book [BUILD_DIR] [N]        (default N: 10)
+        a login-then-book file (the login page, the login, the booking) by `--run --at T`, N
+        times for each of plain, TLS and the browser: with the booking as the moment row
+        (--moment-row 3 --lead 3) and, to compare, as before (the first row at T); prints the
+        booking's arrival after T: p50, p99, max.
+
 The Socket task uses CGI test mode, so the server listens on port 50000 of 127.0.0.1.
 ONTIME_OFFSCREEN=1 runs the program on the offscreen platform instead of Xvfb;
 ONTIME_STDERR=FILE keeps the program's standard error.
@@ -36,7 +42,7 @@ import tempfile
 import threading
 import time
 
-MODES = ("at", "moments")
+MODES = ("at", "moments", "book")
 if len(sys.argv) > 1 and sys.argv[1] in MODES:
     BUILD, MINUTES = None, 0
 else:
@@ -319,6 +325,55 @@ def at_mode(build, n):
     return 0 if ok else 1
 
 
+def book_mode(build, n):
+    runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
+    os.chmod(runtime, 0o700)
+    folder = program_folder(build, runtime)
+    cert = make_certificate(runtime)
+    servers = {"plain": ArrivalServer(), "tls": ArrivalServer(cert)}
+    env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime,
+               SSL_CERT_FILE=cert[0])
+    env.pop("DISPLAY", None)
+    ok = True
+    for kind in ("plain", "tls", "browser"):
+        server = servers["tls" if kind == "tls" else "plain"]
+        scheme = "https" if kind == "tls" else "http"
+        base = f"{scheme}://127.0.0.1:{server.port}"
+        for row in (True, False):
+            delays = []
+            for i in range(n):
+                book = f"/book/{kind}/{int(row)}/{i}"
+                event = os.path.join(folder, "event", "book.evf")
+                with open(event, "wb") as f:
+                    f.write(crlf([f"1\tURL\t{base}/login\t\t",
+                                  f"2\tPOST\t{base}/login/{i}\tuser=me\t",
+                                  f"3\tPOST\t{base}{book}\tseat=1\t", "4\t\t\t\t"]))
+                moment = time.time() + (5.0 if row else 2.5)
+                text = time.strftime("%H:%M:%S", time.localtime(moment)) + f".{int(moment * 1000) % 1000:03d}"
+                moment = int(moment * 1000) / 1000.0
+                args = [os.path.join(folder, "quillrun"), "--run", event, "--at", text]
+                if row:
+                    args += ["--moment-row", "3", "--lead", "3"]
+                if kind == "browser":
+                    args.append("--browser")
+                run = subprocess.run(args, env=env, cwd=folder, capture_output=True, timeout=90)
+                if run.returncode != 0:
+                    print("run failed:", run.stdout.decode(errors="replace"), run.stderr.decode(errors="replace"))
+                    continue
+                with server.lock:
+                    at = server.arrivals.get(book)
+                if at is not None:
+                    delays.append((at - moment) * 1000)
+            label = f"booking {kind} " + ("moment row" if row else "first row at T")
+            goal = (20.0 if kind == "browser" else 2.0) if row else None
+            ok = report(label, delays, goal) and ok
+    for server in servers.values():
+        server.close()
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(runtime, ignore_errors=True)
+    return 0 if ok else 1
+
+
 def moments_mode(build):
     runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
     os.chmod(runtime, 0o700)
@@ -394,6 +449,9 @@ if __name__ == "__main__":
     if len(sys.argv) > 1 and sys.argv[1] == "at":
         sys.exit(at_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build"),
                          int(sys.argv[3]) if len(sys.argv) > 3 else 20))
+    if len(sys.argv) > 1 and sys.argv[1] == "book":
+        sys.exit(book_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build"),
+                           int(sys.argv[3]) if len(sys.argv) > 3 else 10))
     if len(sys.argv) > 1 and sys.argv[1] == "moments":
         sys.exit(moments_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build")))
     sys.exit(main())
