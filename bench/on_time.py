@@ -342,11 +342,14 @@ def book_mode(build, n):
         for row in (True, False):
             delays = []
             for i in range(n):
-                book = f"/book/{kind}/{int(row)}/{i}"
+                # Each run asks for addresses of its own: the duplicate-post guard counts
+                # requests across runs of the program folder.
+                run_id = f"{kind}/{int(row)}/{i}"
+                book = f"/book/{run_id}"
                 event = os.path.join(folder, "event", "book.evf")
                 with open(event, "wb") as f:
-                    f.write(crlf([f"1\tURL\t{base}/login\t\t",
-                                  f"2\tPOST\t{base}/login/{i}\tuser=me\t",
+                    f.write(crlf([f"1\tURL\t{base}/login/{run_id}\t\t",
+                                  f"2\tPOST\t{base}/login/{run_id}\tuser=me\t",
                                   f"3\tPOST\t{base}{book}\tseat=1\t", "4\t\t\t\t"]))
                 moment = time.time() + (5.0 if row else 2.5)
                 text = time.strftime("%H:%M:%S", time.localtime(moment)) + f".{int(moment * 1000) % 1000:03d}"
