@@ -5,16 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
-
-#include "core/config/activity_log.h"
-#include "core/config/app_state.h"
-#include "core/platform/message_sink.h"
 #include "core/recording/event_line.h"
-#include "core/replay/socket_sender.h"
-#include "tests/support/loopback_http_server.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/token_site.h"
+#include "tests/support/token_site_replay.h"
 
 namespace quillrun {
 namespace {
@@ -56,42 +48,7 @@ TEST(FreshTokens, MetaTokensCookieTokensHeadersAndFields) {
     EXPECT_EQ(refreshed.size(), 2u);
 }
 
-class FreshTokensReplayTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_.MakeProgramFolders();
-        SetActivityLog(dir_ / "quillrun.log", &trace_);
-        SetSocketSenderOptions({server_.Port(), 0});
-        SetMessageSink([this](const std::string& text) {
-            std::lock_guard<std::mutex> lock(said_);
-            messages_.push_back(text);
-        });
-        App().settings.CGITestMode = 0;
-    }
-    void TearDown() override {
-        SetSocketSenderOptions({});
-        SetMessageSink(nullptr);
-        SetActivityLog("", nullptr);
-    }
-    std::vector<RowResult> Replay(const std::string& lines, bool fresh) {
-        test::WriteFile(dir_ / "event/f.evf", lines);
-        std::vector<RowResult> rows;
-        SocketReplayThread(
-            dir_ / "event/f.evf", [&rows](const RowResult& row) { rows.push_back(row); }, nullptr,
-            fresh);
-        return rows;
-    }
-    std::string Url(const std::string& path) { return "http://127.0.0.1" + path; }
-
-    test::TempFolder dir_;
-    test::ScopedProgramFolder program_{dir_.Path()};
-    std::int32_t trace_ = 0;
-    test::TokenSite site_;
-    test::LoopbackHttpServer server_{
-        [this](const test::ReceivedRequest& r) { return site_.Serve(r); }};
-    std::mutex said_;
-    std::vector<std::string> messages_;
-};
+class FreshTokensReplayTest : public test::TokenSiteReplayTest {};
 
 TEST_F(FreshTokensReplayTest, ALoginThatRedirectsToTheBookingFormIsFollowedForItsToken) {
     std::string file = "1\tURL\t" + Url("/login") + "\t\t\r\n" + "2\tPOST\t" + Url("/login") +
@@ -139,8 +96,7 @@ TEST_F(FreshTokensReplayTest, AMetaTokenAndATokenCookieGoInTheHeadersAndTheJsonB
     std::vector<std::string> expected = {"token header X-CSRF-Token refreshed",
                                          "token field authenticity_token refreshed"};
     EXPECT_EQ(rows[1].notes, expected);
-    std::lock_guard<std::mutex> lock(said_);
-    for (const std::string& m : messages_)
+    for (const std::string& m : Messages())
         EXPECT_EQ(m.find("t2-"), std::string::npos) << "a token's value is never said";
 }
 

@@ -3,64 +3,25 @@
 // the moment, a lead row that fails ends the run before it, and a retry goes from it alone.
 #include <gtest/gtest.h>
 
-#include <mutex>
-
-#include "core/config/activity_log.h"
-#include "core/config/app_state.h"
 #include "core/platform/cp932.h"
-#include "core/platform/message_sink.h"
-#include "core/replay/socket_sender.h"
-#include "tests/support/loopback_http_server.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/token_site.h"
+#include "tests/support/token_site_replay.h"
 
 namespace quillrun {
 namespace {
 
-class MomentRowTest : public ::testing::Test {
+class MomentRowTest : public test::TokenSiteReplayTest {
   protected:
-    void SetUp() override {
-        dir_.MakeProgramFolders();
-        SetActivityLog(dir_ / "quillrun.log", &trace_);
-        SocketSenderOptions options;
-        options.port = server_.Port();
-        options.pauseMilliseconds = 200;
-        SetSocketSenderOptions(options);
-        SetMessageSink([this](const std::string& text) {
-            std::lock_guard<std::mutex> guard(lock_);
-            messages_.push_back(text);
-        });
-        App().settings.CGITestMode = 0;
+    MomentRowTest() : TokenSiteReplayTest(200) {}
+    std::vector<RowResult> Run(const FirstRequestMoment* moment, int fromRow = 1,
+                               std::string flow = Flow()) {
+        return Replay(flow, true, moment, fromRow);
     }
-    void TearDown() override {
-        SetSocketSenderOptions({});
-        SetMessageSink(nullptr);
-        SetActivityLog("", nullptr);
-    }
-    std::vector<RowResult> Run(const std::string& lines, const FirstRequestMoment* moment,
-                               int fromRow = 1) {
-        test::WriteFile(dir_ / "event/m.evf", lines);
-        std::vector<RowResult> rows;
-        SocketReplayThread(
-            dir_ / "event/m.evf", [&rows](const RowResult& row) { rows.push_back(row); }, moment,
-            true, fromRow);
-        return rows;
-    }
-    std::string Flow() {
+    static std::string Flow() {
         return "1\tURL\thttp://127.0.0.1/login\t\t\r\n"
                "2\tPOST\thttp://127.0.0.1/login\tcsrf=t9-1&user=me\t\r\n"
                "3\tPOST\thttp://127.0.0.1/book\tcsrf=t9-2&seat=1\t\r\n"
                "4\t\t\t\t\r\n";
     }
-
-    test::TempFolder dir_;
-    test::ScopedProgramFolder program_{dir_.Path()};
-    std::int32_t trace_ = 0;
-    test::TokenSite site_;
-    test::LoopbackHttpServer server_{
-        [this](const test::ReceivedRequest& r) { return site_.Serve(r); }};
-    std::mutex lock_;
-    std::vector<std::string> messages_;
 };
 
 TEST_F(MomentRowTest, TheLeadRowsGoAheadAndTheBookingLeavesAtTheMomentWithAFreshToken) {
@@ -69,7 +30,7 @@ TEST_F(MomentRowTest, TheLeadRowsGoAheadAndTheBookingLeavesAtTheMomentWithAFresh
     moment.momentRow = 3;
     LocalTime written;
     moment.written = [&written](const LocalTime& at) { written = at; };
-    std::vector<RowResult> rows = Run(Flow(), &moment);
+    std::vector<RowResult> rows = Run(&moment);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[2].outcome, "HTTP/1.0 200 OK");  // the token came from the lead rows
     auto requests = server_.Requests();
@@ -83,7 +44,7 @@ TEST_F(MomentRowTest, TheLeadRowsGoAheadAndTheBookingLeavesAtTheMomentWithAFresh
     EXPECT_GE(ToEpochMilliseconds(written), ToEpochMilliseconds(moment.at));
 
     // A retry goes from the moment row alone.
-    std::vector<RowResult> retry = Run(Flow(), nullptr, 3);
+    std::vector<RowResult> retry = Run(nullptr, 3);
     ASSERT_EQ(retry.size(), 1u);
     EXPECT_EQ(retry[0].url, "http://127.0.0.1/book");
     EXPECT_EQ(server_.Requests().size(), 5u);
@@ -95,14 +56,13 @@ TEST_F(MomentRowTest, ALeadRowThatFailsEndsTheRunAndSaysWhich) {
     moment.momentRow = 3;
     std::string flow = Flow();
     flow.replace(flow.find("/login\tcsrf"), 6, "/gone!");  // a row the site does not know
-    std::vector<RowResult> rows = Run(flow, &moment);
+    std::vector<RowResult> rows = Run(&moment, 1, flow);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[2].outcome, "row 3 not sent: lead row 2 failed");
     for (const auto& r : server_.Requests())
         EXPECT_NE(r.target, "/book");
     bool said = false;
-    std::lock_guard<std::mutex> guard(lock_);
-    for (const std::string& m : messages_)
+    for (const std::string& m : Messages())
         said = said || m.find(J("先行行 2")) != std::string::npos;
     EXPECT_TRUE(said);
 }
