@@ -101,6 +101,31 @@ HeaderEntries SplitRowHeaders(std::string_view field) {
     return entries;
 }
 
+std::string RefusedRowHeader(std::string_view name) {
+    std::string lower = AsciiLower(std::string(TrimSpaces(name)));
+    for (const char* own : {"content-length", "host", "cookie", "user-agent"}) {
+        if (lower == own)
+            return "header " + std::string(TrimSpaces(name)) + " is written by the sender itself";
+    }
+    for (const char* hop :
+         {"connection", "keep-alive", "transfer-encoding", "te", "trailer", "upgrade"}) {
+        if (lower == hop)
+            return "header " + std::string(TrimSpaces(name)) + " is a hop-by-hop header";
+    }
+    if (lower.rfind("proxy-", 0) == 0)
+        return "header " + std::string(TrimSpaces(name)) + " is a hop-by-hop header";
+    return std::string();
+}
+
+std::string RefusedRowHeaders(std::string_view field) {
+    for (const auto& [name, value] : SplitRowHeaders(field)) {
+        std::string why = RefusedRowHeader(name);
+        if (!why.empty())
+            return why;
+    }
+    return std::string();
+}
+
 bool JoinRowHeaders(const HeaderEntries& entries, std::string& field, std::string& error) {
     std::string joined;
     for (const auto& [name, value] : entries) {
@@ -113,6 +138,11 @@ bool JoinRowHeaders(const HeaderEntries& entries, std::string& field, std::strin
                 error = "header name " + name + " holds a character names may not hold";
                 return false;
             }
+        }
+        std::string refused = RefusedRowHeader(name);
+        if (!refused.empty()) {
+            error = refused;
+            return false;
         }
         if (HoldsControlByte(value)) {  // a tab too: it would end the field
             error = "the value of header " + name + " holds a control character";

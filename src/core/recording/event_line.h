@@ -60,9 +60,17 @@ using HeaderEntries = std::vector<std::pair<std::string, std::string>>;
 // The entries of a headers field: name and value around the first ": " (or ":"), the value's
 // surrounding spaces dropped; an entry without a colon is left out.
 HeaderEntries SplitRowHeaders(std::string_view field);
-// The headers field of entries, or false with why: a name that is not an HTTP token, a value
-// with a control byte (tab included: it ends the field), or a field wider than its width.
+// The headers field of entries, or false with why: a name that is not an HTTP token, a header
+// a row may not carry (above), a value with a control byte (tab included: it ends the field),
+// or a field wider than its width.
 bool JoinRowHeaders(const HeaderEntries& entries, std::string& field, std::string& error);
+// Why a row may not carry this header: one the socket sender writes itself (Content-Length,
+// Host, Cookie, User-Agent) or a hop-by-hop one (Connection, Keep-Alive, Transfer-Encoding,
+// TE, Trailer, Upgrade, Proxy-*); empty when it may. A row carrying one would send two
+// lengths, a chunked body, a foreign Host or a planted Cookie.
+std::string RefusedRowHeader(std::string_view name);
+// The first such header of a headers field, with why; empty when there is none.
+std::string RefusedRowHeaders(std::string_view field);
 // The value of the named header (case-insensitive), empty when it is not there.
 std::string RowHeaderValue(std::string_view field, std::string_view name);
 // A script row's body that holds line breaks or other control bytes (a multipart form, text

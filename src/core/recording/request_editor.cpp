@@ -251,6 +251,15 @@ bool RequestEditorModel::ScriptHeaders(std::string& field) {
             break;
         start = end + 1;
     }
+    for (const auto& [name, value] : entries) {
+        if (!RefusedRowHeader(name).empty()) {
+            // Sent next to the sender's own, it would send two lengths or a foreign Host.
+            prompter_.Ask(
+                J("このヘッダーは送信側が自分で書くか中継用のため、行には書けません: ") + name,
+                J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
+            return false;
+        }
+    }
     std::string error;
     if (!JoinRowHeaders(entries, field, error)) {
         Refuse(

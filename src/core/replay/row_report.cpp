@@ -1,5 +1,6 @@
 #include "core/replay/row_report.h"
 
+#include "core/platform/cp932.h"
 #include "core/platform/message_sink.h"
 #include "core/platform/paths.h"
 
@@ -60,6 +61,13 @@ bool ReadReplayRowOrEnd(const std::vector<std::string>& lines, std::size_t index
             return false;
         case RowFault::None:
             break;
+    }
+    // A header the row may not carry is never sent: the row is refused with the reason.
+    std::string refused = RefusedRowHeaders(row.headers);
+    if (!refused.empty()) {
+        AddMessage(J("行 ") + std::to_string(index + 1) + J(" を送りません: ") + refused);
+        ReportRowsNotSent(lines, index, refused, observer);
+        return false;
     }
     return true;
 }

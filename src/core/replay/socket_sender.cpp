@@ -88,6 +88,8 @@ std::string FormatSocketRequest(const SocketRequest& request) {
     if (!request.headers.empty()) {
         std::string typeLine, rowLines;
         for (const auto& [name, value] : SplitRowHeaders(request.headers)) {
+            if (!RefusedRowHeader(name).empty())
+                continue;  // the sender's own and hop-by-hop headers are never a row's
             if (AsciiLower(name) == "content-type")
                 typeLine = name + ": " + value + "\r\n";
             else

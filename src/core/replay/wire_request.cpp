@@ -10,6 +10,8 @@
 namespace quillrun {
 
 bool WireRequestOf(const EventLine& row, WireRequest& request) {
+    if (!RefusedRowHeaders(row.headers).empty())
+        return false;  // as the replays refuse it
     const std::string& method = row.method;
     const std::string& url = row.url;
     const std::string& data = row.data;

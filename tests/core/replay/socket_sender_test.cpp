@@ -830,3 +830,49 @@ TEST_F(SocketSenderTest, ASessionCookieReachesTheWholeFolderAndLogoutClearsIt) {
 }
 
 }  // namespace quillrun
+
+namespace quillrun {
+
+// A hand-made or hostile event file whose script row carries headers the sender writes itself
+// (a second Content-Length, a foreign Host, a planted Cookie) or hop-by-hop ones: the row is
+// refused with the reason and nothing of it is sent; the sender never writes such a header.
+TEST_F(SocketSenderTest, HeadersARowMayNotCarryAreRefusedAndNeverSent) {
+    for (const char* name : {"Content-Length", "host", "Cookie", "User-Agent", "Connection",
+                             "Transfer-Encoding", "TE", "Upgrade", "Proxy-Authorization"}) {
+        std::string field;
+        std::string error;
+        EXPECT_FALSE(JoinRowHeaders({{"Origin", "http://h"}, {name, "x"}}, field, error)) << name;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
+    std::vector<RowResult> rows;
+    test::WriteFile(dir_ / "event/h.evf", FormatEventLine(1, "POST", "http://127.0.0.1/api", "{}",
+                                                          "Origin: http://h\x1f"
+                                                          "Content-Length: 0\x1fX-A: 1") +
+                                              "2\tURL\thttp://127.0.0.1/next\t\t\r\n3\t\t\t\t\r\n");
+    SocketReplayThread(dir_ / "event/h.evf",
+                       [&rows](const RowResult& row) { rows.push_back(row); });
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].outcome,
+              "row 1 not sent: header Content-Length is written by the sender itself");
+    EXPECT_EQ(rows[1].outcome, "row 2 not sent: the replay ended at row 1");
+    EXPECT_EQ(server_.RequestCount(), 0u);
+    EventLine hostile{"PUT", "http://127.0.0.1/x", "a", "Origin: http://h\x1fHost: evil"};
+    WireRequest exported;
+    EXPECT_FALSE(WireRequestOf(hostile, exported));  // the exports refuse it too
+
+    SocketRequest request;
+    request.method = "PUT";
+    request.path = "/x";
+    request.data = "a";
+    request.cookie = "sid=1";
+    request.headers =
+        "Origin: http://h\x1f"
+        "Cookie: planted=1\x1fHost: evil\x1fX-A: 1";
+    std::string text = FormatSocketRequest(request);
+    EXPECT_EQ(text.find("planted"), std::string::npos) << text;
+    EXPECT_EQ(text.find("evil"), std::string::npos) << text;
+    EXPECT_NE(text.find("Cookie: sid=1\r\n"), std::string::npos);
+    EXPECT_NE(text.find("X-A: 1\r\n"), std::string::npos);
+}
+
+}  // namespace quillrun

@@ -264,10 +264,16 @@ TEST_F(RequestEditorDialogTest, AScriptRowKeepsItsMethodBodyAndHeadersAndTheyCan
         headersBox(d)->setPlainText(QString());  // nor may a script row lose them all
         Get<QPushButton>(d, 1010)->click();
         EXPECT_TRUE(d.isVisible());
+        // Nor a header the sender writes itself: two Hosts would go.
+        headersBox(d)->setPlainText(QStringLiteral("Origin: http://h\nHost: elsewhere"));
+        Get<QPushButton>(d, 1010)->click();
+        EXPECT_TRUE(d.isVisible());
         Get<QPushButton>(d, 1009)->click();
     });
-    ASSERT_EQ(prompts_.size(), 2u);
+    ASSERT_EQ(prompts_.size(), 3u);
     EXPECT_EQ(prompts_[0], J("ヘッダーは1行に1つ、「名前: 値」の形で書きます"));
+    EXPECT_EQ(prompts_[2],
+              J("このヘッダーは送信側が自分で書くか中継用のため、行には書けません: Host"));
     EXPECT_EQ(events.HeadersOf(1),
               std::string("Origin: http://h") + kHeaderSeparator + "X-CSRF-Token: abc");
     // A form's row has none to edit and gets none.
