@@ -71,7 +71,9 @@ DateSample SampleDate(const std::string& url) {
     }
     Endpoint target = EndpointOf(url, parts.host);
     target.port = ConnectPort(target, false, 0);
-    std::string request = "HEAD /" + parts.path + " HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nHost: " +
+    // The path as the URL writes it (it starts with "/"); a fragment stays with the page.
+    std::string path = parts.path.substr(0, parts.path.find('#'));
+    std::string request = "HEAD " + path + " HTTP/1.0\r\nUser-Agent: Tindrel/2.0\r\nHost: " +
                           HostHeaderValue(target) + "\r\n\r\n";
     TcpConnection connection;
     NetTimeouts limits;

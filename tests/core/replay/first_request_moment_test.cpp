@@ -178,6 +178,13 @@ TEST(ServerClock, TheOffsetOfAServerWhoseDateIsShiftedIsFoundWithinItsUncertaint
             << estimate.offsetMs << " +- " << estimate.uncertaintyMs;
         EXPECT_LT(estimate.uncertaintyMs, 60);
     }
+    // The request asks for the URL's own path.
+    test::LoopbackHttpServer asked;
+    SampleDate(asked.Url("/status/now?x=1#top"));
+    ASSERT_EQ(asked.RequestCount(), 1u);
+    EXPECT_EQ(asked.Requests()[0].method, "HEAD");
+    EXPECT_EQ(asked.Requests()[0].target, "/status/now?x=1");
+
     long long seconds = 0;
     EXPECT_TRUE(ParseHttpDate("Tue, 08 Dec 2026 10:00:00 GMT", seconds));
     EXPECT_EQ(seconds, 1796724000LL);

@@ -247,9 +247,15 @@ TEST_F(CommandLineTest, EventFilesAreExportedAsCurlCommandsAndAHarFile) {
         << curl.out;
 
     std::string har = dir_ / "x.har";
+    // The HAR holds the cookies and bodies of a session: the user's alone, whatever the umask.
+    mode_t umaskBefore = ::umask(0);
     Result exported = Run(
         {QStringLiteral("--export-har"), file, QStringLiteral("-o"), QString::fromStdString(har)});
+    ::umask(umaskBefore);
     EXPECT_EQ(exported.code, 0) << exported.err;
+    struct stat made {};
+    ASSERT_EQ(::stat(har.c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 0777, 0600u);
     QFile harFile(QString::fromStdString(har));
     ASSERT_TRUE(harFile.open(QIODevice::ReadOnly));
     QJsonParseError error;
