@@ -25,14 +25,16 @@ std::string ShellQuote(const std::string& bytes) {
 
 std::string CurlCommand(const WireRequest& request) {
     // HTTP/1.0 as the sender speaks it; curl's own Accept and Host are taken away unless the
-    // sender writes them itself.
-    std::string command = "curl --http1.0 -sS -o /dev/null -w '%{http_code}\\n' -X " +
+    // sender writes them itself. "[]" and "{}" in an address are the address's own, never
+    // curl's ranges and lists.
+    std::string command = "curl --http1.0 --globoff -sS -o /dev/null -w '%{http_code}\\n' -X " +
                           request.method + " -H 'Accept:'";
     bool host = false, type = false;
     for (const auto& [name, value] : request.headers) {
         host = host || name == "Host";
         type = type || AsciiLower(name) == "content-type";
-        command += " -H " + ShellQuote(name + ": " + value);
+        bool bare = request.bareContentType && AsciiLower(name) == "content-type";
+        command += " -H " + ShellQuote(name + (bare ? ":" : ": ") + value);
     }
     if (!host)
         command += " -H 'Host:'";

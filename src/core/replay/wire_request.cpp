@@ -59,6 +59,7 @@ bool WireRequestOf(const EventLine& row, WireRequest& request) {
                 type += "; boundary=" + boundary;
         }
         request.headers.emplace_back("Content-Type", type);
+        request.bareContentType = true;
     } else {
         // The sender always writes the "?", with or without a query.
         request.url = wireUrl + "?" + data;

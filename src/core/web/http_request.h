@@ -12,6 +12,8 @@ struct WireRequest {
     std::string url;                                           // bytes as on the wire
     std::vector<std::pair<std::string, std::string>> headers;  // name, value
     std::string body;
+    // The sender writes a form row's "Content-Type:" with no blank after the colon.
+    bool bareContentType = false;
 };
 
 }  // namespace quillrun

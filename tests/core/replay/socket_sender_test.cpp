@@ -686,6 +686,20 @@ TEST_F(SocketSenderTest, ACurlCommandOfARowSendsTheSocketSendersBytes) {
     EXPECT_EQ(curl.Header("user-agent"), "Tindrel/2.0");
     EXPECT_EQ(curl.Header("content-type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(curl.Header("accept"), "");
+    // The header line as the sender writes it: no blank after the colon.
+    EXPECT_NE(sent.raw.find("\r\nContent-Type:application/x-www-form-urlencoded\r\n"),
+              std::string::npos);
+    EXPECT_NE(curl.raw.find("\r\nContent-Type:application/x-www-form-urlencoded\r\n"),
+              std::string::npos)
+        << curl.raw;
+
+    // Brackets and braces are the address's own: one request, the target as written.
+    WireRequest ranges;
+    ASSERT_TRUE(WireRequestOf({"GET", server_.Url("/g"), "a[]=1&b={x,y}", ""}, ranges));
+    test::WriteFile(dir_ / "curl.sh", CurlCommand(ranges) + "\n");
+    ASSERT_EQ(std::system(("bash " + (dir_ / "curl.sh") + " > /dev/null").c_str()), 0);
+    ASSERT_EQ(server_.RequestCount(), 3u);
+    EXPECT_EQ(server_.Requests()[2].target, "/g?a[]=1&b={x,y}");
 
     // A GET row keeps its "?" and query; the HAR of both is JSON with the HAR 1.2 fields.
     WireRequest get;
