@@ -29,8 +29,8 @@ bool AsAnotherAccount(const TempFolder& folder, const std::function<bool()>& bod
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TempFolder::TempFolder() {
-    const char* base = std::getenv("TMPDIR");
+TempFolder::TempFolder(Reach reach) {
+    const char* base = reach == Reach::Private ? std::getenv("TMPDIR") : nullptr;
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/quillrun-test-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");

@@ -14,12 +14,16 @@ class TempFolder;
 
 // Runs body as an account that does not own the files the test made: as "nobody" in a child
 // process when the test runs as root (root reads every file), else in this process, where a
-// mode of 0000 is enough. The folder is opened to that account first. Gives back body's result.
+// mode of 0000 is enough. The folder is opened to that account first; it must be one that
+// account can reach (TempFolder::Reach::OtherAccounts). Gives back body's result.
 bool AsAnotherAccount(const TempFolder& folder, const std::function<bool()>& body);
 
 class TempFolder {
   public:
-    TempFolder();
+    // Under TMPDIR (a private one in parallel runs), or, for a test that acts as another
+    // account (AsAnotherAccount), under /tmp, which every account can pass through.
+    enum class Reach { Private, OtherAccounts };
+    explicit TempFolder(Reach reach = Reach::Private);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

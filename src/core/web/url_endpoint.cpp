@@ -26,10 +26,11 @@ Endpoint EndpointOf(const std::string& url, const std::string& hostText) {
     if (colon != std::string::npos) {
         std::string digits = hostText.substr(colon + 1);
         long value = 0;
+        // At most five digits are read: a longer run is no port (and never overflows).
         bool number = !digits.empty() && digits.size() <= 5;
-        for (char c : digits) {
-            number = number && c >= '0' && c <= '9';
-            value = value * 10 + (c - '0');
+        for (std::size_t k = 0; number && k < digits.size(); ++k) {
+            number = digits[k] >= '0' && digits[k] <= '9';
+            value = value * 10 + (digits[k] - '0');
         }
         if (number && value >= 1 && value <= 65535) {
             e.port = static_cast<std::uint16_t>(value);

@@ -173,7 +173,7 @@ TEST_F(ActivityLogTest, AFailedWriteIsSaidOnceInTheMessageList) {
 }
 
 TEST(ActivityLogAccess, ALogThatCannotBeOpenedIsNeitherTrimmedNorReplaced) {
-    test::TempFolder dir;
+    test::TempFolder dir(test::TempFolder::Reach::OtherAccounts);
     std::string path = dir / "quillrun.log";
     std::string other = "[log]\r\n" + std::string(20000, 'x') + "\r\n";  // over the limit
     test::WriteFile(path, other);

@@ -259,7 +259,7 @@ TEST(Configuration, AnOffsetIsStoredOnlyWhenSetAndLeavesWithItsTask) {
 }
 
 TEST(Configuration, AFileThatExistsButCannotBeReadIsRefusedAndLeftAsItIs) {
-    test::TempFolder dir;
+    test::TempFolder dir(test::TempFolder::Reach::OtherAccounts);
     std::string tasks =
         "[CONFIG]\r\nstartpage=x\r\n[Event]\r\nTotal=1\r\n" + TaskSection(0, "mine");
     test::WriteFile(dir / "quillrun.ini", tasks);
@@ -373,10 +373,9 @@ TEST(Configuration, SuccessRulesRetriesAndTheNotifyCommandAreStoredOnlyWhenSet) 
     LoadConfiguration(app, dir.Path());
     ASSERT_TRUE(SaveConfiguration(app));
     std::string plain = test::ReadFile(dir / "quillrun.ini");
-    for (const char* key :
-         {"EventExpectText", "EventRejectText", "EventExpectStatus", "EventRetryMs",
-          "EventRetrySeconds", "EventNotify", "NotifyCommand", "EventFreshHidden",
-          "EventMomentRow", "EventLeadSeconds"})
+    for (const char* key : {"EventExpectText", "EventRejectText", "EventExpectStatus",
+                            "EventRetryMs", "EventRetrySeconds", "EventNotify", "NotifyCommand",
+                            "EventFreshHidden", "EventMomentRow", "EventLeadSeconds"})
         EXPECT_EQ(plain.find(key), std::string::npos) << key;
 
     app.tasks.At(0).EventExpectText = J("予約完了");

@@ -130,6 +130,11 @@ TEST(UrlEndpoint, PortsAndAddresses) {
     EXPECT_FALSE(e.explicitPort);
     e = EndpointOf("https://h:/", "h:");
     EXPECT_EQ(e.host, "h:");
+    // Digits past what a port holds are the host's text, read without overflowing.
+    e = EndpointOf("http://h:123456789012345678901234/", "h:123456789012345678901234");
+    EXPECT_EQ(e.host, "h:123456789012345678901234");
+    EXPECT_EQ(e.port, 80);
+    EXPECT_FALSE(e.explicitPort);
 }
 
 }  // namespace quillrun
