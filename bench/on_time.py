@@ -282,7 +282,9 @@ def make_certificate(folder):
     return cert, key
 
 
-def at_mode(build, n):
+def run_setting(build):
+    """A program folder and a private runtime folder of their own, a plain and a TLS arrival
+    server, and the environment `quillrun --run` is started with (no display)."""
     runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
     os.chmod(runtime, 0o700)
     folder = program_folder(build, runtime)
@@ -291,6 +293,18 @@ def at_mode(build, n):
     env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime,
                SSL_CERT_FILE=cert[0])
     env.pop("DISPLAY", None)
+    return runtime, folder, servers, env
+
+
+def end_run_setting(runtime, folder, servers):
+    for server in servers.values():
+        server.close()
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(runtime, ignore_errors=True)
+
+
+def at_mode(build, n):
+    runtime, folder, servers, env = run_setting(build)
     ok = True
     for kind in ("plain", "tls"):
         server = servers[kind]
@@ -318,22 +332,12 @@ def at_mode(build, n):
                     delays.append((at - moment) * 1000)
             label = f"--at {kind} " + ("connected ahead" if ahead else "connect at moment")
             ok = report(label, delays, 2.0 if ahead else None) and ok
-    for server in servers.values():
-        server.close()
-    shutil.rmtree(folder, ignore_errors=True)
-    shutil.rmtree(runtime, ignore_errors=True)
+    end_run_setting(runtime, folder, servers)
     return 0 if ok else 1
 
 
 def book_mode(build, n):
-    runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
-    os.chmod(runtime, 0o700)
-    folder = program_folder(build, runtime)
-    cert = make_certificate(runtime)
-    servers = {"plain": ArrivalServer(), "tls": ArrivalServer(cert)}
-    env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime,
-               SSL_CERT_FILE=cert[0])
-    env.pop("DISPLAY", None)
+    runtime, folder, servers, env = run_setting(build)
     ok = True
     for kind in ("plain", "tls", "browser"):
         server = servers["tls" if kind == "tls" else "plain"]
@@ -370,10 +374,7 @@ def book_mode(build, n):
             label = f"booking {kind} " + ("moment row" if row else "first row at T")
             goal = (20.0 if kind == "browser" else 2.0) if row else None
             ok = report(label, delays, goal) and ok
-    for server in servers.values():
-        server.close()
-    shutil.rmtree(folder, ignore_errors=True)
-    shutil.rmtree(runtime, ignore_errors=True)
+    end_run_setting(runtime, folder, servers)
     return 0 if ok else 1
 
 
