@@ -1,7 +1,5 @@
 #include "core/replay/fresh_hidden.h"
 
-#include <gumbo.h>
-
 #include <algorithm>
 #include <cctype>
 
@@ -9,45 +7,11 @@
 #include "core/platform/message_sink.h"
 #include "core/web/charset_converter.h"
 #include "core/web/form_encoding.h"
+#include "core/web/html_tree.h"
 #include "core/web/url_encoding.h"
 
 namespace quillrun {
 namespace {
-
-std::string Attribute(const GumboElement& element, const char* name) {
-    const GumboAttribute* a = gumbo_get_attribute(&element.attributes, name);
-    return a != nullptr ? std::string(a->value) : std::string();
-}
-
-bool HasAttribute(const GumboElement& element, const char* name) {
-    return gumbo_get_attribute(&element.attributes, name) != nullptr;
-}
-
-// Collects the forms in tree order, and the hidden inputs of each (an input inside a form, or
-// one tied to a form by its form= attribute).
-void Walk(const GumboNode* node, std::vector<PageForm>& forms, std::vector<std::string>& ids,
-          int currentForm, std::vector<std::pair<std::string, const GumboElement*>>& tied) {
-    if (node->type != GUMBO_NODE_ELEMENT)
-        return;
-    const GumboElement& element = node->v.element;
-    if (element.tag == GUMBO_TAG_FORM) {
-        forms.push_back(PageForm{Attribute(element, "action"), {}});
-        ids.push_back(Attribute(element, "id"));
-        currentForm = static_cast<int>(forms.size()) - 1;
-    } else if (element.tag == GUMBO_TAG_INPUT &&
-               AsciiLower(Attribute(element, "type")) == "hidden" &&
-               HasAttribute(element, "name") && !HasAttribute(element, "disabled")) {
-        if (HasAttribute(element, "form"))
-            tied.emplace_back(Attribute(element, "form"), &element);
-        else if (currentForm >= 0)
-            forms[static_cast<std::size_t>(currentForm)].hidden.emplace_back(
-                Attribute(element, "name"), Attribute(element, "value"));
-    }
-    for (unsigned i = 0; i < element.children.length; ++i) {
-        Walk(static_cast<const GumboNode*>(element.children.data[i]), forms, ids, currentForm,
-             tied);
-    }
-}
 
 std::string WithoutQueryAndFragment(const std::string& url) {
     return url.substr(0, std::min(url.find('?'), url.find('#')));
@@ -135,24 +99,43 @@ std::string ResolveAddress(const std::string& pageUrl, const std::string& refere
     return origin + (result.empty() ? "/" : result) + tail;
 }
 
-std::vector<PageForm> ParseForms(const std::string& htmlUtf8, const std::string& pageUrl) {
+std::vector<PageForm> ParseForms(const HtmlTree& page, const std::string& pageUrl) {
     std::vector<PageForm> forms;
     std::vector<std::string> ids;
     std::vector<std::pair<std::string, const GumboElement*>> tied;
-    GumboOutput* output =
-        gumbo_parse_with_options(&kGumboDefaultOptions, htmlUtf8.data(), htmlUtf8.size());
-    Walk(output->root, forms, ids, -1, tied);
+    // The forms in tree order, and the hidden inputs of each (an input inside a form, or one tied
+    // to a form by its form= attribute); what goes down the tree is the form an element is in.
+    ForEachElement(page.Root(), -1, [&](const GumboElement& element, int currentForm) {
+        if (element.tag == GUMBO_TAG_FORM) {
+            forms.push_back(PageForm{HtmlAttribute(element, "action"), {}});
+            ids.push_back(HtmlAttribute(element, "id"));
+            return static_cast<int>(forms.size()) - 1;
+        }
+        if (element.tag == GUMBO_TAG_INPUT &&
+            AsciiLower(HtmlAttribute(element, "type")) == "hidden" &&
+            HasHtmlAttribute(element, "name") && !HasHtmlAttribute(element, "disabled")) {
+            if (HasHtmlAttribute(element, "form"))
+                tied.emplace_back(HtmlAttribute(element, "form"), &element);
+            else if (currentForm >= 0)
+                forms[static_cast<std::size_t>(currentForm)].hidden.emplace_back(
+                    HtmlAttribute(element, "name"), HtmlAttribute(element, "value"));
+        }
+        return currentForm;
+    });
     for (const auto& [id, element] : tied) {
         auto at = std::find(ids.begin(), ids.end(), id);
         if (at != ids.end() && !id.empty()) {
             forms[static_cast<std::size_t>(at - ids.begin())].hidden.emplace_back(
-                Attribute(*element, "name"), Attribute(*element, "value"));
+                HtmlAttribute(*element, "name"), HtmlAttribute(*element, "value"));
         }
     }
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
     for (PageForm& form : forms)
         form.action = ResolveAddress(pageUrl, form.action);
     return forms;
+}
+
+std::vector<PageForm> ParseForms(const std::string& htmlUtf8, const std::string& pageUrl) {
+    return ParseForms(HtmlTree(htmlUtf8), pageUrl);
 }
 
 const PageForm* FormForRow(const std::vector<PageForm>& forms, const std::string& rowUrl) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/web/html_tree.h"
+
 namespace quillrun {
 
 struct PageForm {
@@ -14,7 +16,8 @@ struct PageForm {
     std::vector<std::pair<std::string, std::string>> hidden;  // name and value, UTF-8
 };
 
-// The forms of an HTML text (UTF-8) served at pageUrl.
+// The forms of a page served at pageUrl (none when the page was too large or deep to parse).
+std::vector<PageForm> ParseForms(const HtmlTree& page, const std::string& pageUrl);
 std::vector<PageForm> ParseForms(const std::string& htmlUtf8, const std::string& pageUrl);
 
 // The form a row with this URL submits: the one whose action is the URL (its query and

@@ -1,7 +1,5 @@
 #include "core/replay/fresh_tokens.h"
 
-#include <gumbo.h>
-
 #include <cctype>
 #include <cstdio>
 #include <utility>
@@ -11,37 +9,11 @@
 #include "core/platform/message_sink.h"
 #include "core/recording/event_line.h"
 #include "core/web/form_encoding.h"
+#include "core/web/html_tree.h"
 #include "core/web/url_encoding.h"
 
 namespace quillrun {
 namespace {
-
-std::string Attribute(const GumboElement& element, const char* name) {
-    const GumboAttribute* a = gumbo_get_attribute(&element.attributes, name);
-    return a != nullptr ? std::string(a->value) : std::string();
-}
-
-// The <meta> elements of the page, without recursion (a page may nest deeply).
-void CollectMetaTokens(const GumboNode* root, PageTokens& tokens) {
-    std::vector<const GumboNode*> stack{root};
-    while (!stack.empty()) {
-        const GumboNode* node = stack.back();
-        stack.pop_back();
-        if (node->type != GUMBO_NODE_ELEMENT)
-            continue;
-        const GumboElement& element = node->v.element;
-        if (element.tag == GUMBO_TAG_META) {
-            std::string name = AsciiLower(Attribute(element, "name"));
-            if (tokens.token.empty() &&
-                (name == "csrf-token" || name == "_csrf" || name == "csrf_token"))
-                tokens.token = Attribute(element, "content");
-            else if (tokens.param.empty() && name == "csrf-param")
-                tokens.param = Attribute(element, "content");
-        }
-        for (unsigned i = element.children.length; i > 0; --i)
-            stack.push_back(static_cast<const GumboNode*>(element.children.data[i - 1]));
-    }
-}
 
 std::string PercentDecoded(std::string text) {
     UrlDecode(text, 0, true);
@@ -125,13 +97,24 @@ std::string RefreshUrlencodedField(const std::string& body, const std::string& n
 
 }  // namespace
 
-PageTokens PageTokensOf(const std::string& htmlUtf8) {
+PageTokens PageTokensOf(const HtmlTree& page) {
     PageTokens tokens;
-    GumboOutput* output =
-        gumbo_parse_with_options(&kGumboDefaultOptions, htmlUtf8.data(), htmlUtf8.size());
-    CollectMetaTokens(output->root, tokens);
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    ForEachElement(page.Root(), 0, [&tokens](const GumboElement& element, int) {
+        if (element.tag == GUMBO_TAG_META) {
+            std::string name = AsciiLower(HtmlAttribute(element, "name"));
+            if (tokens.token.empty() &&
+                (name == "csrf-token" || name == "_csrf" || name == "csrf_token"))
+                tokens.token = HtmlAttribute(element, "content");
+            else if (tokens.param.empty() && name == "csrf-param")
+                tokens.param = HtmlAttribute(element, "content");
+        }
+        return 0;
+    });
     return tokens;
+}
+
+PageTokens PageTokensOf(const std::string& htmlUtf8) {
+    return PageTokensOf(HtmlTree(htmlUtf8));
 }
 
 std::string CookieValueOf(const std::string& cookieText, const std::string& name) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/web/html_tree.h"
+
 namespace quillrun {
 
 struct PageTokens {
@@ -16,7 +18,8 @@ struct PageTokens {
     bool Any() const { return !token.empty(); }
 };
 
-// The tokens of an HTML text (UTF-8).
+// The tokens of a page (none when the page was too large or deep to parse).
+PageTokens PageTokensOf(const HtmlTree& page);
 PageTokens PageTokensOf(const std::string& htmlUtf8);
 
 // The value of a cookie in a Cookie header's text ("a=1; b=2; "), percent-decoded as the

@@ -14,6 +14,7 @@
 #include "core/replay/row_report.h"
 #include "core/replay/success_rule.h"
 #include "core/web/charset_converter.h"
+#include "core/web/html_tree.h"
 #include "core/web/http_response.h"
 #include "core/web/url_encoding.h"
 
@@ -25,16 +26,17 @@ std::string AnswerHtml(const std::string& answer, std::string& charset) {
     charset = AnswerCharset(answer);
     std::size_t headerEnd = answer.find("\r\n\r\n");
     std::string body = answer.substr(headerEnd == std::string::npos ? 0 : headerEnd + 4);
-    return charset == "UTF-8" ? body : ConvertCharset("UTF-8", charset.c_str(), body, "?");
+    // A page too large to parse is not converted either: it is refused as it stands.
+    if (charset == "UTF-8" || body.size() > kLargestParsedHtml)
+        return body;
+    return ConvertCharset("UTF-8", charset.c_str(), body, "?");
 }
 
 // The row's data with the hidden fields of the form it submits, as the answer before gave them.
-std::string FreshHiddenData(const EventLine& row, const std::string& rowUrl,
-                            const std::string& previousAnswer, const std::string& previousUrl,
-                            std::vector<std::string>& notes) {
-    std::string charset;
-    std::string html = AnswerHtml(previousAnswer, charset);
-    std::vector<PageForm> forms = ParseForms(html, previousUrl);
+std::string FreshHiddenData(const EventLine& row, const std::string& rowUrl, const HtmlTree& page,
+                            const std::string& charset, const std::string& previousAnswer,
+                            const std::string& previousUrl, std::vector<std::string>& notes) {
+    std::vector<PageForm> forms = ParseForms(page, previousUrl);
     const PageForm* form = previousAnswer.empty() ? nullptr : FormForRow(forms, rowUrl);
     RefreshedEntries entries = RefreshHiddenEntries(row.data, form ? *form : PageForm{}, charset);
     SayRefreshedEntries(entries, "answer", notes);
@@ -155,11 +157,19 @@ void RefreshSocketRowTokens(SocketRun& run, SocketRow& row) {
         return;
     FollowRedirectsBefore(run, row);
     std::string charset;
-    PageTokens page = PageTokensOf(AnswerHtml(run.previousAnswer, charset));
+    HtmlTree tree(AnswerHtml(run.previousAnswer, charset));
+    if (!tree.Parsed()) {
+        // A page no parser should walk gives no tokens: the row goes as recorded.
+        AddMessage(J("前の応答のページを読めないため、記録した値で送ります（") +
+                   Utf8ToCp932(tree.Refusal()) + J("）"));
+        row.notes.push_back("answer before not read (" + tree.Refusal() + "): sent as recorded");
+        return;
+    }
+    PageTokens page = PageTokensOf(tree);
     std::vector<std::string> refreshed;
     if (carriesEntries && event.data.find(kMultipartMarker) == std::string::npos) {
-        row.row.data =
-            FreshHiddenData(event, row.wireUrl, run.previousAnswer, run.previousUrl, row.notes);
+        row.row.data = FreshHiddenData(event, row.wireUrl, tree, charset, run.previousAnswer,
+                                       run.previousUrl, row.notes);
         row.row.data = RefreshTokenField(row.row.data, false, page, refreshed);
     }
     if (row.script) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config/app_state.h"
+#include "core/platform/cp932.h"
 #include "core/platform/message_sink.h"
 #include "core/web/url_encoding.h"
 #include "tests/support/temp_folder.h"
@@ -123,6 +124,27 @@ TEST_F(SocketRowStepsTest, TheOutcomeSaysWhatTheExchangeCameTo) {
     EXPECT_FALSE(reported_[0].ok);
     EXPECT_EQ(reported_[0].responseText, "body");
     EXPECT_EQ(reported_[0].bytes, get.exchange.response.size());
+}
+
+TEST_F(SocketRowStepsTest, AnAnswerBeforeTooDeepToParseLeavesTheRowAsRecordedAndIsSaid) {
+    run_.freshHidden = true;
+    run_.previousUrl = "http://h/form.html";
+    std::string deep;
+    for (int i = 0; i < 80000; ++i)
+        deep += "<div>";
+    run_.previousAnswer = "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n" +
+                          deep + "<form action=/post.cgi><input type=hidden name=_token value=new>";
+    run_.lines = {"1\tPOST\thttp://h/post.cgi\t_token=old&a=1\t"};
+    SocketRow row;
+    ASSERT_TRUE(ReadSocketRow(run_, 0, row));
+    RefreshSocketRowTokens(run_, row);
+    EXPECT_EQ(row.row.data, "_token=old&a=1");
+    ASSERT_EQ(row.notes.size(), 1u);
+    EXPECT_EQ(row.notes[0],
+              "answer before not read (the page nests 80001 elements deep, more than a parser "
+              "should walk): sent as recorded");
+    ASSERT_FALSE(messages_.empty());
+    EXPECT_NE(messages_.back().find(J("記録した値で送ります")), std::string::npos);
 }
 
 }  // namespace
