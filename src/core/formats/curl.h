@@ -12,7 +12,9 @@ namespace quillrun {
 std::string ShellQuote(const std::string& bytes);
 
 // One curl command (a line) that sends the request: HTTP/1.0, the same headers (and none of
-// curl's own), the body as given (a body with a zero byte through printf, which keeps it).
+// curl's own), the body as given (a body with a zero byte through printf, which keeps it), the
+// target as written (given raw where curl would change it). Bytes no curl option keeps are said
+// in a comment line above it.
 std::string CurlCommand(const WireRequest& request);
 
 }  // namespace quillrun

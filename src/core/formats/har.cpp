@@ -244,6 +244,22 @@ bool EntryLine(const Json& entry, const std::string& method, const std::string& 
     return true;
 }
 
+// Whether the line made of an entry is one row the replays would send: a control byte in any
+// field (a CR LF in a URL would start a row of its own, for any host) or a header a row may not
+// carry refuses the entry.
+bool OneSendableRow(const std::string& line, std::string& why) {
+    std::size_t end = line.find_first_of("\r\n");
+    EventLine row;
+    if (end + 2 != line.size() || !ParseReplayRow(line.substr(0, end), row)) {
+        why = "control bytes in its method, address, body or headers";
+        return false;
+    }
+    why = RowRefusal(row);
+    if (why == "control bytes")
+        why = "control bytes in its method, address, body or headers";
+    return why.empty();
+}
+
 // The entry as JSON text, with every control character written as \u00XX (as the files this
 // program has always written have them; the JSON library writes \b and \f short).
 std::string EntryText(const Json& entry) {
@@ -290,8 +306,12 @@ HarImport ImportHar(const std::string& json, const std::vector<std::string>& hos
         std::string url = Text(request, "url");
         url = url.substr(0, url.find('#'));
         std::string line, why;
-        if (!EntryLine(entry, method, url, hosts, ordinal + 1, line, why)) {
-            result.leftOut.push_back("entry " + std::to_string(k + 1) + " (" + method + " " + url +
+        if (HoldsControlByte(method) || HoldsControlByte(url))
+            why = "control bytes in its method or address";
+        if (!why.empty() || !EntryLine(entry, method, url, hosts, ordinal + 1, line, why) ||
+            !OneSendableRow(line, why)) {
+            result.leftOut.push_back("entry " + std::to_string(k + 1) + " (" +
+                                     EscapedControlBytes(method + " " + url) +
                                      ") left out: " + why);
             continue;
         }

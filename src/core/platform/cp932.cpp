@@ -147,4 +147,19 @@ void CopyToBuffer(char* out, std::size_t size, std::string_view text) {
     out[cut.size()] = '\0';
 }
 
+std::string EscapedControlBytes(std::string_view text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (IsControlByte(c)) {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace quillrun

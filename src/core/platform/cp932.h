@@ -31,6 +31,10 @@ inline bool HoldsControlByte(std::string_view text) {
     return false;
 }
 
+// The text with each control byte written as \xNN, so that a line said on a terminal never
+// carries one (a CR would overwrite what was said, an escape sequence would act).
+std::string EscapedControlBytes(std::string_view text);
+
 // Converts between two iconv encodings. An input sequence that cannot be converted becomes
 // `replacement` and the conversion goes on one byte later; shift states are closed at the end.
 std::string ConvertCharset(const char* to, const char* from, std::string_view in,

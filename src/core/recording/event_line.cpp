@@ -222,6 +222,12 @@ bool RowHoldsControlBytes(const EventLine& row) {
            HoldsControlByte(row.data) || HoldsControlByte(headers);
 }
 
+std::string RowRefusal(const EventLine& row) {
+    if (RowHoldsControlBytes(row))
+        return "control bytes";
+    return RefusedRowHeaders(row.headers);
+}
+
 std::string DamagedRowMessage(std::size_t rowNumber) {
     return J("イベントの ") + std::to_string(rowNumber) +
            J(" 行目に制御文字が含まれているため、再生を終了しました");

@@ -107,6 +107,9 @@ bool LooksLikeEventFile(const std::string& content);
 // one besides their separator: such a row is damaged, and sending it would put bytes on the
 // wire that were never recorded.
 bool RowHoldsControlBytes(const EventLine& row);
+// Why no reader may act on a row (what the replays refuse): control bytes, or a header the row
+// may not carry; empty when the row may be sent.
+std::string RowRefusal(const EventLine& row);
 // The message-list line of a replay that ended at such a row (row numbers from 1).
 std::string DamagedRowMessage(std::size_t rowNumber);
 

@@ -1,5 +1,6 @@
 // --export-curl FILE: one curl command per row on stdout; --export-har FILE -o OUT: the rows'
-// requests as a HAR 1.2 file. 0 done, 2 when the file cannot be read or written.
+// requests as a HAR 1.2 file. 0 done, 1 when a row is refused (as --run refuses it: no HAR
+// file is written), 2 when the file cannot be read or written.
 #include <cstdio>
 #include <vector>
 
@@ -45,6 +46,12 @@ int ExportVerb(const CommandLine& line, ProgramStart&) {
         EventLine row;
         if (!ParseReplayRow(lines[n], row))
             break;
+        // What --run refuses is refused here too: the export ends there and says so.
+        std::string refused = RowRefusal(row);
+        if (!refused.empty()) {
+            std::fprintf(stderr, "quillrun: row %zu not exported: %s\n", n + 1, refused.c_str());
+            return 1;
+        }
         WireRequest request;
         if (!WireRequestOf(row, request)) {
             std::fprintf(har ? stderr : stdout, "# row %zu (%s): not a request, left out\n", n + 1,

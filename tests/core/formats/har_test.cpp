@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/platform/cp932.h"
 #include "core/recording/event_line.h"
 
 namespace quillrun {
@@ -107,6 +108,44 @@ TEST(HarImport, TextThatIsNoHarIsRefusedAndAnExportReadsBackAsItsRows) {
     EXPECT_EQ(back.eventFile, FormatEventLine(1, "GET", "http://h:81/a", "q=%82%A0") +
                                   FormatEventLine(2, "POST", "http://h:81/b", "k=v&t=1") +
                                   FormatEventLine(3, "", "", ""));
+}
+
+TEST(HarImport, AnEntryWithControlBytesInAnyFieldIsRefusedAndNeverWritesARowItDoesNotAnnounce) {
+    // A CR LF in an address would start a row of its own, for another host.
+    std::string har = R"HAR({"log":{"entries":[
+      {"request":{"method":"GET","url":"http://127.0.0.1/a\r\n2\tPOST\thttp://evil.example/x\ta=1\t"}},
+      {"request":{"method":"GET","url":"http://127.0.0.1/b\tq"}},
+      {"request":{"method":"PO\u001bST","url":"http://127.0.0.1/c"}},
+      {"request":{"method":"POST","url":"http://127.0.0.1/d",
+        "postData":{"mimeType":"application/x-www-form-urlencoded","text":"a=1\u000bb"}}},
+      {"_resourceType":"fetch","request":{"method":"PUT","url":"http://127.0.0.1/e",
+        "headers":[{"name":"X-A","value":"1\r\nHost: evil.example"}],
+        "postData":{"mimeType":"application/json","text":"{}"}}},
+      {"_resourceType":"fetch","request":{"method":"PUT","url":"http://127.0.0.1/f",
+        "headers":[{"name":"Transfer-Encoding","value":"chunked"}],
+        "postData":{"mimeType":"application/json","text":"{}"}}},
+      {"request":{"method":"GET","url":"http://127.0.0.1/fine"}}
+    ]}})HAR";
+    HarImport imported = ImportHar(har, {"127.0.0.1"});
+    ASSERT_TRUE(imported.readable);
+    // A header the sender writes itself, as browsers' HARs hold them, is dropped, never sent.
+    EXPECT_EQ(imported.events, 2);
+    EXPECT_EQ(imported.eventFile, FormatEventLine(1, "PUT", "http://127.0.0.1/f", "{}",
+                                                  "Origin: http://127.0.0.1\x1f"
+                                                  "Content-Type: application/json") +
+                                      FormatEventLine(2, "URL", "http://127.0.0.1/fine", "") +
+                                      FormatEventLine(3, "", "", ""));
+    ASSERT_EQ(imported.leftOut.size(), 5u);
+    EXPECT_EQ(imported.leftOut[0],
+              "entry 1 (GET http://127.0.0.1/a\\x0D\\x0A2\\x09POST\\x09http://evil.example/x"
+              "\\x09a=1\\x09) left out: control bytes in its method or address");
+    EXPECT_EQ(imported.leftOut[2],
+              "entry 3 (PO\\x1BST http://127.0.0.1/c) left out: control bytes in its method or "
+              "address");
+    EXPECT_NE(imported.leftOut[3].find("entry 4 "), std::string::npos);
+    EXPECT_NE(imported.leftOut[4].find("entry 5 "), std::string::npos);
+    for (const std::string& said : imported.leftOut)
+        EXPECT_FALSE(HoldsControlByte(said)) << said;
 }
 
 }  // namespace

@@ -662,6 +662,15 @@ TEST(FreshHidden, FormsAreFoundByTheirResolvedActionAndTokensNotThereAreSaid) {
     EXPECT_EQ(ResolveAddress("https://h/a/b", "//k/x"), "https://k/x");
 }
 
+// The request line's target, blanks and all (between the method and the version).
+static std::string RequestTarget(const std::string& raw) {
+    std::string line = raw.substr(0, raw.find("\r\n"));
+    std::string target = line.substr(line.find(' ') + 1, line.rfind(" HTTP/") - line.find(' ') - 1);
+    while (!target.empty() && target.back() == ' ')
+        target.pop_back();
+    return target;
+}
+
 TEST_F(SocketSenderTest, ACurlCommandOfARowSendsTheSocketSendersBytes) {
     if (std::system("command -v curl > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "curl is not installed";
@@ -700,6 +709,42 @@ TEST_F(SocketSenderTest, ACurlCommandOfARowSendsTheSocketSendersBytes) {
     ASSERT_EQ(std::system(("bash " + (dir_ / "curl.sh") + " > /dev/null").c_str()), 0);
     ASSERT_EQ(server_.RequestCount(), 3u);
     EXPECT_EQ(server_.Requests()[2].target, "/g?a[]=1&b={x,y}");
+
+    // A blank, bytes beyond ASCII and dot segments, which curl would refuse or change, go as
+    // the raw target; an empty header is sent empty.
+    std::string raw = "/d/../%20x \x82\xA0/./y";
+    test::WriteFile(dir_ / "event/t.evf", "1\tGET\t" + server_.Url(raw) + "\tq=a b\t\r\n" +
+                                              "2\tPUT\t" + server_.Url("/e") +
+                                              "\t{}\tX-Empty: \x1f"
+                                              "X-B: 1\t\r\n3\t\t\t\t\r\n");
+    SocketReplayThread(dir_ / "event/t.evf");
+    ASSERT_EQ(server_.RequestCount(), 5u);
+    for (std::size_t k = 0; k < 2; ++k) {
+        EventLine row;
+        ASSERT_TRUE(ParseReplayRow(k == 0 ? "1\tGET\t" + server_.Url(raw) + "\tq=a b\t"
+                                          : "2\tPUT\t" + server_.Url("/e") +
+                                                "\t{}\tX-Empty: \x1f"
+                                                "X-B: 1\t",
+                                   row));
+        WireRequest wire;
+        ASSERT_TRUE(WireRequestOf(row, wire));
+        test::WriteFile(dir_ / "curl.sh", CurlCommand(wire) + "\n");
+        ASSERT_EQ(std::system(("bash " + (dir_ / "curl.sh") + " > /dev/null").c_str()), 0)
+            << CurlCommand(wire);
+        test::ReceivedRequest bySender = server_.Requests()[3 + k];
+        test::ReceivedRequest byCurl = server_.Requests().back();
+        EXPECT_EQ(RequestTarget(byCurl.raw), RequestTarget(bySender.raw));
+        EXPECT_EQ(byCurl.body, bySender.body);
+        EXPECT_EQ(byCurl.raw.find("\r\nX-Empty:") != std::string::npos,
+                  bySender.raw.find("\r\nX-Empty:") != std::string::npos);
+    }
+    EXPECT_EQ(RequestTarget(server_.Requests()[3].raw), raw + "?q=a b");
+    // A request no row makes (rows with control bytes are refused) says what curl cannot keep.
+    WireRequest odd{"GET", "http://h/", {{"X-A", "a\rb"}}, ""};
+    EXPECT_EQ(
+        CurlCommand(odd).rfind("# curl cannot send as the row does: 0x0D in header X-A\ncurl ", 0),
+        0u)
+        << CurlCommand(odd);
 
     // A GET row keeps its "?" and query; the HAR of both is JSON with the HAR 1.2 fields.
     WireRequest get;

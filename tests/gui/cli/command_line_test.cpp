@@ -276,6 +276,32 @@ TEST_F(CommandLineTest, EventFilesAreExportedAsCurlCommandsAndAHarFile) {
     EXPECT_EQ(Run({QStringLiteral("--export-har"), file}).code, 2);  // -o is needed
 }
 
+TEST_F(CommandLineTest, ExportsRefuseTheRowsRunRefusesAndSayWhich) {
+    std::string good = "1\tURL\t" + server_.Url("/a") + "\t\t\r\n";
+    std::vector<std::string> refusedRows = {
+        "2\tGET\t" + server_.Url("/s") + "\tq=1\rX\t\r\n",  // a bare CR
+        "2\tPOST\t" + server_.Url("/p") +
+            "\ta=\x0b"
+            "1\t\r\n",  // a VT
+        "2\tPUT\t" + server_.Url("/api") + "\t{}\tTransfer-Encoding: chunked\t\r\n"};
+    for (const std::string& row : refusedRows) {
+        QString file = File("r.evf", good + row + "3\t\t\t\t\r\n");
+        Result curl = Run({QStringLiteral("--export-curl"), file});
+        EXPECT_EQ(curl.code, 1) << row;
+        EXPECT_EQ(std::count(curl.out.begin(), curl.out.end(), '\n'), 1) << curl.out;
+        EXPECT_NE(curl.err.find("quillrun: row 2 not exported: "), std::string::npos) << curl.err;
+        EXPECT_EQ(curl.out.find('\x0b'), std::string::npos);
+        std::string har = dir_ / "r.har";
+        Result exported = Run({QStringLiteral("--export-har"), file, QStringLiteral("-o"),
+                               QString::fromStdString(har)});
+        EXPECT_EQ(exported.code, 1) << row;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(har)));
+        QFile::remove(QString::fromStdString(har));
+        Result run = Run({QStringLiteral("--run"), file});
+        EXPECT_NE(run.code, 0) << row;  // as --run refuses it
+    }
+}
+
 TEST_F(CommandLineTest, AHarOfABrowsersSessionImportsItsPagesFormPostsAndScriptRequests) {
     // As a browser's "save all as HAR" writes it (its own _resourceType names each request).
     auto entry = [](const std::string& type, const std::string& method, const std::string& url,
