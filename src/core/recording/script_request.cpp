@@ -49,6 +49,10 @@ bool ScriptRequestEvent(const ScriptRequest& request, ScriptEvent& event, std::s
         why = "method " + request.method + " is not recorded";
         return false;
     }
+    if (request.url.empty()) {
+        why = "it has no URL";  // a row without one is the list's end to every reader
+        return false;
+    }
     if (request.url.size() >= kUrlWidth || HoldsControlByte(request.url)) {
         why = request.url.size() >= kUrlWidth ? "its URL is longer than 30719 bytes"
                                               : "its URL holds a control character";

@@ -195,6 +195,10 @@ std::vector<SetCookie> ParseSetCookies(std::string_view response) {
             continue;
         if (cookie.name.empty() || cookie.name.size() + cookie.value.size() > kCookieCopyMax)
             continue;
+        // A cookie with a control byte (a bare CR inside the header line, say) is ignored, as
+        // browsers ignore it: it could go out with nothing, nor be deleted by its name.
+        if (HoldsControlByte(cookie.name) || HoldsControlByte(cookie.value))
+            continue;
         cookies.push_back(std::move(cookie));
     }
     return cookies;

@@ -61,6 +61,11 @@ TEST(ScriptRequestEvent, KeepsTheRequestsOwnHeadersAndBodyAndRefusesWhatALineCan
     EXPECT_FALSE(ScriptRequestEvent(request, event, why));
     request.headers = {{"Bad Name", "a"}};
     EXPECT_FALSE(ScriptRequestEvent(request, event, why));
+    // A row without a URL would be the list's end to every reader.
+    request.headers = {};
+    request.url.clear();
+    EXPECT_FALSE(ScriptRequestEvent(request, event, why));
+    EXPECT_EQ(why, "it has no URL");
     EXPECT_EQ(ScriptRequestNotRecordedMessage(request, why)
                   .rfind(J("スクリプトの通信を記録できません（fetch, "), 0),
               0u);

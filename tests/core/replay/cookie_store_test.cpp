@@ -45,6 +45,10 @@ TEST_F(CookieStoreTest, EverySetCookieHeaderOfTheHeaderSectionAndNoAttributeIsAC
     EXPECT_TRUE(cookies[2].secure);
     // Only the header section: the page's text is no cookie.
     EXPECT_TRUE(ParseSetCookies("HTTP/1.0 200 OK\r\n\r\nSet-Cookie: a=1; domain=h").empty());
+    // A bare CR inside a header line makes a cookie no browser keeps.
+    cookies = ParseSetCookies("Set-Cookie: a\rb=1\r\nSet-Cookie: b=2\x01\r\nSet-Cookie: c=3\r\n");
+    ASSERT_EQ(cookies.size(), 1u);
+    EXPECT_EQ(cookies[0].name, "c");
 
     // Read in Shift_JIS, as the rest of the store.
     CharsetConverter toUtf8;
