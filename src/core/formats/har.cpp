@@ -47,7 +47,7 @@ Json HarEntry(const WireRequest& r, std::size_t k, const std::string& startedAt)
     std::string mimeType;
     for (const auto& [name, value] : r.headers) {
         headers.push_back(NameValue(name, AsUtf8(value)));
-        if (name == "Content-Type")
+        if (AsciiLower(name) == "content-type")  // a script row's header as the page wrote it
             mimeType = value;
     }
     bool hasBody = r.method != "GET";

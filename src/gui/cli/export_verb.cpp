@@ -2,6 +2,8 @@
 // requests as a HAR 1.2 file. 0 done, 1 when a row is refused (as --run refuses it: no HAR
 // file is written), 2 when the file cannot be read or written.
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #include "core/formats/curl.h"
@@ -17,12 +19,17 @@
 namespace quillrun {
 namespace {
 
-// "YYYY-MM-DDThh:mm:ss.mmm" of now.
+// "YYYY-MM-DDThh:mm:ss.mmm+hh:mm" of now: ISO 8601 with the local offset, as HAR 1.2 asks.
 std::string StartedNow() {
     LocalTime now = CurrentClock().Now();
-    char started[40];
-    std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", now.year,
-                  now.month, now.day, now.hour, now.minute, now.second, now.millisecond);
+    std::time_t seconds = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    long offset = local.tm_gmtoff / 60;
+    char started[48];
+    std::snprintf(started, sizeof started, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
+                  now.year, now.month, now.day, now.hour, now.minute, now.second, now.millisecond,
+                  offset < 0 ? '-' : '+', std::labs(offset) / 60, std::labs(offset) % 60);
     return started;
 }
 
