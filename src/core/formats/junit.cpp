@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/formats/xml_writer.h"
+#include "core/platform/clock.h"
 #include "core/platform/cp932.h"
 
 namespace quillrun {
@@ -31,6 +32,15 @@ Totals TotalsOf(const JUnitTry& one) {
     return t;
 }
 
+// When the try began (its first row), local time without a zone as the Ant schema has it.
+std::string Timestamp(const JUnitTry& one) {
+    LocalTime at = one.rows.empty() ? CurrentClock().Now() : one.rows.front().at;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", at.year, at.month, at.day,
+                  at.hour, at.minute, at.second);
+    return text;
+}
+
 // A testcase, with its failure when it failed.
 void TestCase(XmlWriter& xml, const std::string& suite, const std::string& name,
               const std::string& time, bool ok, const std::string& why, const char* type) {
@@ -46,20 +56,12 @@ void TestCase(XmlWriter& xml, const std::string& suite, const std::string& name,
 
 }  // namespace
 
-std::string JUnitReportXml(const std::string& name, const std::vector<JUnitTry>& tries) {
-    Totals all;
-    for (const JUnitTry& one : tries) {
-        Totals t = TotalsOf(one);
-        all.tests += t.tests;
-        all.failures += t.failures;
-        all.milliseconds += t.milliseconds;
-    }
+std::string JUnitReportXml(const std::string& name, const std::vector<JUnitTry>& tries,
+                           const std::string& host) {
+    // What both the Ant schema and Jenkins' accept: a bare <testsuites>, and each suite with
+    // its time stamp (no zone), host, number and package, its properties and its outputs.
     XmlWriter xml;
-    xml.Open("testsuites", {{"name", name},
-                            {"tests", std::to_string(all.tests)},
-                            {"failures", std::to_string(all.failures)},
-                            {"errors", "0"},
-                            {"time", Seconds(all.milliseconds)}});
+    xml.Open("testsuites", {});
     for (std::size_t t = 0; t < tries.size(); ++t) {
         const JUnitTry& one = tries[t];
         Totals totals = TotalsOf(one);
@@ -68,8 +70,12 @@ std::string JUnitReportXml(const std::string& name, const std::vector<JUnitTry>&
                                {"tests", std::to_string(totals.tests)},
                                {"failures", std::to_string(totals.failures)},
                                {"errors", "0"},
-                               {"skipped", "0"},
-                               {"time", Seconds(totals.milliseconds)}});
+                               {"time", Seconds(totals.milliseconds)},
+                               {"timestamp", Timestamp(one)},
+                               {"hostname", host.empty() ? "localhost" : host},
+                               {"id", std::to_string(t)},
+                               {"package", "quillrun"}});
+        xml.Empty("properties", {});
         for (std::size_t k = 0; k < one.rows.size(); ++k) {
             const RowResult& row = one.rows[k];
             // Rows' methods and URLs are CP932 in the file; the report is UTF-8.
@@ -78,6 +84,8 @@ std::string JUnitReportXml(const std::string& name, const std::vector<JUnitTry>&
             TestCase(xml, suite, caseName, Seconds(row.milliseconds), row.ok, row.outcome, "row");
         }
         TestCase(xml, suite, "success rule", "0", one.verdict.success, one.verdict.reason, "rule");
+        xml.Empty("system-out", {});
+        xml.Empty("system-err", {});
         xml.Close();
     }
     return xml.Take();

@@ -15,7 +15,9 @@ struct JUnitTry {
     TryVerdict verdict;
 };
 
-// The report's XML (UTF-8); `name` names the suites (the event file).
-std::string JUnitReportXml(const std::string& name, const std::vector<JUnitTry>& tries);
+// The report's XML (UTF-8); `name` names the suites (the event file), `host` the machine that
+// ran them ("localhost" when empty).
+std::string JUnitReportXml(const std::string& name, const std::vector<JUnitTry>& tries,
+                           const std::string& host);
 
 }  // namespace quillrun

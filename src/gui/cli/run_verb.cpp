@@ -1,5 +1,7 @@
 #include "gui/cli/run_verb.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -146,7 +148,10 @@ int RunEventFile(const CommandLine& line, const EventFileReplay& replay,
         [&printer](int, const TryVerdict& verdict) { printer.Verdict(verdict); });
     SetMessageSink(nullptr);
     if (!line.junitPath.empty()) {
-        if (!WriteNamedFile(line.junitPath, JUnitReportXml(Cp932ToUtf8(path), printer.tries)))
+        char host[256] = {};
+        if (gethostname(host, sizeof host - 1) != 0)
+            host[0] = '\0';
+        if (!WriteNamedFile(line.junitPath, JUnitReportXml(Cp932ToUtf8(path), printer.tries, host)))
             return 2;
     }
     return summary.success ? 0 : 1;

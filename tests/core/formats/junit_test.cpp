@@ -7,7 +7,8 @@
 namespace quillrun {
 namespace {
 
-TEST(JUnitReport, TriesRowsAndTheRuleInTheLayoutItHasAlwaysHad) {
+// The layout both the Ant schema and Jenkins' accept.
+TEST(JUnitReport, TriesRowsAndTheRuleInTheLayoutStrictConsumersAccept) {
     std::vector<JUnitTry> tries(2);
     RowResult ok;
     ok.method = "GET";
@@ -15,6 +16,7 @@ TEST(JUnitReport, TriesRowsAndTheRuleInTheLayoutItHasAlwaysHad) {
     ok.outcome = "HTTP/1.0 200 OK";
     ok.ok = true;
     ok.milliseconds = 12;
+    ok.at = LocalTime{2026, 12, 9, 10, 0, 0, 250};
     RowResult refused = ok;
     refused.ok = false;
     refused.outcome = "HTTP/1.0 403 <Forbidden> \x01x";
@@ -27,13 +29,12 @@ TEST(JUnitReport, TriesRowsAndTheRuleInTheLayoutItHasAlwaysHad) {
     const std::string url = "http://h/&lt;a&gt;&amp;&quot;\xe3\x81\x82";
     std::string expected =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<testsuites name=\"" +
-        name +
-        "\" tests=\"5\" failures=\"2\" errors=\"0\" time=\"1.258\">\n"
+        "<testsuites>\n"
         "  <testsuite name=\"" +
         name +
-        " try 1\" tests=\"3\" failures=\"2\" errors=\"0\" "
-        "skipped=\"0\" time=\"1.246\">\n"
+        " try 1\" tests=\"3\" failures=\"2\" errors=\"0\" time=\"1.246\" "
+        "timestamp=\"2026-12-09T10:00:00\" hostname=\"ci-7\" id=\"0\" package=\"quillrun\">\n"
+        "    <properties/>\n"
         "    <testcase classname=\"" +
         name + " try 1\" name=\"1 GET " + url +
         "\" time=\"0.012\"/>\n"
@@ -48,20 +49,25 @@ TEST(JUnitReport, TriesRowsAndTheRuleInTheLayoutItHasAlwaysHad) {
         " try 1\" name=\"success rule\" time=\"0\">\n"
         "      <failure message=\"status 403\" type=\"rule\">status 403</failure>\n"
         "    </testcase>\n"
+        "    <system-out/>\n"
+        "    <system-err/>\n"
         "  </testsuite>\n"
         "  <testsuite name=\"" +
         name +
-        " try 2\" tests=\"2\" failures=\"0\" errors=\"0\" "
-        "skipped=\"0\" time=\"0.012\">\n"
+        " try 2\" tests=\"2\" failures=\"0\" errors=\"0\" time=\"0.012\" "
+        "timestamp=\"2026-12-09T10:00:00\" hostname=\"ci-7\" id=\"1\" package=\"quillrun\">\n"
+        "    <properties/>\n"
         "    <testcase classname=\"" +
         name + " try 2\" name=\"1 GET " + url +
         "\" time=\"0.012\"/>\n"
         "    <testcase classname=\"" +
         name +
         " try 2\" name=\"success rule\" time=\"0\"/>\n"
+        "    <system-out/>\n"
+        "    <system-err/>\n"
         "  </testsuite>\n"
         "</testsuites>\n";
-    EXPECT_EQ(JUnitReportXml("f&\"x\".evf", tries), expected);
+    EXPECT_EQ(JUnitReportXml("f&\"x\".evf", tries, "ci-7"), expected);
 }
 
 }  // namespace

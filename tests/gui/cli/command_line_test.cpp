@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QJsonArray>
@@ -157,6 +158,14 @@ TEST_F(CommandLineTest, RunRulesRetriesAndAJUnitReport) {
         if (xml.name() == QLatin1String("testsuite")) {
             ++suites;
             lastSuiteFailures = xml.attributes().value(QLatin1String("failures")).toString();
+            // Where and when, as the Ant schema asks: the machine's name, a time without a zone.
+            char host[256] = {};
+            gethostname(host, sizeof host - 1);
+            EXPECT_EQ(xml.attributes().value(QLatin1String("hostname")).toString().toStdString(),
+                      host[0] ? host : "localhost");
+            EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d$)"))
+                            .match(xml.attributes().value(QLatin1String("timestamp")).toString())
+                            .hasMatch());
         }
         if (xml.name() == QLatin1String("failure"))
             ++failures;
