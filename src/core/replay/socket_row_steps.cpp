@@ -17,6 +17,7 @@
 #include "core/web/html_tree.h"
 #include "core/web/http_response.h"
 #include "core/web/url_encoding.h"
+#include "core/web/url_split.h"
 
 namespace quillrun {
 namespace {
@@ -99,6 +100,12 @@ bool ReadSocketRow(const SocketRun& run, std::size_t index, SocketRow& row) {
     std::string fault = AddressFault(row.wireUrl, row.url);
     if (!fault.empty())
         return notSent(fault);
+    // User information goes as Authorization, as a browser sends it: never in the request
+    // line, and shown masked in every line said about the row.
+    if (!row.url.userinfo.empty()) {
+        row.wireUrl = WithoutUserinfo(row.wireUrl);
+        row.row.url = MaskedUserinfo(row.row.url);
+    }
     row.script = IsScriptRow(row.row);
     return true;
 }
@@ -206,6 +213,8 @@ void MakeSocketRequest(const SocketRun& run, SocketRow& row) {
     row.hostHeader = row.target.tls || App().settings.SocketHostHeader == 1;
     if (row.hostHeader)
         request.host = HostHeaderValue(row.target);
+    if (!row.url.userinfo.empty() && RowHeaderValue(event.headers, "authorization").empty())
+        request.authorization = BasicAuthorization(row.url.userinfo);
     row.sends = event.method == "GET" || event.method == "URL" || event.method == "POST" ||
                 (row.script && IsScriptMethod(EventMethodCode(event.method)));
 }

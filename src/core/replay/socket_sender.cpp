@@ -85,6 +85,8 @@ void PauseUnlessEnding(int milliseconds) {
 std::string FormatSocketRequest(const SocketRequest& request) {
     std::string cookieLine = request.cookie.empty() ? "" : "Cookie: " + request.cookie + "\r\n";
     std::string hostLine = request.host.empty() ? "" : "Host: " + request.host + "\r\n";
+    if (!request.authorization.empty())
+        hostLine += "Authorization: " + request.authorization + "\r\n";
     if (!request.headers.empty()) {
         std::string typeLine, rowLines;
         for (const auto& [name, value] : SplitRowHeaders(request.headers)) {

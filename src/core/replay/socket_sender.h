@@ -25,6 +25,8 @@ struct SocketRequest {
     std::string data;    // body or query, multipart bodies already decoded
     std::string cookie;  // cookie text, may be empty
     std::string host;    // the Host header's value; only TLS rows send one
+    // "Basic ..." for a URL with user information; written after Host, never logged.
+    std::string authorization;
     int contentLength = 0;
     std::string headers;  // a script row's own headers (event line field), may be empty
 };

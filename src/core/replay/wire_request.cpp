@@ -29,6 +29,10 @@ bool WireRequestOf(const EventLine& row, WireRequest& request) {
     request.headers.emplace_back("User-Agent", "Tindrel/2.0");
     if (target.tls || App().settings.SocketHostHeader == 1)
         request.headers.emplace_back("Host", HostHeaderValue(target));
+    // User information goes as the sender sends it: Authorization, not in the address.
+    wireUrl = WithoutUserinfo(wireUrl);
+    if (!parts.userinfo.empty() && RowHeaderValue(row.headers, "authorization").empty())
+        request.headers.emplace_back("Authorization", BasicAuthorization(parts.userinfo));
     std::string cookie = LookupCookies(target.host, parts.path, target.tls);
     if (script) {
         // In the sender's order: its own, the row's Content-Type, the cookies, the row's others.

@@ -28,4 +28,23 @@ TEST(SplitUrl, HostAndPathAsTheSenderAddressesThem) {
     EXPECT_FALSE(SplitUrl("h/x", p));
 }
 
+TEST(SplitUrl, UserInformationIsTakenOutOfTheHostAndShownMasked) {
+    UrlParts parts;
+    ASSERT_TRUE(SplitUrl("https://u:p@h:8443?q=@x", parts));
+    EXPECT_EQ(parts.host, "h:8443");
+    EXPECT_EQ(parts.userinfo, "u:p");
+    EXPECT_EQ(parts.path, "/?q=@x");
+    ASSERT_TRUE(SplitUrl("http://h/a@b", parts));  // an "@" in the path is the path's
+    EXPECT_EQ(parts.host, "h");
+    EXPECT_EQ(parts.userinfo, "");
+    ASSERT_TRUE(SplitUrl("http://a@b@h/x", parts));  // the last "@" ends it
+    EXPECT_EQ(parts.host, "h");
+    EXPECT_EQ(parts.userinfo, "a@b");
+    EXPECT_EQ(WithoutUserinfo("http://u:p@h/x?y@z"), "http://h/x?y@z");
+    EXPECT_EQ(MaskedUserinfo("http://u:p@h/x"), "http://u:***@h/x");
+    EXPECT_EQ(MaskedUserinfo("http://u@h/x"), "http://u@h/x");
+    EXPECT_EQ(MaskedUserinfo("http://h/x@y"), "http://h/x@y");
+    EXPECT_EQ(BasicAuthorization("Aladdin:open%20sesame"), "Basic QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
+}
+
 }  // namespace quillrun
