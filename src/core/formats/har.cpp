@@ -1,6 +1,8 @@
 #include "core/formats/har.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "core/platform/cp932.h"
@@ -192,6 +194,138 @@ bool ScriptRowOf(const Json& request, const std::string& method, const std::stri
     return true;
 }
 
+// A request header's value (the first of the name, any case); empty when there is none.
+std::string RequestHeader(const Json& request, const std::string& lowerName) {
+    const Json& headers = Member(request, "headers");
+    if (!headers.is_array())
+        return std::string();
+    for (const Json& h : headers) {
+        if (AsciiLower(Text(h, "name")) == lowerName)
+            return Text(h, "value");
+    }
+    return std::string();
+}
+
+std::string ExtensionOf(const std::string& url) {
+    std::string path = url.substr(0, url.find_first_of("?#"));
+    std::size_t slash = path.rfind('/');
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string();
+    return AsciiLower(path.substr(dot + 1));
+}
+
+// What the entry's request was for: "document" for a page, else a kind ("image", "script",
+// "stylesheet", "font", "xhr", "fetch", "media", or the answer's type). Chrome names it
+// (_resourceType); otherwise the fetch destination the browser sent, the script marker, the
+// answer's type, the Accept header and, last, the address's extension tell it.
+std::string ResourceType(const Json& entry, const std::string& url) {
+    std::string chrome = Text(entry, "_resourceType");
+    if (!chrome.empty())
+        return chrome;
+    const Json& request = Member(entry, "request");
+    std::string dest = AsciiLower(RequestHeader(request, "sec-fetch-dest"));
+    if (dest == "document" || dest == "iframe" || dest == "frame")
+        return "document";
+    if (dest == "style")
+        return "stylesheet";
+    if (dest == "empty")
+        return "fetch";
+    if (!dest.empty())
+        return dest;
+    if (AsciiLower(RequestHeader(request, "x-requested-with")) == "xmlhttprequest")
+        return "xhr";
+    std::string answer = AsciiLower(Text(Member(Member(entry, "response"), "content"), "mimeType"));
+    answer = answer.substr(0, answer.find(';'));
+    if (answer == "text/html" || answer == "application/xhtml+xml")
+        return "document";
+    for (const char* kind : {"image/", "font/", "audio/", "video/"}) {
+        if (StartsWith(answer, kind))
+            return std::string(kind, std::strlen(kind) - 1);
+    }
+    if (answer == "text/css")
+        return "stylesheet";
+    if (answer.find("javascript") != std::string::npos || answer == "application/wasm")
+        return "script";
+    std::string accept = AsciiLower(RequestHeader(request, "accept"));
+    if (accept.find("text/html") != std::string::npos)
+        return "document";
+    if (StartsWith(accept, "image/"))
+        return "image";
+    if (StartsWith(accept, "text/css"))
+        return "stylesheet";
+    std::string extension = ExtensionOf(url);
+    for (const char* image : {"png", "jpg", "jpeg", "gif", "webp", "avif", "svg", "ico", "bmp"}) {
+        if (extension == image)
+            return "image";
+    }
+    if (extension == "css")
+        return "stylesheet";
+    if (extension == "js" || extension == "mjs")
+        return "script";
+    for (const char* font : {"woff", "woff2", "ttf", "otf", "eot"}) {
+        if (extension == font)
+            return "font";
+    }
+    return "document";
+}
+
+// A form field as urlencoded text: kept as the producer wrote it when it is encoded already
+// (Chrome keeps the body's escapes), else encoded as a browser's form would (Firefox decodes).
+std::string FormEncoded(const std::string& text) {
+    bool encoded = std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("%+-._~*", c) != nullptr;
+    });
+    if (encoded)
+        return text;
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || std::strchr("-._*", static_cast<char>(c)) != nullptr) {
+            out += static_cast<char>(c);
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+// The body of a post whose HAR holds only its fields (postData.params): urlencoded, or a
+// multipart body with the boundary the content type names, each part and file as held.
+std::string BodyOfParams(const Json& params, const std::string& mime) {
+    std::string body;
+    if (!StartsWith(mime, "multipart/form-data")) {
+        for (const Json& p : params) {
+            if (!body.empty())
+                body += '&';
+            body += FormEncoded(Text(p, "name")) + "=" + FormEncoded(Text(p, "value"));
+        }
+        return body;
+    }
+    std::size_t at = mime.find("boundary=");
+    std::string boundary = at == std::string::npos ? std::string() : mime.substr(at + 9);
+    boundary = boundary.substr(0, boundary.find(';'));
+    if (boundary.size() >= 2 && boundary.front() == '"' && boundary.back() == '"')
+        boundary = boundary.substr(1, boundary.size() - 2);
+    if (boundary.empty())
+        return std::string();  // no boundary: no body the server could read
+    for (const Json& p : params) {
+        body += "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + Text(p, "name") +
+                "\"";
+        if (Member(p, "fileName").is_string())
+            body += "; filename=\"" + Text(p, "fileName") + "\"";
+        body += "\r\n";
+        if (!Text(p, "contentType").empty())
+            body += "Content-Type: " + Text(p, "contentType") + "\r\n";
+        body += "\r\n" + Text(p, "value") + "\r\n";
+    }
+    return body + "--" + boundary + "--\r\n";
+}
+
 // The event line of one entry; false with the reason when the entry is left out.
 bool EntryLine(const Json& entry, const std::string& method, const std::string& url,
                const std::vector<std::string>& hosts, int ordinal, std::string& line,
@@ -206,11 +340,10 @@ bool EntryLine(const Json& entry, const std::string& method, const std::string& 
         why = "another host";
         return false;
     }
-    // A browser names what each request was for; pages, form posts and the script requests
-    // that send something are events.
-    std::string type = Text(entry, "_resourceType");
-    bool page = type.empty() || type == "document";
-    if (method == "GET" && !page) {
+    // Pages, form posts and the script requests that send something are events; what else a
+    // page asked for is told by what every producer writes.
+    std::string type = ResourceType(entry, url);
+    if (method == "GET" && type != "document") {
         why = "a " + type + " request, not a page";
         return false;
     }
@@ -228,6 +361,8 @@ bool EntryLine(const Json& entry, const std::string& method, const std::string& 
     std::string body = Text(post, "text");
     if (Text(post, "encoding") == "base64")
         body = FromBase64(body);
+    if (body.empty() && Member(post, "params").is_array() && !Member(post, "params").empty())
+        body = BodyOfParams(Member(post, "params"), mime);
     bool byScript = type == "fetch" || type == "xhr";
     bool form = method == "POST" && !byScript &&
                 (StartsWith(mime, "multipart/form-data") ||

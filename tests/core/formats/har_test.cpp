@@ -148,5 +148,71 @@ TEST(HarImport, AnEntryWithControlBytesInAnyFieldIsRefusedAndNeverWritesARowItDo
         EXPECT_FALSE(HoldsControlByte(said)) << said;
 }
 
+// HARs of producers that do not name each request's purpose (Firefox, proxies, viewers): pages
+// are told from subresources by what each writes, and a post that holds only its fields gets
+// its body back from them.
+TEST(HarImport, PagesAreToldFromSubresourcesByWhatEveryProducerWritesAndFieldsMakeTheBody) {
+    auto entry = [](const std::string& method, const std::string& url, const std::string& headers,
+                    const std::string& answerType, const std::string& post = "") {
+        return R"({"request":{"method":")" + method + R"(","url":")" + url + R"(","headers":[)" +
+               headers + "]" + post +
+               R"(},"response":{"status":200,"content":{"size":0,"mimeType":")" + answerType +
+               R"("}}})";
+    };
+    auto header = [](const std::string& name, const std::string& value) {
+        return R"({"name":")" + name + R"(","value":")" + value + R"("})";
+    };
+    std::string h = "http://127.0.0.1";
+    std::vector<std::string> entries = {
+        // Firefox: the fetch destination.
+        entry("GET", h + "/page", header("Sec-Fetch-Dest", "document"), "text/html"),
+        entry("GET", h + "/a.png", header("Sec-Fetch-Dest", "image"), "image/png"),
+        entry("GET", h + "/s.css", header("Sec-Fetch-Dest", "style"), "text/css"),
+        entry("GET", h + "/api/list", header("Sec-Fetch-Dest", "empty"), "application/json"),
+        // A proxy: the answer's type, then Accept, then the extension.
+        entry("GET", h + "/favicon.ico", "", "image/x-icon"),
+        entry("GET", h + "/app.js?v=1", "", "application/javascript; charset=utf-8"),
+        entry("GET", h + "/next", header("Accept", "text/html,application/xhtml+xml,*/*"), ""),
+        entry("GET", h + "/font.woff2", "", ""),
+        entry("GET", h + "/data", header("X-Requested-With", "XMLHttpRequest"), "text/plain"),
+        // Posts that hold only their fields, decoded (Firefox) or as sent (Chrome).
+        entry("POST", h + "/login", header("Sec-Fetch-Dest", "document"), "text/html",
+              R"(,"postData":{"mimeType":"application/x-www-form-urlencoded","params":[
+                 {"name":"user","value":"山田 太郎"},{"name":"memo","value":"a&b=c"},
+                 {"name":"token","value":"x%2By"}]})"),
+        entry("POST", h + "/upload", header("Sec-Fetch-Dest", "document"), "text/html",
+              R"(,"postData":{"mimeType":"multipart/form-data; boundary=----B1","params":[
+                 {"name":"title","value":"t"},
+                 {"name":"file","fileName":"a.txt","contentType":"text/plain","value":"hello"}]})"),
+    };
+    std::string har = R"({"log":{"version":"1.2","entries":[)";
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        har += (k ? "," : "") + entries[k];
+    har += "]}}";
+    HarImport imported = ImportHar(har, {});
+    ASSERT_TRUE(imported.readable);
+    std::vector<std::string> said = {
+        "entry 2 (GET http://127.0.0.1/a.png) left out: a image request, not a page",
+        "entry 3 (GET http://127.0.0.1/s.css) left out: a stylesheet request, not a page",
+        "entry 4 (GET http://127.0.0.1/api/list) left out: a fetch request, not a page",
+        "entry 5 (GET http://127.0.0.1/favicon.ico) left out: a image request, not a page",
+        "entry 6 (GET http://127.0.0.1/app.js?v=1) left out: a script request, not a page",
+        "entry 8 (GET http://127.0.0.1/font.woff2) left out: a font request, not a page",
+        "entry 9 (GET http://127.0.0.1/data) left out: a xhr request, not a page"};
+    EXPECT_EQ(imported.leftOut, said);
+    std::string multipart =
+        "------B1\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\nt\r\n"
+        "------B1\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.txt\"\r\n"
+        "Content-Type: text/plain\r\n\r\nhello\r\n------B1--\r\n";
+    ASSERT_TRUE(PercentEncodeAll(multipart));
+    EXPECT_EQ(
+        imported.eventFile,
+        FormatEventLine(1, "URL", h + "/page", "") + FormatEventLine(2, "URL", h + "/next", "") +
+            FormatEventLine(3, "POST", h + "/login",
+                            "user=%E5%B1%B1%E7%94%B0+%E5%A4%AA%E9%83%8E&memo=a%26b%3Dc&"
+                            "token=x%2By") +
+            FormatEventLine(4, "POST", h + "/upload", multipart) + FormatEventLine(5, "", "", ""));
+}
+
 }  // namespace
 }  // namespace quillrun
