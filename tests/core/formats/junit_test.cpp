@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "tests/support/temp_folder.h"
+
 namespace quillrun {
 namespace {
 
@@ -68,6 +72,33 @@ TEST(JUnitReport, TriesRowsAndTheRuleInTheLayoutStrictConsumersAccept) {
         "  </testsuite>\n"
         "</testsuites>\n";
     EXPECT_EQ(JUnitReportXml("f&\"x\".evf", tries, "ci-7"), expected);
+}
+
+// Against both readers' schemas, with xmllint (Debian's libxml2-utils) where it is installed.
+TEST(JUnitReport, ValidatesAgainstTheAntAndTheJenkinsSchemas) {
+    if (std::system("command -v xmllint > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "xmllint is not installed";
+    test::TempFolder dir;
+    RowResult row;
+    row.method = "POST";
+    row.url = "http://h/book.cgi";
+    row.outcome = "HTTP/1.0 403 Forbidden";
+    row.at = LocalTime{2026, 12, 9, 10, 0, 0, 1};
+    std::vector<JUnitTry> tries(2);
+    tries[0].rows = {row};
+    tries[0].verdict.reason = "status 403";
+    row.ok = true;
+    tries[1].rows = {row};
+    tries[1].verdict.success = true;
+    for (const std::string& host : {std::string("ci-7.example"), std::string()}) {
+        test::WriteFile(dir / "report.xml", JUnitReportXml("book <1>.evf", tries, host));
+        for (const char* schema : {"junit-ant.xsd", "junit-jenkins.xsd"}) {
+            std::string command = std::string("xmllint --noout --schema " QUILLRUN_TEST_SUPPORT_DIR
+                                              "schemas/") +
+                                  schema + " " + (dir / "report.xml") + " 2>/dev/null";
+            EXPECT_EQ(std::system(command.c_str()), 0) << schema;
+        }
+    }
 }
 
 }  // namespace
