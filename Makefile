@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test package test-package bench fuzz test-asan clean
+.PHONY: all deps configure build run test package test-package image test-image bench fuzz test-asan clean
 
 all: build
 
@@ -28,6 +28,14 @@ package: build
 
 test-package: build
 	@BUILD_DIR=$(BUILD_DIR) bash scripts/test-package
+
+# An OCI image of the package on Debian 12 (mmdebstrap, no registry), in $(BUILD_DIR)/image/.
+image: build
+	@BUILD_DIR=$(BUILD_DIR) bash scripts/make-image
+
+# The image's program run: in a container where the machine has one, else in its root file system.
+test-image: image
+	@BUILD_DIR=$(BUILD_DIR) bash scripts/test-image
 
 bench: build
 	@$(BUILD_DIR)/bench/quillrun_bench
