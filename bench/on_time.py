@@ -25,6 +25,11 @@ Two more modes need no minute waits:
         (--moment-row 3 --lead 3) and, to compare, as before (the first row at T); prints the
         booking's arrival after T: p50, p99, max.
 
+    python3 bench/on_time.py crowd [BUILD_DIR] [N...]     (default N: 20 200 1000)
+        for each N, starts `quillrun --headless` once with N Socket tasks due at one moment
+        (second 2 of a minute) and prints their first bytes' arrival after it (p50, p99, max)
+        and how many arrived (none may be lost).
+
 The Socket task uses CGI test mode, so the server listens on port 50000 of 127.0.0.1.
 ONTIME_OFFSCREEN=1 runs the program on the offscreen platform instead of Xvfb;
 ONTIME_STDERR=FILE keeps the program's standard error.
@@ -42,7 +47,7 @@ import tempfile
 import threading
 import time
 
-MODES = ("at", "moments", "book")
+MODES = ("at", "moments", "book", "crowd")
 if len(sys.argv) > 1 and sys.argv[1] in MODES:
     BUILD, MINUTES = None, 0
 else:
@@ -197,14 +202,17 @@ SO_TIMESTAMPNS = getattr(socket, "SO_TIMESTAMPNS", 35)
 class ArrivalServer:
     """A loopback server, plain or TLS, noting the wall time of each request's first bytes."""
 
-    def __init__(self, certificate=None, port=0):
+    def __init__(self, certificate=None, port=0, hold_until=None):
+        # Reading may wait until `hold_until` (the kernel stamps the arrival meanwhile): a
+        # thousand server threads waking at the moment would take the cores from the sender.
+        self.hold_until = hold_until
         self.arrivals = {}  # path -> the first request's arrival
         self.requests = []  # (arrival, request line) of every request
         self.lock = threading.Lock()
         self.listener = socket.socket()
         self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self.listener.bind(("127.0.0.1", port))
-        self.listener.listen(256)
+        self.listener.listen(4096)
         self.port = self.listener.getsockname()[1]
         self.context = None
         if certificate:
@@ -227,12 +235,17 @@ class ArrivalServer:
             # The kernel's receive time stamp of the first bytes: the arrival itself, not when
             # this thread got round to reading them.
             conn.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
+            if self.hold_until is not None:
+                time.sleep(max(0.0, self.hold_until - time.time()))
             if self.context:
                 conn = self.context.wrap_socket(conn, server_side=True)
             raw = socket.socket(fileno=os.dup(conn.fileno()))
             at = None
             try:
-                select.select([raw], [], [], 60)
+                # poll, not select: a thousand connections reach descriptors above 1024.
+                waiter = select.poll()
+                waiter.register(raw, select.POLLIN)
+                waiter.poll(60000)
                 _, ancillary, _, _ = raw.recvmsg(1, socket.CMSG_SPACE(16), socket.MSG_PEEK)
                 for level, kind, value in ancillary:
                     if level == socket.SOL_SOCKET and kind == SO_TIMESTAMPNS:
@@ -449,6 +462,69 @@ def moments_mode(build):
     return 0 if ok else 1
 
 
+def crowd_run(build, n):
+    """N Socket tasks due at one moment in one headless program: their arrivals after it."""
+    runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
+    os.chmod(runtime, 0o700)
+    folder = program_folder(build, runtime)
+    minute = (int(time.time()) // 60 + 1) * 60
+    if minute - time.time() < 15:
+        minute += 60
+    moment = minute + 2.0
+    server = ArrivalServer(hold_until=moment + 1.0)
+    base = f"http://127.0.0.1:{server.port}"
+    local = time.localtime(minute)
+    tasks = []
+    for i in range(n):
+        name = f"crowd{i}"
+        with open(os.path.join(folder, "event", name + ".evf"), "wb") as f:
+            f.write(crlf([f"1\tURL\t{base}/crowd/{i}\t\t", "2\t\t\t\t"]))
+        tasks.extend([f"[Event{i}]", f"EventName={name}",
+                      f"EventDataFile={folder}/event/{name}.evf", f"EventTime_Year={local.tm_year}",
+                      f"EventTime_Month={local.tm_mon}", f"EventTime_Day={local.tm_mday}",
+                      f"EventTime_Hour={local.tm_hour}", f"EventTime_Minute={local.tm_min}",
+                      "EventExecType=0", "EventOffsetMs=2000"])
+    with open(os.path.join(folder, "quillrun.ini"), "wb") as f:
+        f.write(crlf(["[DEFINE]", "iniver=100", "[CONFIG]", "startpage=about:blank",
+                      "StartUpInTask=0", "AutoIEClose=1", "OutputDebugTrace=0", "CGITestMode=0",
+                      "[Event]", f"Total={n}"] + tasks))
+    env = dict(os.environ, TMPDIR=runtime, XDG_RUNTIME_DIR=runtime, HOME=runtime)
+    env.pop("DISPLAY", None)
+    stderr_path = os.path.join(runtime, "stderr.log")
+    program = subprocess.Popen([os.path.join(folder, "quillrun"), "--instance-dir", runtime,
+                                "--headless"], env=env, cwd=folder,
+                               stdout=subprocess.DEVNULL, stderr=open(stderr_path, "wb"))
+    try:
+        while time.time() < moment + 8 and len(server.arrivals) < n:
+            if program.poll() is not None:
+                raise RuntimeError("the program ended: " + open(stderr_path, errors="replace").read()[-800:])
+            time.sleep(0.2)
+    finally:
+        program.send_signal(signal.SIGTERM)
+        try:
+            program.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            program.kill()
+        server.close()
+    with server.lock:
+        delays = [(at - moment) * 1000 for at in server.arrivals.values()]
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(runtime, ignore_errors=True)
+    return delays
+
+
+def crowd_mode(build, sizes):
+    ok = True
+    for n in sizes:
+        print(f"{n} Socket tasks at one moment ...", flush=True)
+        delays = crowd_run(build, n)
+        lost = n - len(delays)
+        ok = report(f"{n} tasks at one moment", delays, 10.0 if n >= 1000 else None) and ok
+        print(f"{'':28s} arrived {len(delays)} of {n}" + ("" if lost == 0 else f"  ({lost} LOST)"))
+        ok = ok and lost == 0
+    return 0 if ok else 1
+
+
 if __name__ == "__main__":
     if len(sys.argv) > 1 and sys.argv[1] == "at":
         sys.exit(at_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build"),
@@ -456,6 +532,9 @@ if __name__ == "__main__":
     if len(sys.argv) > 1 and sys.argv[1] == "book":
         sys.exit(book_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build"),
                            int(sys.argv[3]) if len(sys.argv) > 3 else 10))
+    if len(sys.argv) > 1 and sys.argv[1] == "crowd":
+        sys.exit(crowd_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build"),
+                            [int(a) for a in sys.argv[3:]] or [20, 200, 1000]))
     if len(sys.argv) > 1 and sys.argv[1] == "moments":
         sys.exit(moments_mode(os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build")))
     sys.exit(main())

@@ -5,6 +5,7 @@
 
 #include "core/platform/cp932.h"
 #include "core/platform/message_sink.h"
+#include "core/replay/moment_writer.h"
 #include "core/replay/socket_options.h"
 
 namespace quillrun {
@@ -21,6 +22,9 @@ thread_local AheadConnection t_ahead;
 // its hidden fields from it; the response file keeps the first 10240 bytes as ever.
 constexpr std::size_t kWholeAnswerLimit = 4 * 1024 * 1024;
 thread_local std::size_t t_receiveLimit = kReceiveLimit;
+// The moment the next exchange is written at by the moment writer; unset: written at once.
+thread_local bool t_writeAtMoment = false;
+thread_local LocalTime t_writeMoment;
 
 bool SameTarget(const Endpoint& a, const Endpoint& b) {
     return a.host == b.host && a.port == b.port && a.tls == b.tls;
@@ -88,6 +92,12 @@ void ReceiveWholeAnswers(bool whole) {
 
 void ForgetAheadConnection() {
     t_ahead = AheadConnection();
+    t_writeAtMoment = false;
+}
+
+void WriteNextExchangeAt(const LocalTime& moment) {
+    t_writeAtMoment = true;
+    t_writeMoment = moment;
 }
 
 void ConnectAhead(const Endpoint& target) {
@@ -110,14 +120,24 @@ Exchange TcpExchange(const Endpoint& target, const std::string& text, const Sent
     if (!connection) {
         connection = std::make_unique<TcpConnection>();
         if (!Open(*connection, target)) {
+            t_writeAtMoment = false;  // nothing to write: the run says why
             result.failure = connection->failure();
             result.detail = connection->failureDetail();
             return result;
         }
     }
-    LocalTime firstByte = CurrentClock().Now();
-    connection->StartExchangeClock();
-    bool wrote = connection->SendAll(text);
+    LocalTime firstByte;
+    bool wrote = false;
+    if (t_writeAtMoment) {
+        t_writeAtMoment = false;
+        MomentWrite write = WriteAtMoment(t_writeMoment, *connection, text);
+        firstByte = write.firstByte;
+        wrote = write.wrote;
+    } else {
+        firstByte = CurrentClock().Now();
+        connection->StartExchangeClock();
+        wrote = connection->SendAll(text);
+    }
     if (sent)
         sent(firstByte);
     if (!wrote) {

@@ -34,6 +34,9 @@ Exchange TcpExchange(const Endpoint& target, const std::string& text, const Sent
 void ConnectAhead(const Endpoint& target);
 // Opens that connection again, with a message-list line, when the server has closed it since.
 void KeepAheadConnectionOpen();
+// Has this thread's next TcpExchange written by the moment writer at the moment (its
+// connection opened or taken first, its answer read by this thread after).
+void WriteNextExchangeAt(const LocalTime& moment);
 // Drops this thread's connection opened ahead that its run never came to use.
 void ForgetAheadConnection();
 

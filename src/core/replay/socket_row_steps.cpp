@@ -262,7 +262,13 @@ bool WaitForSocketRowMoment(SocketRun& run, SocketRow& row) {
             return false;
         KeepAheadConnectionOpen();
     }
-    return WaitForMomentUnlessEnding(run.moment->at);
+    if (!run.moment->sharedWriter)
+        return WaitForMomentUnlessEnding(run.moment->at);
+    // The writer wakes at the moment; this thread only hands the request over shortly before.
+    if (!SleepUntilNearMomentUnlessEnding(run.moment->at, 100))
+        return false;
+    WriteNextExchangeAt(run.moment->at);
+    return true;
 }
 
 void ExchangeSocketRow(SocketRun& run, SocketRow& row) {
@@ -273,6 +279,9 @@ void ExchangeSocketRow(SocketRun& run, SocketRow& row) {
         row.exchange = run.exchange(row.target, text, [&](const LocalTime& firstByte) {
             row.wrote = true;
             row.result.at = firstByte;
+            // A request handed to the moment writer is timed from its write, not its hand-over.
+            if (run.moment != nullptr && run.moment->sharedWriter && row.timed)
+                row.started = std::chrono::steady_clock::now();
             if (row.timed && run.moment->written)
                 run.moment->written(firstByte);
         });

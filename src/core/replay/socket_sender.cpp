@@ -75,6 +75,18 @@ bool WaitForMomentUnlessEnding(const LocalTime& moment) {
     }
 }
 
+bool SleepUntilNearMomentUnlessEnding(const LocalTime& moment, long long marginMilliseconds) {
+    for (;;) {
+        if (SocketReplaysEnding())
+            return false;
+        long long left = ToEpochMilliseconds(moment) - ToEpochMilliseconds(CurrentClock().Now());
+        if (left <= marginMilliseconds)
+            return true;
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::min<long long>(left - marginMilliseconds, 100)));
+    }
+}
+
 void PauseUnlessEnding(int milliseconds) {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!SocketReplaysEnding() && std::chrono::steady_clock::now() < until)
@@ -147,8 +159,14 @@ void SocketReplayThread(std::string eventFile) {
 void SocketReplayThread(std::string eventFile, const RowObserver& observer,
                         const FirstRequestMoment* moment, bool freshHidden, int fromRow) {
     ReceiveWholeAnswers(freshHidden);
+    // Over TCP the moment row is written by the moment writer, with every other run due then.
+    FirstRequestMoment shared;
+    if (moment != nullptr) {
+        shared = *moment;
+        shared.sharedWriter = true;
+    }
     ReplayEventFile(eventFile, TcpExchange, CurrentSocketSenderOptions().pauseMilliseconds,
-                    observer, moment, freshHidden, fromRow);
+                    observer, moment != nullptr ? &shared : nullptr, freshHidden, fromRow);
     ReceiveWholeAnswers(false);
     ForgetAheadConnection();  // one the run never came to use
 }

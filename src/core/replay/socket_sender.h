@@ -53,11 +53,17 @@ struct FirstRequestMoment {
     // rows before it are lead rows: sent at once, with their pauses, so that they end before the
     // moment; when one of them failed, the run ends before the moment row and says which.
     int momentRow = 1;
+    // The moment row's request is written by the moment writer (with the TCP exchange): the
+    // run's thread sleeps until shortly before the moment and hands it over.
+    bool sharedWriter = false;
 };
 
 // The waits of the sender's threads: until the moment (false when the program ends meanwhile),
 // and the pause after a row, cut short by the program's end.
 bool WaitForMomentUnlessEnding(const LocalTime& moment);
+// Sleeps until about `marginMilliseconds` before the moment, never awake on the way (false when
+// the program ends meanwhile).
+bool SleepUntilNearMomentUnlessEnding(const LocalTime& moment, long long marginMilliseconds);
 void PauseUnlessEnding(int milliseconds);
 
 // Replays an event file with the given exchange and pause; the thread procedure uses the TCP
