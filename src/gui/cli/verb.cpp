@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "gui/app/graphics_choice.h"
+#include "gui/app/qt_translations.h"
 
 namespace quillrun {
 
@@ -28,6 +29,7 @@ QApplication& ProgramStart::Application() {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     application_ = std::make_unique<QApplication>(argc_, argv_);
     application_->setQuitOnLastWindowClosed(true);
+    LoadQtTranslations(*application_);
     ChooseBrowserDrawing();
     return *application_;
 }
