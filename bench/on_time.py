@@ -391,6 +391,15 @@ def book_mode(build, n):
     return 0 if ok else 1
 
 
+def task_section(n, name, folder, local, kind, offset):
+    """The lines of task n's section: event/NAME.evf at the minute `local`, plus the offset."""
+    return ([f"[Event{n}]", f"EventName={name}", f"EventDataFile={folder}/event/{name}.evf",
+             f"EventTime_Year={local.tm_year}", f"EventTime_Month={local.tm_mon}",
+             f"EventTime_Day={local.tm_mday}", f"EventTime_Hour={local.tm_hour}",
+             f"EventTime_Minute={local.tm_min}", f"EventExecType={kind}"] +
+            ([f"EventOffsetMs={offset}"] if offset else []))
+
+
 def moments_mode(build):
     runtime = tempfile.mkdtemp(prefix="quillrun-ontime-run-")
     os.chmod(runtime, 0o700)
@@ -406,12 +415,7 @@ def moments_mode(build):
     def add(name, kind, offset, url_path):
         with open(os.path.join(folder, "event", name + ".evf"), "wb") as f:
             f.write(crlf([f"1\tURL\t{base}{url_path}\t\t", "2\t\t\t\t"]))
-        n = len(expected)
-        tasks.extend([f"[Event{n}]", f"EventName={name}",
-                      f"EventDataFile={folder}/event/{name}.evf", f"EventTime_Year={local.tm_year}",
-                      f"EventTime_Month={local.tm_mon}", f"EventTime_Day={local.tm_mday}",
-                      f"EventTime_Hour={local.tm_hour}", f"EventTime_Minute={local.tm_min}",
-                      f"EventExecType={kind}"] + ([f"EventOffsetMs={offset}"] if offset else []))
+        tasks.extend(task_section(len(expected), name, folder, local, kind, offset))
         expected[url_path] = (name, minute + offset / 1000.0)
     for i in range(25):
         add(f"sock{i}", 0, -28000 + i * 2300 + 150, f"/sock/{i}")
@@ -479,11 +483,7 @@ def crowd_run(build, n):
         name = f"crowd{i}"
         with open(os.path.join(folder, "event", name + ".evf"), "wb") as f:
             f.write(crlf([f"1\tURL\t{base}/crowd/{i}\t\t", "2\t\t\t\t"]))
-        tasks.extend([f"[Event{i}]", f"EventName={name}",
-                      f"EventDataFile={folder}/event/{name}.evf", f"EventTime_Year={local.tm_year}",
-                      f"EventTime_Month={local.tm_mon}", f"EventTime_Day={local.tm_mday}",
-                      f"EventTime_Hour={local.tm_hour}", f"EventTime_Minute={local.tm_min}",
-                      "EventExecType=0", "EventOffsetMs=2000"])
+        tasks.extend(task_section(i, name, folder, local, 0, 2000))
     with open(os.path.join(folder, "quillrun.ini"), "wb") as f:
         f.write(crlf(["[DEFINE]", "iniver=100", "[CONFIG]", "startpage=about:blank",
                       "StartUpInTask=0", "AutoIEClose=1", "OutputDebugTrace=0", "CGITestMode=0",

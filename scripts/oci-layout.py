@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """oci-layout.py ROOTFS.tar OUT_DIR NAME:TAG
 
-Writes an OCI image layout (image-spec 1.0: oci-layout, index.json, blobs/sha256/...) of one
+Writes an OCI image layout (format 1.0: oci-layout, index.json, blobs/sha256/...) of one
 layer, the root file system tar, with the program's entry point: quillrun as the user
 quillrun, /var/lib/quillrun the program folder. Standard library only: no registry, no daemon.
 """

@@ -8,6 +8,7 @@
 #include "core/platform/cp932.h"
 #include "core/recording/event_line.h"
 #include "core/recording/script_request.h"
+#include "core/web/form_encoding.h"
 #include "core/web/url_encoding.h"
 #include "core/web/url_split.h"
 
@@ -274,23 +275,13 @@ std::string ResourceType(const Json& entry, const std::string& url) {
 // (Chrome keeps the body's escapes), else encoded as a browser's form would (Firefox decodes).
 std::string FormEncoded(const std::string& text) {
     bool encoded = std::all_of(text.begin(), text.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("%+-._~*", c) != nullptr;
+        return std::isalnum(static_cast<unsigned char>(c)) ||
+               (c != '\0' && std::strchr("%+-._~*", c) != nullptr);
     });
     if (encoded)
         return text;
     std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || std::strchr("-._*", static_cast<char>(c)) != nullptr) {
-            out += static_cast<char>(c);
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            static const char kHex[] = "0123456789ABCDEF";
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
+    AppendUrlEncoded(out, text);
     return out;
 }
 
