@@ -91,14 +91,27 @@ int RunProgram(int argc, char** argv) {
 
 namespace {
 
+// What a second start says of the scheduler without a window that holds the lock (it has no
+// window to come back): its process, its folder and how to end it; empty for the desktop.
+std::string WhoRuns() {
+    SingleInstance::Holder holder = SingleInstance::LockHolder();
+    if (holder.mode != QStringLiteral("headless"))
+        return std::string();
+    std::string pid = std::to_string(holder.pid);
+    return J("\nウィンドウのないスケジューラー（quillrun --headless、pid ") + pid +
+           J("、プログラムフォルダー ") + Utf8ToCp932(holder.folder.toStdString()) +
+           J("）が動いています。止めるには kill ") + pid +
+           J(" を実行してください（ユーザーサービスなら systemctl --user stop quillrun）。");
+}
+
 // A second start touches no file of the running one: it says so, brings the running instance
 // back and ends. False when this start ends here, with its exit code.
 bool TakeDesktopLocks(SingleInstance& instance, int& exitCode) {
     QString problem;
     SingleInstance::Lock lock = instance.TakeLock(&problem);
     if (lock == SingleInstance::Lock::Held) {
-        ShowPrompt(nullptr, J("既に起動しています。２つ以上起動できません。"), J("処理中断"),
-                   PromptButtons::Ok, PromptIcon::Stop);
+        ShowPrompt(nullptr, J("既に起動しています。２つ以上起動できません。") + WhoRuns(),
+                   J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
         SingleInstance::RestoreOtherInstance();
         exitCode = 0;
         return false;
@@ -120,6 +133,8 @@ bool TakeDesktopLocks(SingleInstance& instance, int& exitCode) {
             J("処理中断"), PromptButtons::Ok, PromptIcon::Stop);
         return false;
     }
+    instance.SayWhoHolds(QStringLiteral("desktop"),
+                         QFile::decodeName(NativeProgramFolder().c_str()));
     return true;
 }
 

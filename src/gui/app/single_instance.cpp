@@ -99,6 +99,33 @@ SingleInstance::Lock SingleInstance::TakeLock(QString* problem) {
     return TakeFileLock(folder + QStringLiteral("/quillrun.lock"), lockFd_, problem);
 }
 
+void SingleInstance::SayWhoHolds(const QString& mode, const QString& programFolder) {
+    if (lockFd_ < 0)
+        return;
+    QByteArray line = "quillrun " + mode.toUtf8() + " pid=" + QByteArray::number(::getpid()) +
+                      " folder=" + programFolder.toUtf8() + "\n";
+    if (::ftruncate(lockFd_, 0) == 0)
+        (void)!::pwrite(lockFd_, line.constData(), static_cast<size_t>(line.size()), 0);
+}
+
+SingleInstance::Holder SingleInstance::LockHolder() {
+    Holder holder;
+    QFile file(LockPath());
+    if (LockPath().isEmpty() || !file.open(QIODevice::ReadOnly))
+        return holder;
+    QString line = QString::fromUtf8(file.readLine(4096)).trimmed();
+    if (!line.startsWith(QStringLiteral("quillrun ")))
+        return holder;
+    int pid = line.indexOf(QStringLiteral(" pid="));
+    int folder = line.indexOf(QStringLiteral(" folder="));
+    if (pid < 0 || folder < pid)
+        return holder;
+    holder.mode = line.mid(9, pid - 9);
+    holder.pid = line.mid(pid + 5, folder - pid - 5).toLongLong();
+    holder.folder = line.mid(folder + 8);
+    return holder;
+}
+
 SingleInstance::Lock SingleInstance::TakeFolderLock(const QString& programFolder,
                                                     QString* problem) {
     QString folder =

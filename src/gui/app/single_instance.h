@@ -32,6 +32,15 @@ class SingleInstance : public QObject {
     static QString LockPath();
     // The per-user lock.
     Lock TakeLock(QString* problem = nullptr);
+    // Notes in the per-user lock file who holds it, for a second start to say: "desktop" or
+    // "headless", this process's id and its program folder.
+    void SayWhoHolds(const QString& mode, const QString& programFolder);
+    struct Holder {
+        QString mode;  // empty when the lock file says nothing
+        qint64 pid = 0;
+        QString folder;
+    };
+    static Holder LockHolder();
     // The program folder's lock ("quillrun.lock" in it).
     Lock TakeFolderLock(const QString& programFolder, QString* problem = nullptr);
     // True when another instance answers.

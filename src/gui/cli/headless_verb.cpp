@@ -24,9 +24,16 @@ namespace {
 bool TakeLocks(SingleInstance& instance) {
     QString problem;
     switch (instance.TakeLock(&problem)) {
-        case SingleInstance::Lock::Held:
-            std::fprintf(stderr, "quillrun: already running for this user; --headless ends\n");
+        case SingleInstance::Lock::Held: {
+            SingleInstance::Holder holder = SingleInstance::LockHolder();
+            std::fprintf(stderr, "quillrun: already running for this user%s; --headless ends\n",
+                         holder.mode.isEmpty() ? ""
+                                               : (" (" + holder.mode.toStdString() + ", pid " +
+                                                  std::to_string(holder.pid) + ", " +
+                                                  holder.folder.toStdString() + ")")
+                                                     .c_str());
             return false;
+        }
         case SingleInstance::Lock::Impossible:
             std::fprintf(stderr,
                          "quillrun: the per-user lock cannot be taken (%s); --headless ends\n",
@@ -42,6 +49,8 @@ bool TakeLocks(SingleInstance& instance) {
                      problem.isEmpty() ? "" : (" (" + problem.toStdString() + ")").c_str());
         return false;
     }
+    instance.SayWhoHolds(QStringLiteral("headless"),
+                         QFile::decodeName(NativeProgramFolder().c_str()));
     return true;
 }
 

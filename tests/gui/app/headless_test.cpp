@@ -94,8 +94,28 @@ TEST(HeadlessProcess, RunsWithNoDisplayRefusesASecondStartAndEndsOnSigterm) {
                   QString::fromStdString(runtime.Path())});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
-                    .contains(QStringLiteral("already running")));
+    QString refused = QString::fromUtf8(second.readAllStandardError());
+    EXPECT_TRUE(refused.contains(QStringLiteral("already running for this user (headless, pid ") +
+                                 QString::number(first.processId())))
+        << refused.toStdString();
+
+    // The desktop program says who holds the lock, and how to end it: it has no window to
+    // bring back.
+    QProcess desktop;
+    QProcessEnvironment offscreen = env;
+    offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    desktop.setProcessEnvironment(offscreen);
+    desktop.start(QStringLiteral(QUILLRUN_TEST_PROGRAM),
+                  {QStringLiteral("--instance-dir"), QString::fromStdString(runtime.Path())});
+    ASSERT_TRUE(desktop.waitForFinished(20000));
+    QString box = QString::fromUtf8(desktop.readAllStandardError());
+    EXPECT_TRUE(box.contains(QString::fromUtf8("既に起動しています。２つ以上起動できません。")))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(QString::fromUtf8("quillrun --headless、pid ") +
+                             QString::number(first.processId())))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(QString::fromStdString(dir.Path()))) << box.toStdString();
+    EXPECT_TRUE(box.contains(QStringLiteral("kill ") + QString::number(first.processId())));
 
     WritePrivateProfileString("CONFIG", "startpage", "changed on disk", dir / "quillrun.ini");
     ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
