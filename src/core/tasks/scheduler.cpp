@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "core/config/activity_log.h"
 #include "core/platform/cp932.h"
@@ -71,6 +72,61 @@ LocalTime NextDueMoment(const TaskRecord& task, const LocalTime& moment, int hor
             return FromEpochMilliseconds(next + task.EventOffsetMs);
     }
     return FromEpochMilliseconds(horizon);
+}
+
+namespace {
+
+int DaysInMonth(int year, int month) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// The field's values in order: the one fixed, or every one from first to last.
+std::vector<int> FieldValues(int value, int first, int last) {
+    std::vector<int> values;
+    if (value != kEvery) {
+        values.push_back(value);
+        return values;
+    }
+    for (int v = first; v <= last; ++v)
+        values.push_back(v);
+    return values;
+}
+
+}  // namespace
+
+bool TaskFallsDueAgain(const TaskRecord& task, const LocalTime& now) {
+    long long nowMs = ToEpochMilliseconds(now);
+    // Eight years cover every 29 February a task of every year may wait for.
+    int lastYear = task.EventTime_Year != kEvery ? task.EventTime_Year : now.year + 8;
+    for (int year : FieldValues(task.EventTime_Year, now.year, lastYear)) {
+        for (int month : FieldValues(task.EventTime_Month, 1, 12)) {
+            // Months, days and hours wholly before now are passed over without a look at their
+            // minutes (an offset reaches at most half a minute beyond them).
+            if (year < now.year || (year == now.year && month < now.month) || month < 1 ||
+                month > 12)
+                continue;
+            bool thisMonth = year == now.year && month == now.month;
+            for (int day : FieldValues(task.EventTime_Day, 1, 31)) {
+                if (day < 1 || day > DaysInMonth(year, month) || (thisMonth && day < now.day))
+                    continue;
+                bool today = thisMonth && day == now.day;
+                for (int hour : FieldValues(task.EventTime_Hour, 0, 23)) {
+                    if (today && hour < now.hour - 1)
+                        continue;
+                    for (int minute : FieldValues(task.EventTime_Minute, 0, 59)) {
+                        long long moment =
+                            ToEpochMilliseconds(LocalTime{year, month, day, hour, minute, 0, 0}) +
+                            task.EventOffsetMs;
+                        if (moment >= nowMs)
+                            return true;
+                    }
+                }
+            }
+        }
+    }
+    return false;
 }
 
 long long LeadMilliseconds(const TaskRecord& task) {

@@ -52,6 +52,11 @@ bool TaskTimeMatches(const TaskRecord& task, const LocalTime& now);
 // ignored) plus the offset, which may reach into the minute before.
 LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs);
 
+// Whether the task falls due at some moment from `now` on: false for a task whose fixed date
+// and time have passed (a one-time task registered for a minute gone by) or never come (30
+// February), which the scheduler would never run.
+bool TaskFallsDueAgain(const TaskRecord& task, const LocalTime& now);
+
 // How long before its moment a task's run starts: its lead seconds when it has a moment row
 // after the first, else 0.
 long long LeadMilliseconds(const TaskRecord& task);

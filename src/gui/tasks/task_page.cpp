@@ -17,6 +17,7 @@
 #include "core/platform/paths.h"
 #include "core/recording/request_editor.h"
 #include "core/skin/skin_geometry.h"
+#include "core/tasks/scheduler.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/recording/event_file_dialogs.h"
 #include "gui/recording/method_list_view.h"
@@ -184,8 +185,15 @@ void TaskPage::ShowForm(const TaskForm& form) {
 void TaskPage::FillTaskListBox() {
     filling_ = true;
     list_->clear();
-    for (int i = 0; i < App().tasks.Count(); ++i)
-        list_->addItem(FromCp932(App().tasks.At(i).EventName));
+    LocalTime now = CurrentClock().Now();
+    for (int i = 0; i < App().tasks.Count(); ++i) {
+        auto* item = new QListWidgetItem(FromCp932(App().tasks.At(i).EventName), list_);
+        // A task whose date and time have passed is shown grey, with why: it will not run.
+        if (!TaskFallsDueAgain(App().tasks.At(i), now)) {
+            item->setForeground(QColor(128, 128, 128));
+            item->setToolTip(QString::fromUtf8("この日時は過ぎているため、実行されません"));
+        }
+    }
     list_->setCurrentRow(-1);
     filling_ = false;
 }
@@ -267,6 +275,13 @@ void TaskPage::Register() {
         return;
     TaskRecord scratch;
     ReadTaskForm(form, scratch);
+    // A date and time that have passed would be confirmed and then never run: asked first.
+    if (!TaskFallsDueAgain(scratch, CurrentClock().Now()) &&
+        ShowPrompt(this, J("この日時は過ぎているため、このタスクは実行されません。登録しますか？"),
+                   J("実行されないタスク"), PromptButtons::YesNo,
+                   PromptIcon::Question) != PromptAnswer::Yes) {
+        return;
+    }
     if (ShowPrompt(this, ScheduleDescription(scratch),
                    J("内容を確認し、登録する場合は「はい(Ｙ)」を押してください"),
                    PromptButtons::YesNo, PromptIcon::Question) != PromptAnswer::Yes) {

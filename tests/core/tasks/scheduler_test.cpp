@@ -82,6 +82,28 @@ TEST(TaskTimeMatches, EachFieldIsFixedOrEvery) {
     EXPECT_FALSE(TaskTimeMatches(Task("a", -1, -1, -1, 0, -1), now));
 }
 
+TEST(TaskFallsDueAgain, APassedOrImpossibleDateNeverComesAndEveryOtherDoes) {
+    LocalTime now = T(2026, 12, 9, 22, 8, 30);
+    EXPECT_FALSE(TaskFallsDueAgain(Task("a", 2026, 12, 9, 22, 8), now));  // 30 s ago
+    EXPECT_FALSE(TaskFallsDueAgain(Task("a", 2026, 12, 9, 21, -1), now));
+    EXPECT_FALSE(TaskFallsDueAgain(Task("a", 2025, -1, -1, -1, -1), now));
+    EXPECT_FALSE(TaskFallsDueAgain(Task("a", -1, 2, 30, -1, -1), now));  // never a 30 February
+    EXPECT_TRUE(TaskFallsDueAgain(Task("a", 2026, 12, 9, 22, 9), now));
+    EXPECT_TRUE(TaskFallsDueAgain(Task("a", 2026, 12, 9, 22, -1), now));
+    EXPECT_TRUE(TaskFallsDueAgain(Task("a", -1, -1, -1, -1, -1), now));
+    EXPECT_TRUE(TaskFallsDueAgain(Task("a", -1, 12, 9, 22, 8), now));  // next year's
+    EXPECT_TRUE(TaskFallsDueAgain(Task("a", -1, 2, 29, 0, 0), now));   // 2028's
+    EXPECT_TRUE(TaskFallsDueAgain(Task("a", 2027, 1, 1, 0, 0), now));
+    EXPECT_FALSE(TaskFallsDueAgain(Task("a", 2027, 2, 29, 0, 0), now));
+    // An offset moves the moment: 22:08 plus 45 s is still to come, minus 45 s has passed.
+    TaskRecord later = Task("a", 2026, 12, 9, 22, 8);
+    later.EventOffsetMs = 45000;
+    EXPECT_TRUE(TaskFallsDueAgain(later, now));
+    TaskRecord earlier = Task("a", 2026, 12, 9, 22, 9);
+    earlier.EventOffsetMs = -45000;
+    EXPECT_FALSE(TaskFallsDueAgain(earlier, now));
+}
+
 TEST_F(SchedulerTest, ASocketTaskStartsAheadOnceForEachMomentAndAnIeTaskAtItsMoment) {
     Add(Task("sock", -1, -1, -1, -1, -1));
     Add(Task("ie", -1, -1, -1, -1, -1, kExecIE));

@@ -169,6 +169,48 @@ TEST_F(TaskPageTest, RegisterUpdateCopyAndDelete) {
     EXPECT_EQ(prompts_.back(), "処理中断|登録済みのタスクが一つもありません");
 }
 
+// A one-time task for a minute that has passed would be confirmed and never run: the 登録
+// button asks first, and the list shows it grey with why.
+TEST_F(TaskPageTest, ATaskForAPassedMinuteIsAskedAboutAndMarkedInTheList) {
+    ClickTab(300);
+    LocalTime past = FromEpochMilliseconds(ToEpochMilliseconds(CurrentClock().Now()) - 120000);
+    page_->nameEdit()->setText(QStringLiteral("once"));
+    page_->combo(0)->setCurrentIndex(past.year - 1950 + 1);
+    page_->combo(1)->setCurrentIndex(past.month);
+    page_->combo(2)->setCurrentIndex(past.day);
+    page_->combo(3)->setCurrentIndex(past.hour + 1);
+    page_->combo(4)->setCurrentIndex(past.minute + 1);
+    QPushButton* registerButton = page_->findChild<QPushButton*>(QStringLiteral("1018"));
+    ASSERT_NE(registerButton, nullptr);
+    answer_ = PromptAnswer::No;
+    QTest::mouseClick(registerButton, Qt::LeftButton);
+    ASSERT_FALSE(prompts_.empty());
+    EXPECT_EQ(prompts_.back(),
+              "実行されないタスク|この日時は過ぎているため、このタスクは実行されません。"
+              "登録しますか？");
+    EXPECT_EQ(App().tasks.Count(), 0);  // not registered
+
+    answer_ = PromptAnswer::Yes;
+    prompts_.clear();
+    QTest::mouseClick(registerButton, Qt::LeftButton);
+    ASSERT_EQ(prompts_.size(), 2u);  // the question, then the usual confirmation
+    ASSERT_EQ(App().tasks.Count(), 1);
+    QListWidgetItem* item = page_->taskListBox()->item(0);
+    EXPECT_EQ(item->foreground().color(), QColor(128, 128, 128));
+    EXPECT_EQ(item->toolTip(), QString::fromUtf8("この日時は過ぎているため、実行されません"));
+
+    // A task of every day at that time is asked nothing and shown as ever.
+    prompts_.clear();
+    page_->nameEdit()->setText(QStringLiteral("daily"));
+    page_->combo(0)->setCurrentIndex(0);
+    page_->combo(1)->setCurrentIndex(0);
+    page_->combo(2)->setCurrentIndex(0);
+    QTest::mouseClick(registerButton, Qt::LeftButton);
+    ASSERT_EQ(prompts_.size(), 1u);
+    ASSERT_EQ(App().tasks.Count(), 2);
+    EXPECT_TRUE(page_->taskListBox()->item(1)->toolTip().isEmpty());
+}
+
 TEST_F(TaskPageTest, TabSwitchesTakeRecordingsOverAndStoreTheForm) {
     EventList& recorded = window_->recordPage()->events();
     recorded.Clear();
