@@ -53,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     InstallTaskRunEndNotices(true);
     tray_ = new TrayIcon(this);
     connect(tray_, &TrayIcon::LeftClicked, this, &MainWindow::ComeBackFromTray);
+    connect(tray_, &TrayIcon::TaskWatchRequested, this, [this] { router_->openTaskWatch(); });
 
     SetMessageSink(MethodListView::SinkFor(record_->messageList()));
     // The program's own routing of input, ahead of the widgets.
@@ -66,6 +67,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     router_->openTaskWatch = [this] {
         TaskWatchDialog::Run(current_ ? static_cast<QWidget*>(current_) : this);
     };
+    task_->SetTaskWatchOpener([this] { router_->openTaskWatch(); });
     qApp->installEventFilter(router_);
     host_ = std::make_unique<GuiSchedulerHost>(
         [](const std::string& text) { AddMessage(text); },

@@ -1,6 +1,7 @@
 #include "gui/skin/tray_icon.h"
 
 #include <QIcon>
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 #include "core/skin/skin_geometry.h"
@@ -13,8 +14,16 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
     icon_ = new QSystemTrayIcon(this);
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger)
-            emit LeftClicked();  // right and double clicks: nothing
+            emit LeftClicked();  // a double click: nothing; a right click: the menu
     });
+    // The Task watch is reached from the tray too, not only by Ctrl and a right click.
+    menu_ = new QMenu();
+    connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
+    menu_->addAction(QString::fromUtf8("タスクウォッチ"), this, &TrayIcon::TaskWatchRequested)
+        ->setObjectName(QStringLiteral("trayTaskWatch"));
+    menu_->addAction(QString::fromUtf8("ウィンドウに戻す"), this, &TrayIcon::LeftClicked)
+        ->setObjectName(QStringLiteral("trayRestore"));
+    icon_->setContextMenu(menu_);
 }
 
 void TrayIcon::Add(const std::string& stateText) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+class QMenu;
 class QSystemTrayIcon;
 
 namespace quillrun {
@@ -19,13 +20,18 @@ class TrayIcon : public QObject {
     void Remove();
     bool Shown() const;
     QString Tip() const;
+    // The icon's menu (right click): 「タスクウォッチ」 and 「ウィンドウに戻す」.
+    QMenu* Menu() const { return menu_; }
 
   signals:
-    // A left click on the icon.
+    // A left click on the icon, or the menu's 「ウィンドウに戻す」.
     void LeftClicked();
+    // The menu's 「タスクウォッチ」.
+    void TaskWatchRequested();
 
   private:
     QSystemTrayIcon* icon_ = nullptr;
+    QMenu* menu_ = nullptr;
 };
 
 }  // namespace quillrun

@@ -134,6 +134,14 @@ void TaskPage::BuildListAndButtons() {
     details_->setObjectName(QStringLiteral("details"));
     details_->setGeometry(145, 210, 90, 24);
     connect(details_, &QPushButton::clicked, this, &TaskPage::EditDetails);
+    // The Task watch is also opened by Ctrl and a right click, which few users find.
+    taskWatch_ = new QPushButton(QString::fromUtf8("タスクウォッチ"), this);
+    taskWatch_->setObjectName(QStringLiteral("taskWatch"));
+    taskWatch_->setGeometry(350, 240, 178, 24);
+    connect(taskWatch_, &QPushButton::clicked, this, [this] {
+        if (openTaskWatch_)
+            openTaskWatch_();
+    });
     detailsSummary_ = new QLabel(this);
     detailsSummary_->setObjectName(QStringLiteral("detailsSummary"));
     detailsSummary_->setGeometry(242, 212, 260, 20);

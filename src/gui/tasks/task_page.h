@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QPoint>
+#include <functional>
 
 #include "core/recording/event_list.h"
 #include "core/tasks/task_form.h"
@@ -54,6 +55,9 @@ class TaskPage : public Page {
     // "詳細設定": the selected task's details dialog.
     void EditDetails();
     QPushButton* detailsButton() const { return details_; }
+    QPushButton* taskWatchButton() const { return taskWatch_; }
+    // What the 「タスクウォッチ」 button opens (the main window's Task watch).
+    void SetTaskWatchOpener(std::function<void()> open) { openTaskWatch_ = std::move(open); }
     void ImportEvents();
     void ExportEvents();
     void DeleteFocusedEvent();
@@ -87,6 +91,8 @@ class TaskPage : public Page {
     QListWidget* list_ = nullptr;
     MethodListView* eventView_ = nullptr;
     QPushButton* details_ = nullptr;
+    QPushButton* taskWatch_ = nullptr;
+    std::function<void()> openTaskWatch_;
     QLabel* detailsSummary_ = nullptr;
     EventList events_;
     EventList* recorded_ = nullptr;

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -14,12 +16,15 @@
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/main_window.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "gui/skin/tray_icon.h"
 #include "gui/tasks/linux_power.h"
+#include "gui/tasks/task_page.h"
 #include "tests/gui/gui_program_test.h"
 #include "tests/support/temp_folder.h"
 
@@ -97,6 +102,35 @@ class TaskWatchTest : public test::GuiProgramTest {
 };
 
 }  // namespace
+
+// Ctrl and a right click is not all: the Task page's button and the tray's menu open it too.
+TEST_F(TaskWatchTest, TheTaskPagesButtonAndTheTraysMenuOpenIt) {
+    int opened = 0;
+    auto expectWatch = [&opened] {
+        QTimer::singleShot(0, [&opened] {
+            auto* watch = qobject_cast<TaskWatchDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(watch, nullptr);
+            EXPECT_EQ(watch->Static(1020)->text(), QStringLiteral("A"));
+            ++opened;
+            watch->close();
+        });
+    };
+    window_->SelectTab(kTabTask);
+    QPushButton* button = window_->taskPage()->taskWatchButton();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QString::fromUtf8("タスクウォッチ"));
+    expectWatch();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(opened, 1);
+
+    QAction* fromTray =
+        window_->trayIcon()->Menu()->findChild<QAction*>(QStringLiteral("trayTaskWatch"));
+    ASSERT_NE(fromTray, nullptr);
+    EXPECT_EQ(fromTray->text(), QString::fromUtf8("タスクウォッチ"));
+    expectWatch();
+    fromTray->trigger();
+    EXPECT_EQ(opened, 2);
+}
 
 TEST_F(TaskWatchTest, OpensOnCtrlRightPressOnceAndShowsTheNextTask) {
     int opened = 0;
