@@ -161,6 +161,9 @@ void TaskWatchDialog::ShowCountdown() {
     long long left = ToEpochMilliseconds(moment_) - ToEpochMilliseconds(CurrentClock().Now());
     if (left < 0)
         left = 0;
+    // Both countdowns from the one moment (its offset included), both cut to what has fully
+    // passed: the whole seconds beside the tenths never disagree.
+    Static(1033)->setText(QString::number(left / 1000));
     Static(1034)->setText(QString::fromUtf8("%1 まで %2.%3 秒")
                               .arg(QString::fromStdString(DateTimeText(moment_).substr(11)))
                               .arg(left / 1000)

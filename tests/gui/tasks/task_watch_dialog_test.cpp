@@ -162,6 +162,11 @@ TEST_F(TaskWatchTest, OpensOnCtrlRightPressOnceAndShowsTheNextTask) {
         clock_.Set(LocalTime{2026, 12, 6, 9, 59, 57, 300});
         watch->Tick();
         EXPECT_EQ(watch->Static(1034)->text(), QString::fromUtf8("09:59:58.750 まで 1.4 秒"));
+        EXPECT_EQ(watch->Static(1033)->text(), QStringLiteral("1"));  // the same moment
+        clock_.Set(LocalTime{2026, 12, 6, 9, 59, 58, 550});
+        watch->Tick();
+        EXPECT_EQ(watch->Static(1033)->text(), QStringLiteral("0"));  // 0.2 s left
+        EXPECT_EQ(watch->Static(1034)->text(), QString::fromUtf8("09:59:58.750 まで 0.2 秒"));
         App().tasks.At(0).EventOffsetMs = 0;
         watch->close();
     });
