@@ -40,4 +40,25 @@ bool TaskList::Reset(int count) {
     return true;
 }
 
+void CopyTaskDetails(const TaskRecord& from, TaskRecord& to) {
+    to.EventOffsetMs = from.EventOffsetMs;
+    to.EventExpectText = from.EventExpectText;
+    to.EventRejectText = from.EventRejectText;
+    to.EventExpectStatus = from.EventExpectStatus;
+    to.EventRetryMs = from.EventRetryMs;
+    to.EventRetrySeconds = from.EventRetrySeconds;
+    to.EventNotify = from.EventNotify;
+    to.EventFreshHidden = from.EventFreshHidden;
+    to.EventMomentRow = from.EventMomentRow;
+    to.EventLeadSeconds = from.EventLeadSeconds;
+}
+
+bool SameTaskDetails(const TaskRecord& a, const TaskRecord& b) {
+    return a.EventOffsetMs == b.EventOffsetMs && a.EventExpectText == b.EventExpectText &&
+           a.EventRejectText == b.EventRejectText && a.EventExpectStatus == b.EventExpectStatus &&
+           a.EventRetryMs == b.EventRetryMs && a.EventRetrySeconds == b.EventRetrySeconds &&
+           a.EventNotify == b.EventNotify && a.EventFreshHidden == b.EventFreshHidden &&
+           a.EventMomentRow == b.EventMomentRow && a.EventLeadSeconds == b.EventLeadSeconds;
+}
+
 }  // namespace quillrun

@@ -52,6 +52,11 @@ struct TaskRecord {
     void SetDataFile(const std::string& path) { EventDataFile = path; }
 };
 
+// The details of a task (its 詳細設定: offset, success rule, retry window, notification, fresh
+// hidden fields, moment row and lead): copied from one task to another, and compared.
+void CopyTaskDetails(const TaskRecord& from, TaskRecord& to);
+bool SameTaskDetails(const TaskRecord& a, const TaskRecord& b);
+
 // Tasks in registration order, which is also the order the scheduler starts them in and the
 // order of the "Event%d" sections.
 class TaskList {

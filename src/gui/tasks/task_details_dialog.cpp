@@ -162,16 +162,7 @@ bool TaskDetailsDialog::Edit(TaskRecord& task, QWidget* owner) {
         return false;
     TaskRecord changed = task;
     dialog.ApplyTo(changed);
-    bool differs = changed.EventOffsetMs != task.EventOffsetMs ||
-                   changed.EventExpectText != task.EventExpectText ||
-                   changed.EventRejectText != task.EventRejectText ||
-                   changed.EventExpectStatus != task.EventExpectStatus ||
-                   changed.EventRetryMs != task.EventRetryMs ||
-                   changed.EventRetrySeconds != task.EventRetrySeconds ||
-                   changed.EventNotify != task.EventNotify ||
-                   changed.EventFreshHidden != task.EventFreshHidden ||
-                   changed.EventMomentRow != task.EventMomentRow ||
-                   changed.EventLeadSeconds != task.EventLeadSeconds;
+    bool differs = !SameTaskDetails(changed, task);
     task = changed;
     return differs;
 }

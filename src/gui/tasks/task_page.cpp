@@ -2,12 +2,14 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryFile>
 #include <cstdlib>
 
 #include "core/config/app_state.h"
@@ -213,6 +215,7 @@ void TaskPage::SelectInList(int index) {
 }
 
 void TaskPage::ShowTask(int index) {
+    pendingDetails_ = TaskRecord();  // the form shows a registered task from here on
     ShowForm(ShowTaskForm(App().tasks.At(index)));
     events_.LoadEventFile(App().tasks.At(index).EventDataFile);
     current_ = index;
@@ -222,11 +225,22 @@ void TaskPage::ShowTask(int index) {
 void TaskPage::EditDetails() {
     int index = list_->currentRow();
     if (index < 0 || index >= App().tasks.Count()) {
-        Say(this, "詳細設定するタスクを選択してください", "処理中断", PromptIcon::Stop);
+        EditPendingDetails();
         return;
     }
     TaskDetailsDialog::Edit(App().tasks.At(index), this);
     detailsSummary_->setText(TaskDetailsSummary(App().tasks.At(index)));
+}
+
+// The task being entered has no file yet: its rows are shown to the dialog from a file of
+// their own for the while.
+void TaskPage::EditPendingDetails() {
+    QTemporaryFile rows(QDir::tempPath() + QStringLiteral("/quillrun-details-XXXXXX.evf"));
+    if (rows.open() && events_.SaveEventFile(rows.fileName().toStdString()))
+        pendingDetails_.SetDataFile(rows.fileName().toStdString());
+    TaskDetailsDialog::Edit(pendingDetails_, this);
+    pendingDetails_.SetDataFile("");
+    detailsSummary_->setText(TaskDetailsSummary(pendingDetails_));
 }
 
 void TaskPage::CommitTaskForm(int index) {
@@ -283,6 +297,7 @@ void TaskPage::Register() {
         return;
     TaskRecord scratch;
     ReadTaskForm(form, scratch);
+    CopyTaskDetails(pendingDetails_, scratch);  // its offset moves its moment
     // A date and time that have passed would be confirmed and then never run: asked first.
     if (!TaskFallsDueAgain(scratch, CurrentClock().Now()) &&
         ShowPrompt(this, J("この日時は過ぎているため、このタスクは実行されません。登録しますか？"),
@@ -301,6 +316,8 @@ void TaskPage::Register() {
     }
     int last = App().tasks.Count() - 1;
     CommitTaskForm(last);
+    CopyTaskDetails(pendingDetails_, App().tasks.At(last));
+    pendingDetails_ = TaskRecord();
     FillTaskListBox();
     SelectInList(last);
     current_ = last;

@@ -83,6 +83,8 @@ class TaskPage : public Page {
     void CommitTaskForm(int index);
     void OfferTakeOver();
     bool RefuseName(NameProblem problem);
+    // 詳細設定 for the task being entered, before it is registered.
+    void EditPendingDetails();
 
     QLineEdit* name_ = nullptr;
     QComboBox* combos_[5] = {};
@@ -92,6 +94,8 @@ class TaskPage : public Page {
     MethodListView* eventView_ = nullptr;
     QPushButton* details_ = nullptr;
     QPushButton* taskWatch_ = nullptr;
+    // The details set for the task being entered, before it is registered; they go with it.
+    TaskRecord pendingDetails_;
     std::function<void()> openTaskWatch_;
     QLabel* detailsSummary_ = nullptr;
     EventList events_;

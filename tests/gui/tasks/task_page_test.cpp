@@ -271,9 +271,6 @@ TEST_F(TaskPageTest, ANormalEndStoresTheFormBeforeWritingTheFile) {
 
 TEST_F(TaskPageTest, TheDetailsDialogSetsTheSelectedTasksOffsetByKeyboard) {
     ClickTab(300);
-    QTest::mouseClick(page_->detailsButton(), Qt::LeftButton);  // no task selected yet
-    ASSERT_EQ(prompts_.size(), 1u);
-    EXPECT_EQ(prompts_[0], "処理中断|詳細設定するタスクを選択してください");
     Form("open", 10, 0, true);
     page_->Register();
     ASSERT_EQ(App().tasks.Count(), 1);
@@ -405,6 +402,45 @@ TEST_F(TaskPageTest, TheDetailsDialogChoosesTheMomentRowAmongTheFilesRows) {
     EXPECT_EQ(GetPrivateProfileString("Event0", "EventMomentRow", "", 260, App().configPath), "3");
     EXPECT_EQ(GetPrivateProfileString("Event0", "EventLeadSeconds", "", 260, App().configPath),
               "10");
+}
+
+// 詳細設定 opens for the task being entered, before it is registered, with the rows of the
+// page's event list; what is set there goes with the task when it is registered.
+TEST_F(TaskPageTest, DetailsSetBeforeRegisteringAreKeptWhenTheTaskIsRegistered) {
+    ClickTab(300);
+    Form("book", 10, 0, true);
+    page_->events().Clear();
+    page_->events().AddEvent(kMethodUrl, "http://h/login", "");
+    page_->events().AddEvent(kMethodPost, "http://h/book", "s=1");
+    page_->events().AppendEmptyPair();
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<TaskDetailsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        opened = true;
+        ASSERT_EQ(dialog->momentRowBox()->count(), 2);
+        EXPECT_EQ(dialog->momentRowBox()->itemText(1), QStringLiteral("2  POST  http://h/book"));
+        dialog->momentRowBox()->setCurrentIndex(1);
+        dialog->offsetBox()->selectAll();
+        QTest::keyClicks(dialog->offsetBox(), QStringLiteral("-250"));
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QTest::mouseClick(page_->detailsButton(), Qt::LeftButton);  // nothing registered yet
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(prompts_.empty());  // no refusal
+    EXPECT_EQ(page_->findChild<QLabel*>("detailsSummary")->text(),
+              QString::fromUtf8("ずれ -250 ms / 時刻の行 2"));
+    EXPECT_EQ(App().tasks.Count(), 0);
+    QTest::mouseClick(page_->findChild<QPushButton*>(QStringLiteral("1018")), Qt::LeftButton);
+    ASSERT_EQ(App().tasks.Count(), 1);
+    EXPECT_EQ(App().tasks.At(0).EventOffsetMs, -250);
+    EXPECT_EQ(App().tasks.At(0).EventMomentRow, 2);
+    // The next task entered starts with no details of its own.
+    Form("other", 11, 0, true);
+    QTest::mouseClick(page_->findChild<QPushButton*>(QStringLiteral("1018")), Qt::LeftButton);
+    ASSERT_EQ(App().tasks.Count(), 2);
+    EXPECT_EQ(App().tasks.At(1).EventOffsetMs, 0);
+    EXPECT_EQ(App().tasks.At(1).EventMomentRow, 1);
 }
 
 TEST_F(TaskPageTest, ARunsEndIsToldOnTheDesktopAndToTheNotifyCommand) {
