@@ -96,7 +96,7 @@ std::vector<int> FieldValues(int value, int first, int last) {
 
 }  // namespace
 
-bool TaskFallsDueAgain(const TaskRecord& task, const LocalTime& now) {
+bool NextTaskMoment(const TaskRecord& task, const LocalTime& now, LocalTime& next) {
     long long nowMs = ToEpochMilliseconds(now);
     // Eight years cover every 29 February a task of every year may wait for.
     int lastYear = task.EventTime_Year != kEvery ? task.EventTime_Year : now.year + 8;
@@ -119,14 +119,21 @@ bool TaskFallsDueAgain(const TaskRecord& task, const LocalTime& now) {
                         long long moment =
                             ToEpochMilliseconds(LocalTime{year, month, day, hour, minute, 0, 0}) +
                             task.EventOffsetMs;
-                        if (moment >= nowMs)
+                        if (moment >= nowMs) {
+                            next = FromEpochMilliseconds(moment);
                             return true;
+                        }
                     }
                 }
             }
         }
     }
     return false;
+}
+
+bool TaskFallsDueAgain(const TaskRecord& task, const LocalTime& now) {
+    LocalTime next;
+    return NextTaskMoment(task, now, next);
 }
 
 long long LeadMilliseconds(const TaskRecord& task) {

@@ -56,6 +56,8 @@ LocalTime TaskMoment(const LocalTime& minute, std::int32_t offsetMs);
 // and time have passed (a one-time task registered for a minute gone by) or never come (30
 // February), which the scheduler would never run.
 bool TaskFallsDueAgain(const TaskRecord& task, const LocalTime& now);
+// The task's next moment from `now` on (its offset included); false when it has none.
+bool NextTaskMoment(const TaskRecord& task, const LocalTime& now, LocalTime& next);
 
 // How long before its moment a task's run starts: its lead seconds when it has a moment row
 // after the first, else 0.

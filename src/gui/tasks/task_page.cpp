@@ -25,6 +25,7 @@
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/request_editor_dialog.h"
 #include "gui/skin/skin.h"
+#include "gui/tasks/run_history_dialog.h"
 #include "gui/tasks/task_details_dialog.h"
 #include "gui/text.h"
 
@@ -139,11 +140,22 @@ void TaskPage::BuildListAndButtons() {
     // The Task watch is also opened by Ctrl and a right click, which few users find.
     taskWatch_ = new QPushButton(QString::fromUtf8("タスクウォッチ"), this);
     taskWatch_->setObjectName(QStringLiteral("taskWatch"));
-    taskWatch_->setGeometry(350, 240, 178, 24);
+    taskWatch_->setGeometry(350, 240, 88, 24);
     connect(taskWatch_, &QPushButton::clicked, this, [this] {
         if (openTaskWatch_)
             openTaskWatch_();
     });
+    // Did the task run? Every run's report, the newest first.
+    auto* history = new QPushButton(QString::fromUtf8("実行履歴"), this);
+    history->setObjectName(QStringLiteral("runHistory"));
+    history->setGeometry(440, 240, 88, 24);
+    connect(history, &QPushButton::clicked, this, [this] { RunHistoryDialog::Run(this); });
+    // The selected task's next moment and its last run.
+    runLine_ = new QLabel(this);
+    runLine_->setObjectName(QStringLiteral("runLine"));
+    runLine_->setGeometry(17, 240, 330, 34);
+    runLine_->setFont(skin.normalFont);
+    runLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     detailsSummary_ = new QLabel(this);
     detailsSummary_->setObjectName(QStringLiteral("detailsSummary"));
     detailsSummary_->setGeometry(242, 212, 260, 20);
@@ -220,6 +232,26 @@ void TaskPage::ShowTask(int index) {
     events_.LoadEventFile(App().tasks.At(index).EventDataFile);
     current_ = index;
     detailsSummary_->setText(TaskDetailsSummary(App().tasks.At(index)));
+    ShowRunLine(App().tasks.At(index));
+}
+
+void TaskPage::ShowRunLine(const TaskRecord& task) {
+    LocalTime next;
+    QString text =
+        NextTaskMoment(task, CurrentClock().Now(), next)
+            ? QString::fromUtf8("次回 ") + QString::fromStdString(DateTimeText(next).substr(5))
+            : QString::fromUtf8("次回 なし（日時が過ぎています）");
+    RunRecord last;
+    text +=
+        QStringLiteral("\n") + QString::fromUtf8("前回 ") +
+        (LastRunOf(RunHistory(), task.EventName, last) ? LastRunText(last)
+                                                       : QString::fromUtf8("まだ実行していません"));
+    // Each line cut to the room it has; the whole of it in the tip.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& l : lines)
+        l = runLine_->fontMetrics().elidedText(l, Qt::ElideRight, runLine_->width());
+    runLine_->setText(lines.join(QLatin1Char('\n')));
+    runLine_->setToolTip(text);
 }
 
 void TaskPage::EditDetails() {

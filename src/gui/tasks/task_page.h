@@ -85,6 +85,8 @@ class TaskPage : public Page {
     bool RefuseName(NameProblem problem);
     // 詳細設定 for the task being entered, before it is registered.
     void EditPendingDetails();
+    // The task's next moment and its last run, under the form.
+    void ShowRunLine(const TaskRecord& task);
 
     QLineEdit* name_ = nullptr;
     QComboBox* combos_[5] = {};
@@ -94,6 +96,7 @@ class TaskPage : public Page {
     MethodListView* eventView_ = nullptr;
     QPushButton* details_ = nullptr;
     QPushButton* taskWatch_ = nullptr;
+    QLabel* runLine_ = nullptr;
     // The details set for the task being entered, before it is registered; they go with it.
     TaskRecord pendingDetails_;
     std::function<void()> openTaskWatch_;

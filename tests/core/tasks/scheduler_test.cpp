@@ -102,6 +102,11 @@ TEST(TaskFallsDueAgain, APassedOrImpossibleDateNeverComesAndEveryOtherDoes) {
     TaskRecord earlier = Task("a", 2026, 12, 9, 22, 9);
     earlier.EventOffsetMs = -45000;
     EXPECT_FALSE(TaskFallsDueAgain(earlier, now));
+    LocalTime next;
+    ASSERT_TRUE(NextTaskMoment(later, now, next));
+    EXPECT_EQ(DateTimeText(next), "2026-12-09 22:08:45.000");
+    ASSERT_TRUE(NextTaskMoment(Task("a", -1, 2, 29, 0, 0), now, next));
+    EXPECT_EQ(next.year, 2028);
 }
 
 TEST_F(SchedulerTest, ASocketTaskStartsAheadOnceForEachMomentAndAnIeTaskAtItsMoment) {

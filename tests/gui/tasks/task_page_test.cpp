@@ -9,11 +9,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <atomic>
 #include <cstdlib>
 
 #include "core/config/activity_log.h"
@@ -22,16 +25,20 @@
 #include "core/platform/cp932.h"
 #include "core/platform/files.h"
 #include "core/platform/ini.h"
+#include "core/replay/socket_sender.h"
 #include "core/replay/task_run.h"
 #include "core/skin/skin_geometry.h"
+#include "core/tasks/scheduler.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/main_window.h"
 #include "gui/app/program.h"
 #include "gui/app/run_end_notices.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "gui/tasks/run_history_dialog.h"
 #include "gui/tasks/task_details_dialog.h"
 #include "tests/gui/gui_program_test.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
@@ -441,6 +448,92 @@ TEST_F(TaskPageTest, DetailsSetBeforeRegisteringAreKeptWhenTheTaskIsRegistered) 
     ASSERT_EQ(App().tasks.Count(), 2);
     EXPECT_EQ(App().tasks.At(1).EventOffsetMs, 0);
     EXPECT_EQ(App().tasks.At(1).EventMomentRow, 1);
+}
+
+// Did my task run? After real Socket runs against a loopback server, the Task page says the
+// task's next moment and its last run, and the run history lists the runs newest first and
+// opens a run's report.
+TEST_F(TaskPageTest, TheLastRunAndTheRunHistoryShowRealRuns) {
+    std::atomic<int> status{200};
+    test::LoopbackHttpServer server([&status](const test::ReceivedRequest&) {
+        test::Reply reply = test::Reply::Ok("ok");
+        if (status.load() != 200)
+            reply.raw = "HTTP/1.0 403 Forbidden\r\nContent-Length: 0\r\n\r\n";
+        return reply;
+    });
+    ClickTab(300);
+    Form("history", 0, 0, true);  // every minute, Socket
+    page_->events().Clear();
+    page_->events().AddEvent(kMethodUrl, server.Url("/history-check"), "");
+    page_->events().AppendEmptyPair();
+    QPushButton* registerButton = page_->findChild<QPushButton*>(QStringLiteral("1018"));
+    QTest::mouseClick(registerButton, Qt::LeftButton);
+    ASSERT_EQ(App().tasks.Count(), 1);
+    Form("other", 0, 0, true);
+    QTest::mouseClick(registerButton, Qt::LeftButton);
+    ASSERT_EQ(App().tasks.Count(), 2);
+    auto runOnce = [&](std::size_t reports) {
+        // As the scheduler hands a due task over: its file, its name, its moment (now). The
+        // run tells the message list from its thread: this one keeps the event loop going.
+        StartSocketReplayThread(App().tasks.At(0).EventDataFile, App().tasks.At(0).EventName,
+                                CurrentClock().Now(), TaskRunSettings(App().tasks.At(0)), nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return RunHistory().size() >= reports; }, 15000));
+        QTest::qWait(300);  // the run's last lines
+    };
+    auto select = [&](int row) {
+        QListWidget* list = page_->taskListBox();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualItemRect(list->item(row)).center());
+    };
+    QLabel* line = page_->findChild<QLabel*>(QStringLiteral("runLine"));
+    ASSERT_NE(line, nullptr);
+    select(0);
+    EXPECT_TRUE(line->text().contains(QString::fromUtf8("前回 まだ実行していません")))
+        << line->text().toStdString();
+    EXPECT_TRUE(line->text().startsWith(QString::fromUtf8("次回 "))) << line->text().toStdString();
+
+    runOnce(1);
+    select(1);
+    select(0);
+    EXPECT_TRUE(line->text().contains(QString::fromUtf8("試行 1 成功")))
+        << line->text().toStdString();
+    QTest::qWait(1100);  // the next run's report is of a second of its own
+    status = 403;
+    runOnce(2);
+    select(1);
+    select(0);
+    EXPECT_TRUE(line->toolTip().contains(QString::fromUtf8("試行 1 失敗（失敗した行あり）")))
+        << line->text().toStdString();
+
+    bool listed = false, opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* history = qobject_cast<RunHistoryDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(history, nullptr);
+        QTreeWidget* runs = history->runList();
+        ASSERT_EQ(runs->topLevelItemCount(), 2);
+        listed = true;
+        EXPECT_EQ(runs->topLevelItem(0)->text(0), QStringLiteral("history"));
+        EXPECT_TRUE(runs->topLevelItem(0)->text(3).startsWith(QString::fromUtf8("失敗")));
+        EXPECT_EQ(runs->topLevelItem(1)->text(3), QString::fromUtf8("成功"));
+        if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR"))
+            history->grab().save(QString::fromLocal8Bit(folder) + "/run-history.png");
+        QTimer::singleShot(0, [&] {
+            QWidget* report = QApplication::activeModalWidget();
+            ASSERT_NE(report, nullptr);
+            auto* text = report->findChild<QPlainTextEdit*>(QStringLiteral("reportText"));
+            ASSERT_NE(text, nullptr);
+            opened = text->toPlainText().contains(QStringLiteral("403 Forbidden"));
+            qobject_cast<QDialog*>(report)->reject();
+            history->reject();
+        });
+        runs->setCurrentItem(runs->topLevelItem(0));
+        QTest::keyClick(runs, Qt::Key_Return);  // opens the run, as a double click does
+    });
+    QTest::mouseClick(page_->findChild<QPushButton*>(QStringLiteral("runHistory")), Qt::LeftButton);
+    EXPECT_TRUE(listed);
+    EXPECT_TRUE(opened);
+    if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR"))
+        window_->grab().save(QString::fromLocal8Bit(folder) + "/task-page-last-run.png");
 }
 
 TEST_F(TaskPageTest, ARunsEndIsToldOnTheDesktopAndToTheNotifyCommand) {
