@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
@@ -27,8 +28,10 @@
 #include "gui/skin/settings_page.h"
 #include "gui/skin/skin.h"
 #include "gui/skin/tray_icon.h"
+#include "gui/tasks/run_history_dialog.h"
 #include "gui/tasks/task_page.h"
 #include "gui/tasks/task_watch_dialog.h"
+#include "gui/text.h"
 
 namespace quillrun {
 
@@ -36,6 +39,19 @@ QString MainWindowTitle() {
     return QString::fromUtf8("Webリクエスト自動再生機 -KESTREL-  Ver1.10 ") +
            QString::fromLatin1(kCopyrightLine);
 }
+
+namespace {
+
+// "前回 <task>: <when> 試行 N <outcome>", or that nothing has run yet.
+QString LastRunLine() {
+    std::vector<RunRecord> history = RunHistory();
+    if (history.empty())
+        return QString::fromUtf8("前回: まだ実行していません");
+    return QString::fromUtf8("前回 ") + FromCp932(history.front().task) + QStringLiteral(": ") +
+           LastRunText(history.front());
+}
+
+}  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("quillrun"));
@@ -54,6 +70,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     tray_ = new TrayIcon(this);
     connect(tray_, &TrayIcon::LeftClicked, this, &MainWindow::ComeBackFromTray);
     connect(tray_, &TrayIcon::TaskWatchRequested, this, [this] { router_->openTaskWatch(); });
+    // The menu says how the last run went, read from the reports when it opens.
+    connect(tray_->Menu(), &QMenu::aboutToShow, this, [this] { tray_->SetLastRun(LastRunLine()); });
 
     SetMessageSink(MethodListView::SinkFor(record_->messageList()));
     // The program's own routing of input, ahead of the widgets.

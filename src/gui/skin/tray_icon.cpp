@@ -18,6 +18,10 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
     });
     // The Task watch is reached from the tray too, not only by Ctrl and a right click.
     menu_ = new QMenu();
+    lastRun_ = menu_->addAction(QString());
+    lastRun_->setObjectName(QStringLiteral("trayLastRun"));
+    lastRun_->setEnabled(false);
+    menu_->addSeparator();
     connect(this, &QObject::destroyed, menu_, &QObject::deleteLater);
     menu_->addAction(QString::fromUtf8("タスクウォッチ"), this, &TrayIcon::TaskWatchRequested)
         ->setObjectName(QStringLiteral("trayTaskWatch"));
@@ -34,6 +38,10 @@ void TrayIcon::Add(const std::string& stateText) {
 
 void TrayIcon::Remove() {
     icon_->hide();
+}
+
+void TrayIcon::SetLastRun(const QString& text) {
+    lastRun_->setText(text);
 }
 
 bool TrayIcon::Shown() const {

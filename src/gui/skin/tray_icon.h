@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -22,6 +23,8 @@ class TrayIcon : public QObject {
     QString Tip() const;
     // The icon's menu (right click): 「タスクウォッチ」 and 「ウィンドウに戻す」.
     QMenu* Menu() const { return menu_; }
+    // The menu's first line (not a command): the last run, or what is to be said of it.
+    void SetLastRun(const QString& text);
 
   signals:
     // A left click on the icon, or the menu's 「ウィンドウに戻す」.
@@ -32,6 +35,7 @@ class TrayIcon : public QObject {
   private:
     QSystemTrayIcon* icon_ = nullptr;
     QMenu* menu_ = nullptr;
+    QAction* lastRun_ = nullptr;
 };
 
 }  // namespace quillrun

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,6 +37,7 @@
 #include "gui/app/run_end_notices.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
+#include "gui/skin/tray_icon.h"
 #include "gui/tasks/run_history_dialog.h"
 #include "gui/tasks/task_details_dialog.h"
 #include "tests/gui/gui_program_test.h"
@@ -534,6 +537,15 @@ TEST_F(TaskPageTest, TheLastRunAndTheRunHistoryShowRealRuns) {
     EXPECT_TRUE(opened);
     if (const char* folder = std::getenv("QUILLRUN_SCREENSHOT_DIR"))
         window_->grab().save(QString::fromLocal8Bit(folder) + "/task-page-last-run.png");
+    // The tray's menu says the last outcome when it opens.
+    QMenu* menu = window_->trayIcon()->Menu();
+    QTimer::singleShot(100, menu, &QMenu::close);
+    menu->popup(QPoint(0, 0));
+    QAction* last = menu->findChild<QAction*>(QStringLiteral("trayLastRun"));
+    ASSERT_NE(last, nullptr);
+    EXPECT_TRUE(last->text().startsWith(QString::fromUtf8("前回 history: ")))
+        << last->text().toStdString();
+    EXPECT_TRUE(last->text().contains(QString::fromUtf8("失敗"))) << last->text().toStdString();
 }
 
 TEST_F(TaskPageTest, ARunsEndIsToldOnTheDesktopAndToTheNotifyCommand) {
