@@ -1,5 +1,6 @@
 #include "core/replay/task_run.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "core/config/activity_log.h"
@@ -95,11 +96,43 @@ std::string RunEndMessage(const std::string& taskName, const RunSummary& summary
            Utf8ToCp932(summary.reason);
 }
 
+namespace {
+
+std::mutex g_runningLock;
+std::vector<std::string> g_running;
+
+// A task's run, counted among those going on for as long as it lasts.
+struct RunningTask {
+    explicit RunningTask(const std::string& name) : name_(name) {
+        std::lock_guard<std::mutex> guard(g_runningLock);
+        g_running.push_back(name_);
+    }
+    ~RunningTask() {
+        std::lock_guard<std::mutex> guard(g_runningLock);
+        auto at = std::find(g_running.begin(), g_running.end(), name_);
+        if (at != g_running.end())
+            g_running.erase(at);
+    }
+    RunningTask(const RunningTask&) = delete;
+    RunningTask& operator=(const RunningTask&) = delete;
+
+  private:
+    std::string name_;
+};
+
+}  // namespace
+
+std::vector<std::string> RunningTasks() {
+    std::lock_guard<std::mutex> guard(g_runningLock);
+    return g_running;
+}
+
 RunSummary RunTask(const std::string& taskName, const RunSettings& settings, RunReportFile* report,
                    const std::function<void(int, const RowObserver&)>& runOnce,
                    const std::function<bool(long long)>& wait, const RowObserver& row,
                    const LocalTime& moment, const LocalTime* latest,
                    const std::function<void(int, const TryVerdict&)>& tried) {
+    RunningTask running(taskName);
     // A task without a rule or a window is reported as it always was: its rows only.
     bool judged = !settings.rule.IsDefault() || settings.retry.On();
     TryHooks hooks;

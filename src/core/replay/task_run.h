@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/formats/run_report.h"
 #include "core/replay/success_rule.h"
@@ -37,6 +38,9 @@ std::string RunEndMessage(const std::string& taskName, const RunSummary& summary
 
 // The message-list and log line of a task's run, said when it starts.
 void AnnounceTaskRun(const std::string& name, const std::function<void(const std::string&)>& say);
+
+// The names of the tasks whose runs are going on now (CP932), in the order they began.
+std::vector<std::string> RunningTasks();
 
 // Runs a task's file with its settings: tries through `runOnce`, waiting with `wait`, writing
 // `report` (a block per try when the run may have more than one) and telling each row to

@@ -12,11 +12,13 @@
 #include "core/platform/clock_sync.h"
 #include "core/platform/cp932.h"
 #include "core/platform/message_sink.h"
+#include "core/replay/task_run.h"
 #include "core/tasks/scheduler.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/skin/skin.h"
 #include "gui/tasks/linux_power.h"
+#include "gui/tasks/run_history_dialog.h"
 #include "gui/text.h"
 
 namespace quillrun {
@@ -94,6 +96,12 @@ TaskWatchDialog::TaskWatchDialog(QWidget* owner) : QDialog(owner) {
     view_->InitWatchColumns(&events_);
     view_->setEnabled(false);
 
+    // The run going on now, else how the last one went: the next task's line shows the task
+    // after it meanwhile.
+    auto* runState = new QLabel(this);
+    runState->setObjectName(QStringLiteral("runState"));
+    runState->setGeometry(20, 234, 278, 32);
+    runState->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* standby = new QLabel(this);
     standby->setObjectName(QStringLiteral("110"));
     standby->setGeometry(303, 238, 180, 26);
@@ -151,6 +159,29 @@ void TaskWatchDialog::ComputeNextTaskAndShow() {
     hasMoment_ = next.found;
     ShowCountdown();
     Static(1035)->setText(FromCp932(ClockSyncLabel(ReadClockSync())));
+    ShowRunState();
+}
+
+void TaskWatchDialog::ShowRunState() {
+    auto* label = findChild<QLabel*>(QStringLiteral("runState"));
+    std::vector<std::string> running = RunningTasks();
+    QString text;
+    if (!running.empty()) {
+        QStringList names;
+        for (const std::string& name : running)
+            names << FromCp932(name);
+        text = QString::fromUtf8("実行中: ") + names.join(QStringLiteral(", "));
+    } else {
+        std::vector<RunRecord> history = RunHistory();
+        text = history.empty() ? QString()
+                               : QString::fromUtf8("前回 ") + FromCp932(history.front().task) +
+                                     QStringLiteral("\n") + LastRunText(history.front());
+    }
+    label->setToolTip(text);
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& l : lines)
+        l = label->fontMetrics().elidedText(l, Qt::ElideRight, label->width());
+    label->setText(lines.join(QLatin1Char('\n')));
 }
 
 void TaskWatchDialog::ShowCountdown() {

@@ -44,6 +44,8 @@ class TaskWatchDialog : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The run going on now, or how the last one went.
+    void ShowRunState();
     void ComputeNextTaskAndShow();
     // The moment and the time left to it, to a tenth of a second.
     void ShowCountdown();

@@ -16,6 +16,8 @@
 #include "core/config/app_state.h"
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
+#include "core/replay/socket_sender.h"
+#include "core/replay/task_run.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/app/gui_prompter.h"
 #include "gui/app/main_window.h"
@@ -26,6 +28,7 @@
 #include "gui/tasks/linux_power.h"
 #include "gui/tasks/task_page.h"
 #include "tests/gui/gui_program_test.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_folder.h"
 
 namespace quillrun {
@@ -130,6 +133,30 @@ TEST_F(TaskWatchTest, TheTaskPagesButtonAndTheTraysMenuOpenIt) {
     expectWatch();
     fromTray->trigger();
     EXPECT_EQ(opened, 2);
+}
+
+// During a run the watch says which task is running; after it, how it went.
+TEST_F(TaskWatchTest, ItShowsTheTaskBeingRunAndThenItsOutcome) {
+    test::LoopbackHttpServer server([](const test::ReceivedRequest&) {
+        test::Reply reply = test::Reply::Ok("slow");
+        reply.delayMilliseconds = 1500;
+        return reply;
+    });
+    std::string file = App().programFolder + "event/watch.evf";
+    test::WriteFile(file, "1\tURL\t" + server.Url("/watch-check") + "\t\t\r\n2\t\t\t\t\r\n");
+    TaskWatchDialog watch(window_.get());
+    StartSocketReplayThread(file, "slowrun", CurrentClock().Now(), RunSettings{}, nullptr);
+    ASSERT_TRUE(server.WaitForRequests(1, 10000));
+    watch.Tick();
+    auto* state = watch.findChild<QLabel*>(QStringLiteral("runState"));
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->text(), QString::fromUtf8("実行中: slowrun"));
+    ASSERT_TRUE(QTest::qWaitFor([] { return RunningTasks().empty(); }, 10000));
+    watch.Tick();
+    EXPECT_TRUE(state->toolTip().startsWith(QString::fromUtf8("前回 slowrun\n")))
+        << state->toolTip().toStdString();
+    EXPECT_TRUE(state->toolTip().contains(QString::fromUtf8("試行 1 成功")))
+        << state->toolTip().toStdString();
 }
 
 TEST_F(TaskWatchTest, OpensOnCtrlRightPressOnceAndShowsTheNextTask) {
