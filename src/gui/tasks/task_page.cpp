@@ -173,16 +173,28 @@ int TaskPage::ToolbarTab() const {
 }
 
 void TaskPage::resizeEvent(QResizeEvent*) {
-    eventView_->FitToParent(this);
-    if (auto* label = findChild<QLabel*>(QStringLiteral("eventsLabel"))) {
-        label->move(17, height() - 120);
-    }
+    PlaceEventList();
 }
 
 void TaskPage::paintEvent(QPaintEvent* event) {
     Page::paintEvent(event);
     if (width() > 0 && height() > 0)
-        eventView_->FitToParent(this);
+        PlaceEventList();
+}
+
+void TaskPage::PlaceEventList() {
+    eventView_->FitToParent(this);
+    int labelY = height() - 120;
+    // Its 80 pixels at the page's bottom hold two rows; a taller page gives the list all the
+    // room below the form (the page's usual size keeps the usual place).
+    constexpr int kBelowForm = 300;
+    if (height() - 100 > kBelowForm + 20) {
+        eventView_->setGeometry(eventView_->x(), kBelowForm, eventView_->width(),
+                                height() - 20 - kBelowForm);
+        labelY = kBelowForm - 20;
+    }
+    if (auto* label = findChild<QLabel*>(QStringLiteral("eventsLabel")))
+        label->move(17, labelY);
 }
 
 TaskForm TaskPage::Form() const {

@@ -85,6 +85,8 @@ class TaskPage : public Page {
     bool RefuseName(NameProblem problem);
     // 詳細設定 for the task being entered, before it is registered.
     void EditPendingDetails();
+    // The event list: at the page's bottom, and taller when the page is.
+    void PlaceEventList();
     // The task's next moment and its last run, under the form.
     void ShowRunLine(const TaskRecord& task);
 

@@ -35,6 +35,7 @@
 #include "gui/app/main_window.h"
 #include "gui/app/program.h"
 #include "gui/app/run_end_notices.h"
+#include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
 #include "gui/skin/skin.h"
 #include "gui/skin/tray_icon.h"
@@ -546,6 +547,26 @@ TEST_F(TaskPageTest, TheLastRunAndTheRunHistoryShowRealRuns) {
     EXPECT_TRUE(last->text().startsWith(QString::fromUtf8("前回 history: ")))
         << last->text().toStdString();
     EXPECT_TRUE(last->text().contains(QString::fromUtf8("失敗"))) << last->text().toStdString();
+}
+
+// The event list holds two rows at the usual size; a larger window gives it the room.
+TEST_F(TaskPageTest, TheEventListIsTallerInALargerWindow) {
+    ClickTab(300);
+    window_->resize(700, 525);
+    QApplication::processEvents();
+    auto* list = page_->eventList();
+    int usual = list->height();
+    EXPECT_EQ(usual, 80);
+    window_->resize(1100, 825);
+    QApplication::processEvents();
+    window_->repaint();
+    EXPECT_GT(list->height(), usual + 200);
+    EXPECT_EQ(list->y(), 300);
+    EXPECT_EQ(page_->findChild<QLabel*>(QStringLiteral("eventsLabel"))->y(), 280);
+    window_->resize(700, 525);
+    QApplication::processEvents();
+    window_->repaint();
+    EXPECT_EQ(list->height(), usual);
 }
 
 TEST_F(TaskPageTest, ARunsEndIsToldOnTheDesktopAndToTheNotifyCommand) {
