@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -35,6 +36,14 @@ QString LastRunText(const RunRecord& run) {
         run.firstByte.empty() ? DateTimeText(run.started).substr(0, 19) : run.firstByte;
     return QString::fromStdString(when.substr(5)) + QString::fromUtf8(" 試行 %1 ").arg(run.tries) +
            OutcomeText(run);
+}
+
+void ShowCutLines(QLabel* label, const QString& text) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = label->fontMetrics().elidedText(line, Qt::ElideRight, label->width());
+    label->setText(lines.join(QLatin1Char('\n')));
+    label->setToolTip(text);
 }
 
 RunHistoryDialog::RunHistoryDialog(QWidget* owner) : QDialog(owner), runs_(RunHistory()) {

@@ -7,6 +7,7 @@
 
 #include "core/formats/run_history.h"
 
+class QLabel;
 class QTreeWidget;
 
 namespace quillrun {
@@ -28,5 +29,8 @@ class RunHistoryDialog : public QDialog {
 
 // "2026-12-09 10:00:00.012  成功（試行 1）" of a run, for the Task page's line and the tray.
 QString LastRunText(const RunRecord& run);
+
+// Shows the lines in the label, each cut to its width, and the whole text as its tip.
+void ShowCutLines(QLabel* label, const QString& text);
 
 }  // namespace quillrun

@@ -258,12 +258,7 @@ void TaskPage::ShowRunLine(const TaskRecord& task) {
         QStringLiteral("\n") + QString::fromUtf8("前回 ") +
         (LastRunOf(RunHistory(), task.EventName, last) ? LastRunText(last)
                                                        : QString::fromUtf8("まだ実行していません"));
-    // Each line cut to the room it has; the whole of it in the tip.
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& l : lines)
-        l = runLine_->fontMetrics().elidedText(l, Qt::ElideRight, runLine_->width());
-    runLine_->setText(lines.join(QLatin1Char('\n')));
-    runLine_->setToolTip(text);
+    ShowCutLines(runLine_, text);  // each line cut to its room, the whole in the tip
 }
 
 void TaskPage::EditDetails() {

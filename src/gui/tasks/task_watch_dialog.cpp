@@ -177,11 +177,7 @@ void TaskWatchDialog::ShowRunState() {
                                : QString::fromUtf8("前回 ") + FromCp932(history.front().task) +
                                      QStringLiteral("\n") + LastRunText(history.front());
     }
-    label->setToolTip(text);
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& l : lines)
-        l = label->fontMetrics().elidedText(l, Qt::ElideRight, label->width());
-    label->setText(lines.join(QLatin1Char('\n')));
+    ShowCutLines(label, text);
 }
 
 void TaskWatchDialog::ShowCountdown() {
