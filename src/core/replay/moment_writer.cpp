@@ -75,7 +75,6 @@ class Writers {
             if ((*it)->at <= now) {
                 Handed* due = *it;
                 queue_.erase(it);
-                ++writing_;
                 return due;
             }
         }
@@ -101,15 +100,13 @@ class Writers {
     }
 
     // Writes every entry due, one by one (the other writers take their share), and wakes the
-    // runs only when none is left: woken runs would take the cores from the writes.
+    // runs when this writer has none left: woken runs would take the cores from the writes,
+    // and a write held up by a slow peer on the other writer must not hold back this one's.
     void WriteDue() {
         long long now = ToEpochMilliseconds(CurrentClock().Now());
-        while (Handed* entry = TakeDue(now)) {
+        while (Handed* entry = TakeDue(now))
             WriteOne(entry);
-            --writing_;
-        }
-        if (writing_ == 0)
-            written_.notify_all();
+        written_.notify_all();
     }
 
     // Called and returning with the lock held; the write itself goes without it.
@@ -127,7 +124,6 @@ class Writers {
     std::condition_variable written_;  // entries were written
     std::deque<Handed*> queue_;
     int started_ = 0;
-    int writing_ = 0;
 };
 
 }  // namespace
