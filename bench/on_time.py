@@ -316,6 +316,23 @@ def end_run_setting(runtime, folder, servers):
     shutil.rmtree(runtime, ignore_errors=True)
 
 
+def run_at(folder, env, server, event, path, ahead_seconds, extra, timeout):
+    """`quillrun --run EVENT --at T` (T ahead_seconds from now, with the extra options): how
+    long after T the request for `path` reached the server (ms); None when the run failed or
+    nothing arrived."""
+    moment = time.time() + ahead_seconds
+    text = time.strftime("%H:%M:%S", time.localtime(moment)) + f".{int(moment * 1000) % 1000:03d}"
+    moment = int(moment * 1000) / 1000.0
+    args = [os.path.join(folder, "quillrun"), "--run", event, "--at", text] + extra
+    run = subprocess.run(args, env=env, cwd=folder, capture_output=True, timeout=timeout)
+    if run.returncode != 0:
+        print("run failed:", run.stdout.decode(errors="replace"), run.stderr.decode(errors="replace"))
+        return None
+    with server.lock:
+        at = server.arrivals.get(path)
+    return None if at is None else (at - moment) * 1000
+
+
 def at_mode(build, n):
     runtime, folder, servers, env = run_setting(build)
     ok = True
@@ -329,20 +346,10 @@ def at_mode(build, n):
                 event = os.path.join(folder, "event", "at.evf")
                 with open(event, "wb") as f:
                     f.write(crlf([f"1\tURL\t{scheme}://127.0.0.1:{server.port}{path}\t\t"]))
-                moment = time.time() + 1.2
-                text = time.strftime("%H:%M:%S", time.localtime(moment)) + f".{int(moment * 1000) % 1000:03d}"
-                moment = int(moment * 1000) / 1000.0
-                args = [os.path.join(folder, "quillrun"), "--run", event, "--at", text]
-                if not ahead:
-                    args.append("--no-preconnect")
-                run = subprocess.run(args, env=env, cwd=folder, capture_output=True, timeout=60)
-                if run.returncode != 0:
-                    print("run failed:", run.stdout.decode(errors="replace"), run.stderr.decode(errors="replace"))
-                    continue
-                with server.lock:
-                    at = server.arrivals.get(path)
-                if at is not None:
-                    delays.append((at - moment) * 1000)
+                delay = run_at(folder, env, server, event, path, 1.2,
+                               [] if ahead else ["--no-preconnect"], 60)
+                if delay is not None:
+                    delays.append(delay)
             label = f"--at {kind} " + ("connected ahead" if ahead else "connect at moment")
             ok = report(label, delays, 2.0 if ahead else None) and ok
     end_run_setting(runtime, folder, servers)
@@ -368,22 +375,11 @@ def book_mode(build, n):
                     f.write(crlf([f"1\tURL\t{base}/login/{run_id}\t\t",
                                   f"2\tPOST\t{base}/login/{run_id}\tuser=me\t",
                                   f"3\tPOST\t{base}{book}\tseat=1\t", "4\t\t\t\t"]))
-                moment = time.time() + (5.0 if row else 2.5)
-                text = time.strftime("%H:%M:%S", time.localtime(moment)) + f".{int(moment * 1000) % 1000:03d}"
-                moment = int(moment * 1000) / 1000.0
-                args = [os.path.join(folder, "quillrun"), "--run", event, "--at", text]
-                if row:
-                    args += ["--moment-row", "3", "--lead", "3"]
-                if kind == "browser":
-                    args.append("--browser")
-                run = subprocess.run(args, env=env, cwd=folder, capture_output=True, timeout=90)
-                if run.returncode != 0:
-                    print("run failed:", run.stdout.decode(errors="replace"), run.stderr.decode(errors="replace"))
-                    continue
-                with server.lock:
-                    at = server.arrivals.get(book)
-                if at is not None:
-                    delays.append((at - moment) * 1000)
+                extra = (["--moment-row", "3", "--lead", "3"] if row else []) + \
+                    (["--browser"] if kind == "browser" else [])
+                delay = run_at(folder, env, server, event, book, 5.0 if row else 2.5, extra, 90)
+                if delay is not None:
+                    delays.append(delay)
             label = f"booking {kind} " + ("moment row" if row else "first row at T")
             goal = (20.0 if kind == "browser" else 2.0) if row else None
             ok = report(label, delays, goal) and ok
