@@ -1,5 +1,8 @@
 #include "core/skin/skin_geometry.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "core/platform/cp932.h"
 
 namespace quillrun {
@@ -29,6 +32,33 @@ int TabAtPoint(int x, int y) {
     if (y >= 454 && y <= 555)
         tab = kTabSettings;
     return tab;
+}
+
+std::vector<StripPiece> TabStripPieces(int h) {
+    constexpr int kTop = 55, kTabsHeight = 300, kSettingsTop = 455, kMargin = 2;
+    // Tabs 0-2 and the Settings tab, stacked without the unused fourth place.
+    double scale = std::min(1.0, static_cast<double>(h - kTop - kMargin) / 400.0);
+    scale = std::max(scale, 0.5);
+    int tabsHeight = static_cast<int>(kTabsHeight * scale);
+    int settingsHeight = static_cast<int>(100 * scale);
+    int settingsTop = std::min(kSettingsTop, h - kMargin - settingsHeight);
+    settingsTop = std::max(settingsTop, kTop + tabsHeight);
+    std::vector<StripPiece> pieces = {{0, kTabsHeight, kTop, tabsHeight}};
+    // What is left of the unused place between them keeps the strip's own background.
+    int gap = settingsTop - (kTop + tabsHeight);
+    if (gap > 0)
+        pieces.push_back({kTabsHeight, std::min(gap, 100), kTop + tabsHeight, gap});
+    pieces.push_back({400, 100, settingsTop, settingsHeight});
+    return pieces;
+}
+
+int TabAtPointIn(int x, int y, int h) {
+    std::vector<StripPiece> pieces = TabStripPieces(h);
+    // A band reaches one pixel above its piece (54-155 for the first tab), as the drawn one.
+    const StripPiece& piece = (y >= pieces.back().dstTop - 1) ? pieces.back() : pieces.front();
+    double scale = static_cast<double>(piece.dstHeight) / piece.srcHeight;
+    double stripY = piece.srcTop + (y - piece.dstTop) / scale;
+    return TabAtPoint(x, 55 + static_cast<int>(std::lround(stripY)));
 }
 
 int BannerLeft(int w) {

@@ -35,6 +35,18 @@ SizeWH MainWindowSizeFor(int desktopWidth, int desktopHeight);
 // The tab whose hit band holds the point (x from 4 to 110; later bands win), or -1.
 int TabAtPoint(int x, int y);
 
+// Where a piece of "object/tab.ni_" (rows srcTop to srcTop + srcHeight) is drawn.
+struct StripPiece {
+    int srcTop, srcHeight, dstTop, dstHeight;
+};
+// The tab strip in a window of client height h: the tabs 0-2 (rows 0-299) at (5, 55), the
+// unused place and the Settings tab (rows 400-499) at (5, 455). A window too short for the whole
+// strip (the two smaller sizes) moves the Settings tab up to its bottom edge and, below 457 pixels,
+// squeezes both pieces, so that 設定 is always seen whole and can be clicked.
+std::vector<StripPiece> TabStripPieces(int h);
+// The tab under a point of a window of height h: the hit bands follow the pieces as drawn.
+int TabAtPointIn(int x, int y, int h);
+
 // Left edge of the 790-pixel banner, centred in a window of width w.
 int BannerLeft(int w);
 

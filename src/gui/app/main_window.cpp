@@ -62,6 +62,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
     resize(700, 525);
+    // The smallest size the program chooses: smaller, the pages would cut their controls.
+    setMinimumSize(600, 450);
 
     record_ = new RecordPage(this);
     task_ = new TaskPage(this);
@@ -161,7 +163,7 @@ void MainWindow::PlacePages() {
 void MainWindow::SelectTabAt(int x, int y) {
     if (App().modalDialog == 1)
         return;
-    int tab = TabAtPoint(x, y);
+    int tab = TabAtPointIn(x, y, height());
     if (tab < 0)
         return;
     SelectTab(tab);

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QTimerEvent>
 #include <QWebEngineView>
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/config/app_state.h"
@@ -82,7 +83,6 @@ RecordPage::RecordPage(QWidget* parent)
     scriptRequests_ = new QCheckBox(QString::fromUtf8("スクリプトの通信も記録"), this);
     scriptRequests_->setObjectName(QStringLiteral("RecordScriptRequests"));
     scriptRequests_->setFont(TheSkin().normalFont);
-    scriptRequests_->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
     scriptRequests_->setToolTip(QString::fromUtf8(
         "ページのスクリプトが fetch() や XMLHttpRequest で送る POST などもイベントにします"
         "（次に開くページから）"));
@@ -163,7 +163,13 @@ void RecordPage::paintEvent(QPaintEvent* event) {
 void RecordPage::ShowListOfView() {
     bool recordView = App().currentTab == kTabRecord;
     if (scriptRequests_ != nullptr) {
-        scriptRequests_->setGeometry(width() - 245, 6, 215, 22);
+        QRect place = ScriptBoxPlace();
+        if (scriptRequests_->geometry() != place) {
+            scriptRequests_->setGeometry(place);
+            // White on the dark band of the toolbar, black on the page's own paper.
+            scriptRequests_->setStyleSheet(
+                place.y() < 30 ? QStringLiteral("QCheckBox { color: white; }") : QString());
+        }
         scriptRequests_->setVisible(recordView);
     }
     MethodListView* shown = recordView ? eventView_ : messages_;
@@ -171,6 +177,18 @@ void RecordPage::ShowListOfView() {
     if (hidden->width() != 0 || hidden->height() != 0)
         hidden->resize(0, 0);
     shown->FitToParent(this);
+}
+
+// Beside the recording view's buttons where the page is wide enough, else in the row between
+// the browser and the event list: never over a button, always its whole text.
+QRect RecordPage::ScriptBoxPlace() const {
+    constexpr int kButtonsEnd = 362;  // the fourth button ends at x = 359
+    int wanted = scriptRequests_->sizeHint().width();
+    int right = width() - 12;  // left of the octagon's corner
+    int left = std::max(kButtonsEnd, width() - 245);
+    if (left + wanted <= right)
+        return QRect(left, 6, std::max(wanted, std::min(215, right - left)), 22);
+    return QRect(18, height() - 118, wanted, 18);
 }
 
 void RecordPage::mousePressEvent(QMouseEvent* event) {

@@ -71,6 +71,7 @@ class RecordPage : public Page, private BrowserEvents {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    QRect ScriptBoxPlace() const;
     void ShowListOfView();
     void BeforeNavigate2(const std::string* postData) override;
     void DocumentComplete() override;

@@ -102,8 +102,11 @@ bool DrawBanner(QPainter& painter, int w, int h, int tab) {
     painter.drawRect(frame.left, frame.top, frame.Width(), frame.Height());
     painter.setBrush(TheSkin().background);
     painter.drawPolygon(ToPolygon(FrameOctagon(w, h)));
-    DrawImage(painter, folder + QStringLiteral("object/tab.ni_"), QRect(107 * tab, 0, 106, 500),
-              QRect(5, 55, 106, 500));
+    for (const StripPiece& piece : TabStripPieces(h)) {
+        DrawImage(painter, folder + QStringLiteral("object/tab.ni_"),
+                  QRect(107 * tab, piece.srcTop, 106, piece.srcHeight),
+                  QRect(5, piece.dstTop, 106, piece.dstHeight));
+    }
     return true;
 }
 

@@ -41,6 +41,46 @@ TEST(SkinGeometry, TabHitBandsLaterBandsWin) {
     EXPECT_EQ(TabAtPoint(50, 556), -1);
 }
 
+// A window tall enough shows the strip as one image with the bands as they are; a shorter one
+// keeps every tab whole inside the window, and a click on a tab's middle selects it.
+TEST(SkinGeometry, TheTabStripFitsTheWindow) {
+    for (int h : {557, 675, 825, 1125}) {
+        std::vector<StripPiece> pieces = TabStripPieces(h);
+        int row = 55;
+        for (const StripPiece& p : pieces) {
+            EXPECT_EQ(p.dstTop, row) << h;
+            EXPECT_EQ(p.dstHeight, p.srcHeight) << h;
+            EXPECT_EQ(p.srcTop, row - 55) << h;
+            row += p.dstHeight;
+        }
+        EXPECT_EQ(row, 555) << h;
+        for (int y = 0; y < 1200; ++y) {
+            ASSERT_EQ(TabAtPointIn(50, y, h), TabAtPoint(50, y)) << h << " " << y;
+        }
+    }
+    for (int h : {450, 525}) {
+        std::vector<StripPiece> pieces = TabStripPieces(h);
+        const StripPiece& settings = pieces.back();
+        EXPECT_EQ(settings.srcTop, 400);
+        EXPECT_LE(settings.dstTop + settings.dstHeight, h) << h;
+        EXPECT_GE(settings.dstHeight, 95) << h;  // squeezed a little at most
+        for (std::size_t k = 1; k < pieces.size(); ++k)
+            EXPECT_EQ(pieces[k].dstTop, pieces[k - 1].dstTop + pieces[k - 1].dstHeight) << h;
+        EXPECT_EQ(TabAtPointIn(50, settings.dstTop + settings.dstHeight / 2, h), kTabSettings);
+        EXPECT_EQ(TabAtPointIn(50, settings.dstTop + 2, h), kTabSettings);
+        EXPECT_EQ(TabAtPointIn(50, settings.dstTop + settings.dstHeight, h), kTabSettings) << h;
+        const StripPiece& tabs = pieces.front();
+        for (int tab : {kTabBrowse, kTabRecord, kTabTask}) {
+            int middle = tabs.dstTop + (tab * 100 + 50) * tabs.dstHeight / 300;
+            EXPECT_EQ(TabAtPointIn(50, middle, h), tab) << h;
+        }
+        EXPECT_EQ(TabAtPointIn(111, settings.dstTop + 50, h), -1);
+    }
+    // At the usual size the Settings tab moves up by 32 pixels: its old middle still selects it.
+    EXPECT_EQ(TabAtPointIn(50, 500, 525), kTabSettings);
+    EXPECT_EQ(TabAtPointIn(50, 460, 525), kTabSettings);
+}
+
 TEST(SkinGeometry, PageAreaAndItsOctagon) {
     Rect page = PageRect(700, 525);
     EXPECT_EQ(page.left, 127);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +15,7 @@
 #include "core/config/configuration.h"
 #include "core/platform/cp932.h"
 #include "core/platform/ini.h"
+#include "core/skin/skin_geometry.h"
 #include "gui/app/browser_dialog_closer.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
@@ -122,6 +124,46 @@ TEST_F(MainWindowTest, PagesFillTheFrameOctagonAndKeepTheirStateAcrossTabs) {
     record->repaint();
     EXPECT_GT(window.recordPage()->eventList()->height(), 0);
     EXPECT_EQ(window.recordPage()->messageList()->size(), QSize(0, 0));
+}
+
+// At the sizes the program chooses, the Settings tab is seen whole and answers a click on its
+// middle, and the recording view's check box covers no button, no field and no list.
+TEST_F(MainWindowTest, TheTabsAndTheRecordPageFitTheSmallerSizes) {
+    MainWindow window;
+    window.show();
+    EXPECT_EQ(window.minimumSize(), QSize(600, 450));
+    for (QSize size : {QSize(600, 450), QSize(700, 525), QSize(900, 675)}) {
+        window.resize(size);
+        QApplication::processEvents();
+        const StripPiece settingsTab = TabStripPieces(size.height()).back();
+        EXPECT_LE(settingsTab.dstTop + settingsTab.dstHeight, size.height());
+        QTest::mouseClick(&window, Qt::LeftButton, {},
+                          QPoint(55, settingsTab.dstTop + settingsTab.dstHeight / 2));
+        EXPECT_EQ(window.currentPage(), window.settingsPage()) << size.height();
+        QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(55, 200));
+        ASSERT_EQ(window.currentPage(), window.recordPage()) << size.height();
+        window.recordPage()->repaint();
+        QApplication::processEvents();
+
+        RecordPage* page = window.recordPage();
+        auto* box = page->findChild<QCheckBox*>(QStringLiteral("RecordScriptRequests"));
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(box->isVisible());
+        QRect place = box->geometry();
+        EXPECT_GE(place.width(), box->sizeHint().width()) << size.width();
+        EXPECT_LE(place.right(), page->width() - 8) << size.width();
+        EXPECT_FALSE(place.intersects(QRect(0, 0, 361, 31))) << size.width();  // the buttons
+        for (QWidget* other : {static_cast<QWidget*>(page->findChild<QLineEdit*>("1001")),
+                               static_cast<QWidget*>(page->eventList())}) {
+            EXPECT_FALSE(place.intersects(other->geometry()))
+                << size.width() << " " << other->objectName().toStdString();
+        }
+        for (QWidget* child : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (child->inherits("QWebEngineView")) {
+                EXPECT_FALSE(place.intersects(child->geometry())) << size.width();
+            }
+        }
+    }
 }
 
 TEST_F(MainWindowTest, TrayRoundTrip) {
