@@ -13,6 +13,7 @@
 #include "core/config/app_state.h"
 #include "core/recording/event_list.h"
 #include "gui/skin/skin.h"
+#include "gui/skin/window_fit.h"
 #include "gui/text.h"
 
 namespace quillrun {
@@ -71,10 +72,7 @@ RequestEditorDialog::RequestEditorDialog(QWidget* owner, EventList& target, int 
     Build();
     model_->Open(TheCurrentRequest());
     Refresh();
-    if (owner != nullptr && owner->window() != nullptr) {
-        QWidget* main = owner->window();
-        move(main->geometry().center() - rect().center());
-    }
+    CentreOverMainWindow(this, owner);
 }
 
 RequestEditorDialog::~RequestEditorDialog() {
@@ -95,7 +93,7 @@ QWidget* RequestEditorDialog::Control(int id) const {
 }
 
 void RequestEditorDialog::Build() {
-    resize(700, 600);
+    resize(700, 512);
     BuildRequestFields();
     BuildEncodingFields();
     BuildSetFields();
@@ -135,45 +133,45 @@ void RequestEditorDialog::BuildRequestFields() {
                       QRect(200, 68, 140, 20));
     noConvertIn_ = Named(new QCheckBox(QString::fromUtf8("文字コード変換しない"), this), 1039,
                          QRect(340, 68, 150, 20));
-    decoded_ = Named(new QPlainTextEdit(this), 1008, QRect(12, 90, 464, 120));
+    decoded_ = Named(new QPlainTextEdit(this), 1008, QRect(12, 88, 464, 96));
 
-    Label(this, "データ (ソース)", 12, 216, 200);
-    source_ = Named(new QPlainTextEdit(this), 1020, QRect(12, 234, 464, 70));
+    Label(this, "データ (ソース)", 12, 190, 200);
+    source_ = Named(new QPlainTextEdit(this), 1020, QRect(12, 208, 464, 56));
     source_->setReadOnly(true);
 }
 
 // The codes found and chosen, and the decoding and encoding options.
 void RequestEditorDialog::BuildEncodingFields() {
-    Label(this, "エンコード情報 (デフォルトは自動。必要な場合のみ編集)", 12, 310, 464);
-    Label(this, "文字コード", 12, 334, 70);
-    detected_ = Named(new QLineEdit(this), 1011, QRect(84, 332, 60, 22));
+    Label(this, "エンコード情報 (デフォルトは自動。必要な場合のみ編集)", 12, 270, 464);
+    Label(this, "文字コード", 12, 294, 70);
+    detected_ = Named(new QLineEdit(this), 1011, QRect(84, 292, 60, 22));
     detected_->setReadOnly(true);
-    Label(this, "出力 文字コード", 156, 334, 100);
-    outputCode_ = Named(new QComboBox(this), 1037, QRect(258, 332, 90, 22));
+    Label(this, "出力 文字コード", 156, 294, 100);
+    outputCode_ = Named(new QComboBox(this), 1037, QRect(258, 292, 90, 22));
     for (const char* name : {"無変換", "SJIS", "EUC", "UTF8", "JIS"}) {
         outputCode_->addItem(QString::fromUtf8(name));
     }
     noEncode_ = Named(new QCheckBox(QString::fromUtf8("URLエンコードしない"), this), 1036,
-                      QRect(12, 358, 150, 20));
+                      QRect(12, 318, 150, 20));
     noConvertOut_ = Named(new QCheckBox(QString::fromUtf8("文字コード変換しない"), this), 1040,
-                          QRect(170, 358, 160, 20));
+                          QRect(170, 318, 160, 20));
 
-    Label(this, "URLデコード／エンコードオプション", 12, 384, 300);
-    Label(this, "特殊処理1", 12, 404, 70);
-    keepAmpersand_ = Named(new QCheckBox(QStringLiteral("&&"), this), 1038, QRect(84, 402, 44, 20));
-    keepEquals_ = Named(new QCheckBox(QStringLiteral("="), this), 1042, QRect(130, 402, 44, 20));
-    keepQuestion_ = Named(new QCheckBox(QStringLiteral("?"), this), 1043, QRect(176, 402, 44, 20));
+    Label(this, "URLデコード／エンコードオプション", 12, 344, 300);
+    Label(this, "特殊処理1", 12, 364, 70);
+    keepAmpersand_ = Named(new QCheckBox(QStringLiteral("&&"), this), 1038, QRect(84, 362, 44, 20));
+    keepEquals_ = Named(new QCheckBox(QStringLiteral("="), this), 1042, QRect(130, 362, 44, 20));
+    keepQuestion_ = Named(new QCheckBox(QStringLiteral("?"), this), 1043, QRect(176, 362, 44, 20));
     Label(this,
           "チェックすると、デコード・エンコード対象から外れます。/"
           "の後に続く記号のみエンコード対象になります。",
-          226, 398, 250, 36);
-    Label(this, "特殊処理2", 12, 440, 70);
+          226, 358, 250, 36);
+    Label(this, "特殊処理2", 12, 400, 70);
     multipart_ = Named(new QCheckBox(QStringLiteral("multipart/form-data"), this), 1044,
-                       QRect(84, 438, 160, 20));
-    Label(this, "バイナリデータのため、編集結果を保存しません。", 250, 434, 226, 34);
+                       QRect(84, 398, 160, 20));
+    Label(this, "バイナリデータのため、編集結果を保存しません。", 250, 394, 226, 34);
 
-    Label(this, "データ (編集後出力)", 12, 466, 200);
-    output_ = Named(new QPlainTextEdit(this), 1021, QRect(12, 484, 464, 70));
+    Label(this, "データ (編集後出力)", 12, 428, 200);
+    output_ = Named(new QPlainTextEdit(this), 1021, QRect(12, 446, 464, 56));
     output_->setReadOnly(true);
 }
 
@@ -194,12 +192,12 @@ void RequestEditorDialog::BuildSetFields() {
 
     // A row a page's script sent carries its own headers, one per line.
     headersLabel_ = Label(this, "ヘッダー", 490, 310, 194, 20);
-    headers_ = Named(new QPlainTextEdit(this), 0, QRect(490, 332, 194, 210));
+    headers_ = Named(new QPlainTextEdit(this), 0, QRect(490, 332, 194, 126));
     headers_->setObjectName(QStringLiteral("Headers"));
     headers_->setLineWrapMode(QPlainTextEdit::NoWrap);
     cancel_ = Named(new QPushButton(QString::fromUtf8("キャンセル"), this), 1009,
-                    QRect(490, 560, 90, 28));
-    ok_ = Named(new QPushButton(QString::fromUtf8("ＯＫ"), this), 1010, QRect(594, 560, 90, 28));
+                    QRect(490, 474, 90, 28));
+    ok_ = Named(new QPushButton(QString::fromUtf8("ＯＫ"), this), 1010, QRect(594, 474, 90, 28));
     ok_->setDefault(false);
     ok_->setAutoDefault(false);
     cancel_->setAutoDefault(false);

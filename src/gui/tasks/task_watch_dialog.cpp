@@ -17,6 +17,7 @@
 #include "gui/app/gui_prompter.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/skin/skin.h"
+#include "gui/skin/window_fit.h"
 #include "gui/tasks/linux_power.h"
 #include "gui/tasks/run_history_dialog.h"
 #include "gui/text.h"
@@ -38,17 +39,6 @@ QLabel* Big(QWidget* parent, int id, QRect geometry, Qt::Alignment align = Qt::A
     label->setFont(TheSkin().largeBoldFont);
     label->setAlignment(align | Qt::AlignVCenter);
     return label;
-}
-
-void CentreOverMainWindow(QWidget* dialog, QWidget* owner) {
-    if (owner == nullptr)
-        return;
-    QWidget* main = owner->window();
-    while (main->parentWidget() != nullptr)
-        main = main->parentWidget()->window();
-    QRect m = main->frameGeometry();
-    dialog->move(m.left() + (m.width() - dialog->width()) / 2,
-                 m.top() + (m.height() - dialog->height()) / 2);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -27,6 +28,7 @@
 #include "gui/skin/skin.h"
 #include "tests/gui/gui_program_test.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/widget_overlap.h"
 
 namespace quillrun {
 namespace {
@@ -81,6 +83,37 @@ class RequestEditorDialogTest : public test::GuiProgramTest {
 };
 
 }  // namespace
+
+// On an 800 × 600 screen the whole editor, its title bar and its OK and キャンセル are seen,
+// and no control covers another.
+TEST_F(RequestEditorDialogTest, TheEditorFitsASmallScreen) {
+    EventList& events = page_->events();
+    events.Clear();
+    events.AddEvent(kMethodPost, "http://h/p.cgi", "name=%82%A0&x=1");
+    events.AppendEmptyPair();
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // The main window low on the screen: centred over it, the editor would run off its foot.
+    window_->move(0, screen.bottom() - 300);
+    bool checked = false;
+    EditRow(0, [&](RequestEditorDialog& d) {
+        EXPECT_LE(d.width(), 800);
+        EXPECT_LE(32 + d.height(), 600);
+        EXPECT_GE(d.y(), screen.top());
+        EXPECT_LE(d.y() + 32 + d.height(), screen.bottom() + 1);  // a usual title bar
+        EXPECT_GE(d.x(), screen.left());
+        EXPECT_LE(d.x() + d.width(), screen.right() + 1);
+        for (int id : {1009, 1010}) {
+            QWidget* button = d.Control(id);
+            EXPECT_TRUE(d.rect().contains(button->geometry())) << id;
+        }
+        std::vector<std::string> overlaps = test::OverlappingControls(&d);
+        EXPECT_TRUE(overlaps.empty()) << overlaps.front();
+        Shoot(d, "request-editor-800x600.png");
+        checked = true;
+        Get<QPushButton>(d, 1009)->click();
+    });
+    EXPECT_TRUE(checked);
+}
 
 TEST_F(RequestEditorDialogTest, EditingAPostRewritesItsRow) {
     EventList& events = page_->events();
