@@ -68,8 +68,12 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     record_ = new RecordPage(this);
     task_ = new TaskPage(this);
     settings_ = new SettingsPage(this);
-    InstallTaskRunEndNotices(true);
     tray_ = new TrayIcon(this);
+    // After each run the tray's tip and the Task page's line say how it went.
+    InstallTaskRunEndNotices(true, [this] {
+        tray_->SetLastRun(LastRunLine());
+        task_->RefreshRunLine();
+    });
     connect(tray_, &TrayIcon::LeftClicked, this, &MainWindow::ComeBackFromTray);
     connect(tray_, &TrayIcon::TaskWatchRequested, this, [this] { router_->openTaskWatch(); });
     // The menu says how the last run went, read from the reports when it opens.
@@ -219,6 +223,7 @@ int MainWindow::SchedulerTickRemaining() const {
 }
 
 void MainWindow::GoToTray() {
+    tray_->SetLastRun(LastRunLine());
     tray_->Add(J("タスク動作待機中"));
     for (Page* page :
          {static_cast<Page*>(record_), static_cast<Page*>(task_), static_cast<Page*>(settings_)}) {

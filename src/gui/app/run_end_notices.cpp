@@ -42,13 +42,15 @@ bool ShowDesktopNotification(const QString& title, const QString& body) {
     return bus.send(call);
 }
 
-void InstallTaskRunEndNotices(bool desktop) {
-    SetTaskRunEndListener([desktop](const TaskRunEnd& end) {
+void InstallTaskRunEndNotices(bool desktop, std::function<void()> shown) {
+    SetTaskRunEndListener([desktop, shown](const TaskRunEnd& end) {
         // A socket task ends on its own thread: the settings (which the Settings page edits)
         // and the desktop are reached on the user-interface thread.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [desktop, end] {
+            [desktop, shown, end] {
+                if (shown)
+                    shown();
                 std::string command = App().settings.NotifyCommand;
                 if (!command.empty()) {
                     // A thread of its own: the command may take up to its limit.

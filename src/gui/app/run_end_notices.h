@@ -7,8 +7,9 @@
 
 namespace quillrun {
 
-// Installs the listener; `desktop` adds the desktop notifications.
-void InstallTaskRunEndNotices(bool desktop);
+// Installs the listener; `desktop` adds the desktop notifications, `shown` (on the
+// user-interface thread, after the run's report is written) refreshes what the windows show.
+void InstallTaskRunEndNotices(bool desktop, std::function<void()> shown = {});
 void RemoveTaskRunEndNotices();
 
 // Shows a notification through the desktop's notification service (org.freedesktop.Notifications

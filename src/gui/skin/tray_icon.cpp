@@ -4,13 +4,15 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include "core/platform/cp932.h"
 #include "core/skin/skin_geometry.h"
 #include "gui/skin/skin.h"
 #include "gui/text.h"
 
 namespace quillrun {
 
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+TrayIcon::TrayIcon(QObject* parent)
+    : QObject(parent), stateTip_(FromCp932(TrayTip(J("タスク動作待機中")))) {
     icon_ = new QSystemTrayIcon(this);
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger)
@@ -32,7 +34,8 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
 
 void TrayIcon::Add(const std::string& stateText) {
     icon_->setIcon(QIcon(TheSkin().dataFolder + QStringLiteral("object/tray.png")));
-    icon_->setToolTip(FromCp932(TrayTip(stateText)));
+    stateTip_ = FromCp932(TrayTip(stateText));
+    SetLastRun(lastRun_->text());
     icon_->show();
 }
 
@@ -42,6 +45,7 @@ void TrayIcon::Remove() {
 
 void TrayIcon::SetLastRun(const QString& text) {
     lastRun_->setText(text);
+    icon_->setToolTip(text.isEmpty() ? stateTip_ : stateTip_ + QLatin1Char('\n') + text);
 }
 
 bool TrayIcon::Shown() const {

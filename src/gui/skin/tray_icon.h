@@ -16,14 +16,15 @@ class TrayIcon : public QObject {
     explicit TrayIcon(QObject* parent = nullptr);
 
     // Shows the icon with the tip "<state> Webリクエスト自動再生機 -KESTREL- Ver1.10" (63 bytes
-    // at most). Without a notification area the icon cannot be added.
+    // at most), and below it the last run. Without a notification area the icon cannot be added.
     void Add(const std::string& stateText);
     void Remove();
     bool Shown() const;
     QString Tip() const;
     // The icon's menu (right click): 「タスクウォッチ」 and 「ウィンドウに戻す」.
     QMenu* Menu() const { return menu_; }
-    // The menu's first line (not a command): the last run, or what is to be said of it.
+    // The last run, or what is to be said of it: the menu's first line (not a command) and the
+    // tip's second.
     void SetLastRun(const QString& text);
 
   signals:
@@ -36,6 +37,7 @@ class TrayIcon : public QObject {
     QSystemTrayIcon* icon_ = nullptr;
     QMenu* menu_ = nullptr;
     QAction* lastRun_ = nullptr;
+    QString stateTip_;
 };
 
 }  // namespace quillrun

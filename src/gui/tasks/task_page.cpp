@@ -247,6 +247,11 @@ void TaskPage::ShowTask(int index) {
     ShowRunLine(App().tasks.At(index));
 }
 
+void TaskPage::RefreshRunLine() {
+    if (current_ >= 0 && current_ < App().tasks.Count())
+        ShowRunLine(App().tasks.At(current_));
+}
+
 void TaskPage::ShowRunLine(const TaskRecord& task) {
     LocalTime next;
     QString text =

@@ -42,6 +42,8 @@ class TaskPage : public Page {
     MethodListView* eventList() const { return eventView_; }
     EventList& events() { return events_; }
     int currentTask() const { return current_; }
+    // The next moment and the last run of the task shown, read again (after a run ends).
+    void RefreshRunLine();
 
     // A left press on the page, or on the main window after it handled it.
     void HandleLeftPress(const QPoint& position);

@@ -172,8 +172,10 @@ TEST_F(MainWindowTest, TrayRoundTrip) {
     window.GoToTray();
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(window.recordPage()->isVisible());
+    // The state line as it always was; below it, that nothing has run yet.
     EXPECT_EQ(window.trayIcon()->Tip(),
-              QString::fromUtf8("タスク動作待機中 Webリクエスト自動再生機 -KESTREL- Ver1.10"));
+              QString::fromUtf8("タスク動作待機中 Webリクエスト自動再生機 -KESTREL- Ver1.10\n"
+                                "前回: まだ実行していません"));
     window.ComeBackFromTray();
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.recordPage()->isVisible());
