@@ -89,6 +89,7 @@ SettingsPage::SettingsPage(QWidget* parent) : Page(parent) {
     help->setObjectName(QStringLiteral("1023"));
     help->setGeometry(20, 346, 130, 26);
     connect(help, &QPushButton::clicked, this, &SettingsPage::OpenHelp);
+    KeepLayoutSize(QSize(543, 403));  // the page at the usual window size
 }
 
 // The yes/no choices, each bound to its setting.

@@ -60,6 +60,7 @@ TaskPage::TaskPage(QWidget* parent) : Page(parent) {
         ShowTask(0);
         SelectInList(0);
     }
+    KeepLayoutSize(QSize(543, 403));  // the page at the usual window size
 }
 
 // The task's name, date and time fields and its kind.
@@ -172,7 +173,8 @@ int TaskPage::ToolbarTab() const {
     return kTabTask;
 }
 
-void TaskPage::resizeEvent(QResizeEvent*) {
+void TaskPage::resizeEvent(QResizeEvent* event) {
+    Page::resizeEvent(event);
     PlaceEventList();
 }
 
@@ -183,14 +185,15 @@ void TaskPage::paintEvent(QPaintEvent* event) {
 }
 
 void TaskPage::PlaceEventList() {
-    eventView_->FitToParent(this);
-    int labelY = height() - 120;
+    eventView_->FitToParent(Layer());
+    int height = LayoutSize().height();
+    int labelY = height - 120;
     // Its 80 pixels at the page's bottom hold two rows; a taller page gives the list all the
     // room below the form (the page's usual size keeps the usual place).
     constexpr int kBelowForm = 300;
-    if (height() - 100 > kBelowForm + 20) {
+    if (height - 100 > kBelowForm + 20) {
         eventView_->setGeometry(eventView_->x(), kBelowForm, eventView_->width(),
-                                height() - 20 - kBelowForm);
+                                height - 20 - kBelowForm);
         labelY = kBelowForm - 20;
     }
     if (auto* label = findChild<QLabel*>(QStringLiteral("eventsLabel")))

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +39,7 @@
 #include "gui/app/run_end_notices.h"
 #include "gui/recording/method_list_view.h"
 #include "gui/recording/record_page.h"
+#include "gui/skin/settings_page.h"
 #include "gui/skin/skin.h"
 #include "gui/skin/tray_icon.h"
 #include "gui/tasks/run_history_dialog.h"
@@ -556,6 +559,62 @@ TEST_F(TaskPageTest, TheLastRunAndTheRunHistoryShowRealRuns) {
     EXPECT_TRUE(last->text().startsWith(QString::fromUtf8("前回 history: ")))
         << last->text().toStdString();
     EXPECT_TRUE(last->text().contains(QString::fromUtf8("失敗"))) << last->text().toStdString();
+}
+
+// In the smallest window the Task and Settings pages scroll: every control can be brought
+// into view and then takes a press there; what scrolls up never covers the toolbar. At the
+// usual size nothing scrolls and every control keeps its place.
+TEST_F(TaskPageTest, InTheSmallestWindowThePagesScrollToEveryControl) {
+    window_->resize(600, 450);
+    for (int tabY : {300, 400}) {
+        ClickTab(tabY);
+        QApplication::processEvents();
+        Page* page = window_->currentPage();
+        ASSERT_TRUE(page == page_ || page == static_cast<Page*>(window_->settingsPage())) << tabY;
+        auto* vertical = page->findChild<QScrollBar*>(QStringLiteral("pageVerticalBar"));
+        auto* across = page->findChild<QScrollBar*>(QStringLiteral("pageHorizontalBar"));
+        ASSERT_NE(vertical, nullptr);
+        ASSERT_TRUE(vertical->isVisible());
+        ASSERT_TRUE(across->isVisible());
+        QRect seen(0, 30, vertical->x(), across->y() - 30);
+        QList<QWidget*> controls;
+        for (QWidget* w :
+             page->Layer()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (w->isVisibleTo(page) &&
+                (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                 qobject_cast<QComboBox*>(w)))
+                controls.push_back(w);
+        }
+        ASSERT_GE(controls.size(), 5);
+        for (QWidget* control : controls) {
+            // As the user scrolls: each bar's own steps until the control is seen whole.
+            vertical->triggerAction(QAbstractSlider::SliderToMinimum);
+            across->triggerAction(QAbstractSlider::SliderToMinimum);
+            auto place = [&] { return QRect(control->mapTo(page, QPoint(0, 0)), control->size()); };
+            for (int k = 0; k < 40 && place().bottom() > seen.bottom(); ++k)
+                vertical->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            for (int k = 0; k < 40 && place().right() > seen.right() && place().left() > 20; ++k)
+                across->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            QApplication::processEvents();
+            // Seen whole, or as much of it as the page is wide (the start page's long field).
+            QRect shown = place() & seen;
+            EXPECT_EQ(shown.height(), control->height()) << control->objectName().toStdString();
+            EXPECT_GE(shown.width(), std::min(control->width(), seen.width() - 20))
+                << control->objectName().toStdString();
+            EXPECT_EQ(page->childAt(place().center()), control)
+                << control->objectName().toStdString();
+        }
+        // Scrolled down, the toolbar still takes its presses: nothing of the layer is there.
+        vertical->triggerAction(QAbstractSlider::SliderToMaximum);
+        QApplication::processEvents();
+        EXPECT_EQ(page->childAt(QPoint(40, 15)), nullptr);
+    }
+    window_->resize(700, 525);
+    QApplication::processEvents();
+    ClickTab(300);
+    EXPECT_FALSE(page_->findChild<QScrollBar*>(QStringLiteral("pageVerticalBar"))->isVisible());
+    EXPECT_EQ(page_->Layer()->pos(), QPoint(0, 0));
+    EXPECT_EQ(page_->taskListBox()->geometry(), QRect(350, 62, 178, 112));
 }
 
 // The event list holds two rows at the usual size; a larger window gives it the room.
