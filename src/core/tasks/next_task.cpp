@@ -152,12 +152,18 @@ void CandidateTime(const TaskRecord& t, const LocalTime& now, int lastDay, Candi
 
 }  // namespace
 
-NextTask ComputeNextTask(const TaskList& tasks, const LocalTime& now) {
+NextTask ComputeNextTask(const TaskList& tasks, const LocalTime& clock) {
     NextTask best;
-    const int lastDay = LastDayOfMonth(now.month);
-    const std::int64_t nowValue =
-        TimeValue(now.year, now.month, now.day, now.hour, now.minute, now.second);
     for (int i = 0; i < tasks.Count(); ++i) {
+        // A task with an offset runs at its minute plus the offset: its minute is the one
+        // after the clock moved back by the offset (one that falls due while its minute is
+        // still to come is behind it, one with a positive offset still ahead).
+        std::int32_t offset = tasks.At(i).EventOffsetMs;
+        LocalTime now =
+            offset == 0 ? clock : FromEpochMilliseconds(ToEpochMilliseconds(clock) - offset);
+        const int lastDay = LastDayOfMonth(now.month);
+        const std::int64_t nowValue =
+            TimeValue(now.year, now.month, now.day, now.hour, now.minute, now.second);
         Candidate c{};
         CandidateDate(tasks.At(i), now, lastDay, c);
         CandidateTime(tasks.At(i), now, lastDay, c);

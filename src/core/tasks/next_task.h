@@ -25,6 +25,8 @@ struct NextTask {
 };
 
 // The task that runs next (the smallest positive difference; the earlier in the list on ties).
+// A task with an offset is shown with the minute whose moment (minute plus offset) is still to
+// come, and its difference counts to that moment.
 NextTask ComputeNextTask(const TaskList& tasks, const LocalTime& now);
 
 // What the watch shows: the name (or "None") and the texts of year, month, day, hour, minute and

@@ -29,6 +29,28 @@ LocalTime T(int y, int mo, int d, int h, int mi, int s) {
 
 }  // namespace
 
+// A task's offset moves its moment off the minute: the watch shows the minute whose moment is
+// still to come, and counts to that moment; a task without one is shown as always.
+TEST(NextTask, AnOffsetTaskIsShownForItsNextMoment) {
+    TaskRecord early = Task("early", -1, -1, -1, -1, -1);
+    early.EventOffsetMs = -30000;  // second 30 of the minute before
+    // At 05:28:46 the moment of 5:29 (05:28:30) has passed: 5:30's is at 05:29:30.
+    EXPECT_EQ(One(early, T(2026, 12, 9, 5, 28, 46)), "early 2026/12/9 5:30 44");
+    EXPECT_EQ(One(early, T(2026, 12, 9, 5, 28, 20)), "early 2026/12/9 5:29 10");
+    TaskRecord late = Task("late", -1, -1, -1, 10, 0);
+    late.EventOffsetMs = 15000;  // 10:00:15
+    EXPECT_EQ(One(late, T(2026, 12, 9, 10, 0, 5)), "late 2026/12/9 10:0 10");
+    EXPECT_EQ(One(late, T(2026, 12, 9, 10, 0, 16)), "late 2026/12/10 10:0 86399");
+    // The task that runs first is shown, whatever its place in the list.
+    TaskList tasks;
+    tasks.Append(Task("plain", -1, -1, -1, -1, -1));
+    TaskRecord soon = Task("soon", -1, -1, -1, -1, -1);
+    soon.EventOffsetMs = -45000;
+    tasks.Append(soon);
+    EXPECT_EQ(Shown(tasks, T(2026, 12, 9, 10, 0, 5)), "soon 2026/12/9 10:1 10");
+    EXPECT_EQ(Shown(tasks, T(2026, 12, 9, 10, 0, 20)), "plain 2026/12/9 10:1 40");
+}
+
 TEST(NextTask, CandidatesAndCountdowns) {
     LocalTime may10 = T(2026, 5, 10, 15, 20, 5);
     EXPECT_EQ(One(Task("noon", -1, -1, -1, 12, 0), may10), "noon 2026/5/11 12:0 74395");
