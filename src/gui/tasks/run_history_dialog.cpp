@@ -61,9 +61,7 @@ RunHistoryDialog::RunHistoryDialog(QWidget* owner) : QDialog(owner), runs_(RunHi
         item->setText(0, FromCp932(run.task));
         item->setText(1, QString::fromStdString(DateTimeText(run.started).substr(0, 19)));
         item->setText(2, QString::fromStdString(run.firstByte));
-        item->setText(3, run.success
-                             ? QString::fromUtf8("成功")
-                             : QString::fromUtf8("失敗: ") + QString::fromStdString(run.verdict));
+        item->setText(3, OutcomeText(run));
         item->setText(4, QString::number(run.tries));
     }
     list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
