@@ -457,6 +457,12 @@ def moments_mode(build):
         print(f"{'20 tasks: spread':28s} {spread:.2f} ms (goal <= 5 ms): " + ("met" if spread <= 5 else "missed"))
         ok = ok and spread <= 5
     ok = report("desktop IE tasks", groups["ie"], 50.0) and ok
+    # The first IE task of a program run is the engine's first page of the site.
+    with server.lock:
+        ie_in_order = [(expected[p][1], server.arrivals.get(p)) for p in expected if p.startswith("/ie/")]
+    ie_in_order.sort()
+    print("IE tasks in order (ms after the moment): " +
+          ", ".join("lost" if at is None else f"{(at - moment) * 1000:.1f}" for moment, at in ie_in_order))
     shutil.rmtree(folder, ignore_errors=True)
     shutil.rmtree(runtime, ignore_errors=True)
     return 0 if ok else 1

@@ -54,6 +54,9 @@ class Browser {
         (void)cookies;
         return false;
     }
+    // A page of this origin ("http://host:port") is to be loaded in a moment: the engine may
+    // open its connection now (a preconnect: no request is sent, the site sees a connection).
+    virtual void WarmUp(const std::string& origin) { (void)origin; }
     // The text of the page shown (UTF-8), for a success rule to look into.
     virtual std::string PageText() { return std::string(); }
     // A row a page's script sent, sent again the same way: fetch() from the page shown, with

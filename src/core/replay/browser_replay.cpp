@@ -1,5 +1,6 @@
 #include "core/replay/browser_replay.h"
 
+#include <cctype>
 #include <chrono>
 
 #include "core/platform/cp932.h"
@@ -16,6 +17,27 @@
 #include "core/web/url_split.h"
 
 namespace quillrun {
+
+std::string FirstRowOrigin(const std::string& eventFile) {
+    std::vector<std::string> lines;
+    EventLine row;
+    UrlParts parts;
+    if (!ReadEventFileLines(eventFile, lines) || lines.empty() || !ParseReplayRow(lines[0], row))
+        return std::string();
+    RowAction action = NavigationForRow(row).action;
+    if (action != RowAction::Navigate && action != RowAction::NavigatePost)
+        return std::string();
+    std::string url = WithoutUserinfo(row.url);
+    std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos || !SplitUrl(url, parts) || parts.host.empty())
+        return std::string();
+    std::string name = url.substr(0, scheme);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name != "http" && name != "https")
+        return std::string();
+    return name + "://" + parts.host;
+}
 
 RowNavigation NavigationForRow(const EventLine& row) {
     RowNavigation n;

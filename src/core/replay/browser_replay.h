@@ -43,6 +43,10 @@ struct RowNavigation {
     std::string method;  // Fetch: the row's method
 };
 
+// "scheme://host[:port]" of the file's first row when it is an http or https address the
+// browser loads; empty otherwise (a file that cannot be read, a SET row first).
+std::string FirstRowOrigin(const std::string& eventFile);
+
 // What a row does in the browser; a method other than the four ends the replay.
 RowNavigation NavigationForRow(const EventLine& row);
 

@@ -177,7 +177,7 @@ std::vector<Scheduler::DueRun> Scheduler::DueRuns(
 }
 
 void Scheduler::Forget(long long nowMs) {
-    for (auto* kept : {&acted_, &resolved_, &warned_}) {
+    for (auto* kept : {&acted_, &resolved_, &warned_, &prepared_}) {
         for (auto it = kept->begin(); it != kept->end();) {
             if (it->second < nowMs - 10 * kMinuteMs)
                 it = kept->erase(it);
@@ -215,6 +215,15 @@ void Scheduler::ResolveAhead(AppState& app, long long nowMs, SchedulerHost& host
     }
 }
 
+// An IE task's start within the next connect-ahead window: the browser is made ready once.
+void Scheduler::PrepareBrowserTasks(AppState& app, long long nowMs, SchedulerHost& host) {
+    for (const DueRun& run :
+         DueRuns(app, nowMs, nowMs + kConnectAheadMilliseconds + 1000, false, prepared_)) {
+        prepared_[run.key] = ToEpochMilliseconds(run.moment);
+        host.PrepareBrowserReplay(run.task.EventDataFile);
+    }
+}
+
 // Socket tasks start on their own threads whether or not a browser replay holds the tick.
 void Scheduler::StartSocketTasks(AppState& app, long long nowMs, SchedulerHost& host) {
     for (const DueRun& run : DueRuns(app, nowMs - kLateMilliseconds,
@@ -244,6 +253,7 @@ void Scheduler::Tick(AppState& app, const LocalTime& now, SchedulerHost& host) {
     WarnOfUnsyncedClock(app, nowMs, host);
     ResolveAhead(app, nowMs, host);
     StartSocketTasks(app, nowMs, host);
+    PrepareBrowserTasks(app, nowMs, host);
 
     std::vector<DueRun> due = DueRuns(app, nowMs - kLateMilliseconds, nowMs, false, acted_);
     for (const DueRun& run : due)

@@ -43,6 +43,9 @@ class SchedulerHost {
     // A Socket task falls due in a few seconds: work that would delay its connection (finding
     // the server's address) may be done now, off the user-interface thread.
     virtual void PrepareSocketReplay(const std::string& /*eventFile*/) {}
+    // An IE task's run starts in a second or two: the replay view may be shown now and the
+    // browser's connection to the first row's site opened, so that neither waits at the moment.
+    virtual void PrepareBrowserReplay(const std::string& /*eventFile*/) {}
 };
 
 // True when every time field is -1 or equal to the current value (seconds play no part).
@@ -116,6 +119,7 @@ class Scheduler {
                                 const std::map<std::string, long long>& done) const;
     void StartSocketTasks(AppState& app, long long nowMs, SchedulerHost& host);
     void ResolveAhead(AppState& app, long long nowMs, SchedulerHost& host);
+    void PrepareBrowserTasks(AppState& app, long long nowMs, SchedulerHost& host);
     void RunBrowserTask(const DueRun& run, AppState& app, SchedulerHost& host);
     void RunWaiting(AppState& app, SchedulerHost& host);
     void Forget(long long nowMs);
@@ -125,6 +129,7 @@ class Scheduler {
     std::map<std::string, long long> acted_;     // task and moment -> the moment's ms
     std::map<std::string, long long> resolved_;  // the same for the lookups ahead
     std::map<std::string, long long> warned_;    // the same for the clock's warning
+    std::map<std::string, long long> prepared_;  // the same for the IE tasks made ready
     std::function<ClockSync()> clockSync_ = ReadClockSync;
     std::deque<WaitingRun> waiting_;
 };

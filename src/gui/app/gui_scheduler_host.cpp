@@ -23,6 +23,11 @@ void GuiSchedulerHost::PrepareSocketReplay(const std::string& eventFile) {
     StartPrefetchThread(eventFile);
 }
 
+void GuiSchedulerHost::PrepareBrowserReplay(const std::string& eventFile) {
+    if (prepareBrowser_)
+        prepareBrowser_(eventFile);
+}
+
 void GuiSchedulerHost::ShowReplayView() {
     if (showReplayView_)
         showReplayView_();

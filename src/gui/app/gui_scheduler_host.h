@@ -18,11 +18,14 @@ class GuiSchedulerHost : public SchedulerHost {
     using BrowserReplay =
         std::function<void(const std::string& eventFile, const RowObserver&, bool freshHidden,
                            const BrowserMoment* moment, int fromRow)>;
+    // Makes the browser ready for an IE task's event file that runs in a moment.
+    using BrowserPreparation = std::function<void(const std::string& eventFile)>;
     GuiSchedulerHost(MessageSink sink, std::function<void()> showReplayView,
-                     BrowserReplay browserReplay)
+                     BrowserReplay browserReplay, BrowserPreparation prepareBrowser = {})
         : sink_(std::move(sink)),
           showReplayView_(std::move(showReplayView)),
-          browserReplay_(std::move(browserReplay)) {}
+          browserReplay_(std::move(browserReplay)),
+          prepareBrowser_(std::move(prepareBrowser)) {}
 
     void AddMessage(const std::string& text) override;
     void StartSocketReplay(const std::string& eventFile, const std::string& taskName,
@@ -33,11 +36,13 @@ class GuiSchedulerHost : public SchedulerHost {
                           const RunSettings& settings, const LocalTime& moment,
                           const LocalTime& latest) override;
     void PrepareSocketReplay(const std::string& eventFile) override;
+    void PrepareBrowserReplay(const std::string& eventFile) override;
 
   private:
     MessageSink sink_;
     std::function<void()> showReplayView_;
     BrowserReplay browserReplay_;
+    BrowserPreparation prepareBrowser_;
 };
 
 }  // namespace quillrun

@@ -48,6 +48,11 @@ HeadlessProgram::HeadlessProgram(QObject* parent) : QObject(parent) {
         [this](const std::string& eventFile, const RowObserver& observer, bool freshHidden,
                const BrowserMoment* moment, int fromRow) {
             browser_->Replay(eventFile, observer, freshHidden, moment, fromRow);
+        },
+        [this](const std::string& eventFile) {
+            std::string origin = FirstRowOrigin(eventFile);
+            if (!origin.empty())
+                browser_->browser().WarmUp(origin);
         });
     loop_ = new SchedulerLoop(*host_, this);
     InstallTaskRunEndNotices(false);

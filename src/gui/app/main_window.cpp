@@ -108,6 +108,15 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
             EventLoopWaiter waiter;
             BrowserReplayFile(eventFile, *record_->browser(), waiter, observer, freshHidden, moment,
                               fromRow);
+        },
+        [this](const std::string& eventFile) {
+            // A second or two ahead: the replay view's repaint and the site's connection are
+            // not paid for at the moment.
+            if (App().modalDialog != 1 && (App().currentTab != kTabRecord || current_ != record_))
+                SelectTab(kTabRecord);
+            std::string origin = FirstRowOrigin(eventFile);
+            if (record_->browser() != nullptr && !origin.empty())
+                record_->browser()->WarmUp(origin);
         });
     schedulerLoop_ = new SchedulerLoop(*host_, this);
     closerTimer_ = startTimer(500);

@@ -70,6 +70,7 @@ class WebEngineBrowser : public QObject, public Browser {
     void SetNextRequestSource(const std::string& url, const std::string& method,
                               const std::string& origin, const std::string& referrer) override;
     std::string PageText() override;
+    void WarmUp(const std::string& origin) override;
     bool FormsOnPage(std::vector<FormOnPage>& forms, std::string& charset) override;
 
     // Whether the page's own fetch() and XMLHttpRequest calls are reported (from the next

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -327,6 +328,29 @@ TEST_F(SchedulerTest, SocketTasksAreLookedUpOnceAheadOfTheirConnection) {
     scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 53), host);
     EXPECT_EQ(host.prepared, (std::vector<std::string>{"/q/event/newyear.evf"}));
     EXPECT_TRUE(host.calls.empty());
+}
+
+// The browser is made ready once for each IE run, within the two or three seconds before its
+// start (its lead rows' start when it has them); the replay itself still starts at its moment.
+TEST_F(SchedulerTest, IeTasksAreMadeReadyOnceAheadOfTheirStart) {
+    struct PreparingHost : RecordingHost {
+        std::vector<std::string> prepared;
+        void PrepareBrowserReplay(const std::string& file) override { prepared.push_back(file); }
+    } host;
+    Add(Task("sock", -1, -1, -1, -1, -1));
+    Add(Task("ie", 2027, 1, 1, 0, 0, kExecIE));
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 56), host);
+    EXPECT_TRUE(host.prepared.empty());
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 57), host);
+    scheduler_.Tick(app_, T(2026, 12, 31, 23, 59, 58), host);
+    EXPECT_EQ(host.prepared, (std::vector<std::string>{"/q/event/ie.evf"}));
+    auto replays = [&] {
+        return std::count(host.calls.begin(), host.calls.end(), "ie /q/event/ie.evf");
+    };
+    EXPECT_EQ(replays(), 0);
+    scheduler_.Tick(app_, T(2027, 1, 1, 0, 0, 0), host);
+    EXPECT_EQ(host.prepared.size(), 1u);
+    EXPECT_EQ(replays(), 1);
 }
 
 TEST_F(SchedulerTest, AClockNoOneKeepsIsSaidAMinuteBeforeATask) {

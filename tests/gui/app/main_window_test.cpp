@@ -88,6 +88,39 @@ TEST_F(MainWindowTest, TitleAndTheSchedulerTimerRunDueTasksOncePerMinute) {
     EXPECT_EQ(runs().size(), 1);
 }
 
+// A second or two before an IE task's moment the replay view is already shown, so that its
+// repaint is not paid for at the moment; the replay itself waits for the moment. While a modal
+// dialog is open the tab is left as it is.
+TEST_F(MainWindowTest, TheReplayViewIsShownAheadOfAnIeTask) {
+    test::FixedClock clock(LocalTime{2026, 12, 6, 8, 0, 50, 0});
+    test::ScopedClock scoped(clock);
+    test::WriteFile(dir_ / "event/ie.evf", "1\tURL\thttp://127.0.0.1:9/never\t\t\r\n");
+    TaskRecord task = test::MakeTask("ie", -1, -1, -1, -1, -1, 1);
+    task.SetDataFile(dir_ / "event/ie.evf");
+    App().tasks.Append(task);
+    MainWindow window;
+    window.show();
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(50, 300));
+    ASSERT_EQ(App().currentTab, 2);
+    window.OnProgramTimer(10000);
+    EXPECT_EQ(App().currentTab, 2);  // ten seconds ahead: nothing yet
+    clock.Set(LocalTime{2026, 12, 6, 8, 0, 57, 500});
+    window.OnProgramTimer(10000);
+    EXPECT_EQ(App().currentTab, 1);
+    EXPECT_EQ(window.currentPage(), window.recordPage());
+    MethodListView* messages = window.recordPage()->messageList();
+    for (int i = 0; i < messages->topLevelItemCount(); ++i)
+        EXPECT_FALSE(
+            messages->topLevelItem(i)->text(1).startsWith(QString::fromUtf8("イベント実行")));
+
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(50, 300));
+    App().modalDialog = 1;
+    clock.Set(LocalTime{2026, 12, 6, 8, 1, 57, 500});
+    window.OnProgramTimer(10000);
+    EXPECT_EQ(App().currentTab, 2);
+    App().modalDialog = 0;
+}
+
 TEST_F(MainWindowTest, PagesFillTheFrameOctagonAndKeepTheirStateAcrossTabs) {
     MainWindow window;
     window.resize(700, 525);
