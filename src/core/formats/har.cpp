@@ -31,16 +31,12 @@ Json QueryString(const std::string& url) {
     Json query = Json::array();
     std::size_t mark = url.find('?');
     std::string rest = mark == std::string::npos ? std::string() : url.substr(mark + 1);
-    for (std::size_t at = 0; !rest.empty() && at <= rest.size();) {
-        std::size_t end = rest.find('&', at);
-        std::string pair = rest.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    for (const std::string& pair :
+         rest.empty() ? std::vector<std::string>() : UrlencodedPairs(rest)) {
         std::size_t equals = pair.find('=');
         query.push_back(
             NameValue(AsUtf8(pair.substr(0, equals)),
                       equals == std::string::npos ? "" : AsUtf8(pair.substr(equals + 1))));
-        if (end == std::string::npos)
-            break;
-        at = end + 1;
     }
     return query;
 }

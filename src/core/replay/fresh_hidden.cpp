@@ -151,12 +151,8 @@ RefreshedEntries RefreshHiddenEntries(const std::string& data, const PageForm& f
                                       const std::string& charsetName) {
     RefreshedEntries result;
     std::vector<bool> used(form.hidden.size(), false);
-    std::size_t start = 0;
-    while (start <= data.size()) {
-        std::size_t end = data.find('&', start);
-        if (end == std::string::npos)
-            end = data.size();
-        std::string pair = data.substr(start, end - start);
+    std::vector<std::string> pairs = UrlencodedPairs(data);
+    for (std::string& pair : pairs) {
         std::size_t equals = pair.find('=');
         std::string name = Decoded(pair.substr(0, equals));
         std::string nameUtf8 = ConvertCharset("UTF-8", charsetName.c_str(), name, "?");
@@ -166,23 +162,17 @@ RefreshedEntries RefreshHiddenEntries(const std::string& data, const PageForm& f
                 if (used[k] || form.hidden[k].first != nameUtf8)
                     continue;
                 used[k] = true;  // a second entry of the name takes the second input
-                result.data += pair.substr(0, equals + 1);
-                AppendUrlEncoded(result.data, EncodeFormText(form.hidden[k].second, charsetName));
+                pair.erase(equals + 1);
+                AppendUrlEncoded(pair, EncodeFormText(form.hidden[k].second, charsetName));
                 result.refreshed.push_back(nameUtf8);
                 replaced = true;
                 break;
             }
         }
-        if (!replaced) {
-            result.data += pair;
-            if (LooksLikeTokenName(nameUtf8))
-                result.missing.push_back(nameUtf8);
-        }
-        if (end == data.size())
-            break;
-        result.data += '&';
-        start = end + 1;
+        if (!replaced && LooksLikeTokenName(nameUtf8))
+            result.missing.push_back(nameUtf8);
     }
+    result.data = JoinUrlencodedPairs(pairs);
     return result;
 }
 

@@ -71,28 +71,17 @@ std::string RefreshJsonMember(const std::string& body, const std::string& name,
 
 std::string RefreshUrlencodedField(const std::string& body, const std::string& name,
                                    const std::string& value, bool& done) {
-    std::string out;
-    std::size_t start = 0;
-    while (start <= body.size()) {
-        std::size_t end = body.find('&', start);
-        if (end == std::string::npos)
-            end = body.size();
-        std::string pair = body.substr(start, end - start);
+    std::vector<std::string> pairs = UrlencodedPairs(body);
+    for (std::string& pair : pairs) {
         std::size_t equals = pair.find('=');
         if (!done && equals != std::string::npos &&
             PercentDecoded(pair.substr(0, equals)) == name) {
-            out += pair.substr(0, equals + 1);
-            AppendUrlEncoded(out, value);
+            pair.erase(equals + 1);
+            AppendUrlEncoded(pair, value);
             done = true;
-        } else {
-            out += pair;
         }
-        if (end == body.size())
-            break;
-        out += '&';
-        start = end + 1;
     }
-    return out;
+    return JoinUrlencodedPairs(pairs);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "core/replay/row_report.h"
 #include "core/replay/success_rule.h"
 #include "core/web/charset_converter.h"
+#include "core/web/form_encoding.h"
 #include "core/web/html_tree.h"
 #include "core/web/http_response.h"
 #include "core/web/url_encoding.h"
@@ -66,11 +67,8 @@ void SayWhenTheTokenLooksStale(const std::string& response, const std::string& d
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     bool named =
         lower.find("token") != std::string::npos || lower.find("csrf") != std::string::npos;
-    for (std::size_t at = 0; !named && at < data.size();) {
-        std::size_t end = data.find('&', at);
-        named = LooksLikeTokenName(data.substr(at, data.find('=', at) - at));
-        at = end == std::string::npos ? data.size() : end + 1;
-    }
+    for (const std::string& pair : UrlencodedPairs(data))
+        named = named || LooksLikeTokenName(pair.substr(0, pair.find('=')));
     if (named) {
         AddMessage(
             J("古いトークンで拒否された可能性があります。タスクの詳細設定「隠しフィールドを新しくす"

@@ -230,6 +230,24 @@ void AppendUrlEncoded(std::string& out, const std::string& bytes) {
     }
 }
 
+std::vector<std::string> UrlencodedPairs(const std::string& text) {
+    std::vector<std::string> pairs;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('&'); end != std::string::npos; end = text.find('&', start)) {
+        pairs.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    pairs.push_back(text.substr(start));
+    return pairs;
+}
+
+std::string JoinUrlencodedPairs(const std::vector<std::string>& pairs) {
+    std::string text;
+    for (std::size_t k = 0; k < pairs.size(); ++k)
+        text += (k == 0 ? "" : "&") + pairs[k];
+    return text;
+}
+
 std::string MakeFormBoundary() {
     static const char kAlphaNumeric[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";

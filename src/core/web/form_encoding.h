@@ -40,6 +40,11 @@ std::string EncodeFormText(const std::string& utf8, const std::string& encodingN
 // digits and *-._ as %XX).
 void AppendUrlEncoded(std::string& out, const std::string& bytes);
 
+// The name=value pairs of an urlencoded body or query as they stand, split at every "&". Empty
+// pairs are kept, so that the pairs joined with "&" give the text back.
+std::vector<std::string> UrlencodedPairs(const std::string& text);
+std::string JoinUrlencodedPairs(const std::vector<std::string>& pairs);
+
 // "----WebKitFormBoundary" followed by 16 letters and digits.
 std::string MakeFormBoundary();
 

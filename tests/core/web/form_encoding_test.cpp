@@ -31,6 +31,18 @@ TEST(FormEncoding, UrlencodedAsTheBrowserSendsIt) {
     EXPECT_EQ(EncodeFormBody(form, ""), "e=%26%23128512%3B");  // "&#128512;"
 }
 
+// A body's pairs are rewritten one by one and joined again: the empty pairs a recorded body may
+// hold ("a=1&&b=", a trailing "&") must come back where they stood.
+TEST(FormEncoding, UrlencodedPairsJoinBackToTheBody) {
+    using Pairs = std::vector<std::string>;
+    EXPECT_EQ(UrlencodedPairs("a=1&b=%26&c"), (Pairs{"a=1", "b=%26", "c"}));
+    EXPECT_EQ(UrlencodedPairs(""), (Pairs{""}));
+    EXPECT_EQ(UrlencodedPairs("&"), (Pairs{"", ""}));
+    EXPECT_EQ(UrlencodedPairs("a=1&&b=&"), (Pairs{"a=1", "", "b=", ""}));
+    for (const char* body : {"", "&", "a", "a=1&&b=&", "&x=y", "q=%82%A0+%82%A2"})
+        EXPECT_EQ(JoinUrlencodedPairs(UrlencodedPairs(body)), body) << body;
+}
+
 TEST(FormEncoding, TheEnginesOwnBytesAreSentAsTheyCame) {
     // In a Shift_JIS page the engine sends ¢ as "&#162;" and ¦ as FA 55; its bytes are taken
     // as they came, line breaks made CR LF.
