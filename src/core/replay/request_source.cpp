@@ -1,5 +1,7 @@
 #include "core/replay/request_source.h"
 
+#include <algorithm>
+
 #include "core/platform/cp932.h"
 
 namespace quillrun {
@@ -34,12 +36,13 @@ std::string OriginOf(const std::string& url) {
     if (at != std::string::npos)
         authority.erase(0, at + 1);
     authority = AsciiLower(authority);
+    // The default port is left out, as browsers serialize an origin; in "[::80]" the digits
+    // are the address's own.
     std::string defaultPort = name == "https" ? ":443" : ":80";
-    if (authority.size() > defaultPort.size() &&
-        authority.compare(authority.size() - defaultPort.size(), defaultPort.size(), defaultPort) ==
-            0 &&
-        authority.find(']') == std::string::npos)
-        authority.erase(authority.size() - defaultPort.size());
+    std::size_t portAt = authority.size() - std::min(authority.size(), defaultPort.size());
+    if (portAt > 0 && authority.compare(portAt, std::string::npos, defaultPort) == 0 &&
+        (authority.find('[') == std::string::npos || authority[portAt - 1] == ']'))
+        authority.erase(portAt);
     if (authority.empty())
         return "null";
     return name + "://" + authority;

@@ -11,7 +11,10 @@ TEST(RequestSource, OriginsAndReferrersAsBrowsersSendThem) {
     EXPECT_EQ(OriginOf("http://Shop.Example:80/a?b#c"), "http://shop.example");
     EXPECT_EQ(OriginOf("https://h:8443/x"), "https://h:8443");
     EXPECT_EQ(OriginOf("https://user:pw@h:443"), "https://h");
-    EXPECT_EQ(OriginOf("http://[::1]:80/"), "http://[::1]:80");
+    EXPECT_EQ(OriginOf("http://[::1]:80/"), "http://[::1]");  // the default port left out
+    EXPECT_EQ(OriginOf("http://[::1]:8080/"), "http://[::1]:8080");
+    EXPECT_EQ(OriginOf("http://[::80]/"), "http://[::80]");
+    EXPECT_EQ(OriginOf("https://[::1]:443"), "https://[::1]");
     EXPECT_EQ(OriginOf("about:blank"), "null");
     EXPECT_EQ(OriginOf("file:///tmp/x"), "null");
 
