@@ -125,8 +125,13 @@ void FollowRedirectsBefore(SocketRun& run, SocketRow& row) {
         std::string location = ResponseHeaderValue(run.previousAnswer, "location");
         std::string next = ResolveAddress(run.previousUrl, location);
         next = next.substr(0, next.find('#'));
+        if (location.empty()) {
+            AddMessage(J("転送先の書かれていない転送はたどりません"));
+            row.notes.push_back("redirect without a Location not followed");
+            return;
+        }
         UrlParts parts;
-        if (location.empty() || !SplitUrl(next, parts) ||
+        if (!SplitUrl(next, parts) ||
             !EqualNoCase(WithoutPort(parts.host), WithoutPort(row.url.host))) {
             AddMessage(J("別のサイトへの転送はたどりません: ") + next);
             row.notes.push_back("redirect to " + next + " not followed: another site");

@@ -126,6 +126,57 @@ TEST_F(SocketRowStepsTest, TheOutcomeSaysWhatTheExchangeCameTo) {
     EXPECT_EQ(reported_[0].bytes, get.exchange.response.size());
 }
 
+// A login that answers with a redirect: the page it leads to is read as the browser would
+// show it, hop by hop with the cookies each hop sets, at most five hops and never to another
+// host than the row's.
+TEST_F(SocketRowStepsTest, RedirectsBeforeARowAreFollowedWithinTheirBounds) {
+    std::vector<std::string> sent;
+    run_.exchange = [&sent](const Endpoint& target, const std::string& text, const SentHook&) {
+        sent.push_back(target.host + " " + text);
+        Exchange answer;
+        answer.received = true;
+        answer.response = "HTTP/1.0 302 Found\r\nLocation: /next?n=" + std::to_string(sent.size()) +
+                          "#top\r\nSet-Cookie: hop=" + std::to_string(sent.size()) + "\r\n\r\n";
+        return answer;
+    };
+    SocketRow row;
+    ASSERT_TRUE(SplitUrl("http://h/book", row.url));
+    run_.previousUrl = "http://H/login";
+    run_.previousAnswer = "HTTP/1.0 303 See Other\r\nLocation: app/form#f\r\n\r\n";
+    FollowRedirectsBefore(run_, row);
+    ASSERT_EQ(sent.size(), static_cast<std::size_t>(kRedirectHopsFollowed));       // a loop ends
+    EXPECT_EQ(sent[0].rfind("H GET /app/form?  HTTP/1.0\r\n", 0), 0u) << sent[0];  // no fragment
+    EXPECT_EQ(sent[0].find("Cookie:"), std::string::npos);
+    EXPECT_EQ(sent[1].rfind("H GET /next?n=1  HTTP/1.0\r\n", 0), 0u) << sent[1];
+    EXPECT_EQ(sent[1].find("Cookie:"), std::string::npos);  // hop=1 belongs to /app
+    EXPECT_NE(sent[2].find("Cookie: hop=2; "), std::string::npos) << "a hop's cookie is kept";
+    ASSERT_EQ(row.notes.size(), sent.size());
+    EXPECT_EQ(row.notes[0], "redirect followed: GET http://H/app/form -> HTTP/1.0 302 Found");
+    EXPECT_EQ(run_.previousUrl, "http://H/next?n=4");  // the page read last feeds the tokens
+    EXPECT_EQ(messages_.size(), sent.size());
+
+    // Another host is not followed, and says so; an answer that does not redirect is read as it
+    // is.
+    sent.clear();
+    SocketRow other;
+    ASSERT_TRUE(SplitUrl("http://h/book", other.url));
+    run_.previousUrl = "http://h/login";
+    run_.previousAnswer = "HTTP/1.0 302 Found\r\nLocation: http://elsewhere.example/x\r\n\r\n";
+    FollowRedirectsBefore(run_, other);
+    EXPECT_TRUE(sent.empty());
+    ASSERT_EQ(other.notes.size(), 1u);
+    EXPECT_EQ(other.notes[0], "redirect to http://elsewhere.example/x not followed: another site");
+    run_.previousAnswer = "HTTP/1.0 302 Found\r\nContent-Length: 0\r\n\r\n";
+    FollowRedirectsBefore(run_, other);
+    EXPECT_TRUE(sent.empty());
+    ASSERT_EQ(other.notes.size(), 2u);
+    EXPECT_EQ(other.notes[1], "redirect without a Location not followed");
+    run_.previousAnswer = "HTTP/1.0 200 OK\r\nLocation: /x\r\n\r\n";
+    FollowRedirectsBefore(run_, other);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(other.notes.size(), 2u);
+}
+
 TEST_F(SocketRowStepsTest, AnAnswerBeforeTooDeepToParseLeavesTheRowAsRecordedAndIsSaid) {
     run_.freshHidden = true;
     run_.previousUrl = "http://h/form.html";
