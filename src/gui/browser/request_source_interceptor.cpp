@@ -3,8 +3,10 @@
 namespace quillrun {
 namespace {
 
+// The address with every escape undone, so that the row's address and the engine's request
+// compare equal however each of them escapes its characters.
 QString Comparable(const QUrl& url) {
-    return url.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyDecoded);
+    return QUrl::fromPercentEncoding(url.adjusted(QUrl::RemoveFragment).toEncoded());
 }
 
 }  // namespace
