@@ -123,13 +123,13 @@ bool GuardSocketRow(const SocketRun& run, const SocketRow& row) {
 void FollowRedirectsBefore(SocketRun& run, SocketRow& row) {
     for (int hops = 0; hops < kRedirectHopsFollowed && IsRedirect(run.previousAnswer); ++hops) {
         std::string location = ResponseHeaderValue(run.previousAnswer, "location");
-        std::string next = ResolveAddress(run.previousUrl, location);
-        next = next.substr(0, next.find('#'));
         if (location.empty()) {
             AddMessage(J("転送先の書かれていない転送はたどりません"));
             row.notes.push_back("redirect without a Location not followed");
             return;
         }
+        std::string next = ResolveAddress(run.previousUrl, location);
+        next = next.substr(0, next.find('#'));
         UrlParts parts;
         if (!SplitUrl(next, parts) ||
             !EqualNoCase(WithoutPort(parts.host), WithoutPort(row.url.host))) {
